@@ -1,0 +1,55 @@
+#include "editing/channels.h"
+
+#include "colour/numbers.h"
+#include "editing/notation_boxes.h"
+
+namespace tinctora::editing {
+
+using colour::RealToInt;
+using colour::TextToReal;
+
+void CheckChannelBox(app::Context& c, ui::EditBox& box) {
+  if (box.Content().empty()) box.SetContent("0");
+  const double v = TextToReal(box.Content());
+  if (v - 255 > 0.0000001) {
+    box.SetContent("255");
+  } else if (v < 0) {
+    // A channel below 0 would wrap to a bright value and cut a digit off the
+    // HTML text; it is held at 0 as values above 255 are held at 255.
+    box.SetContent("0");
+  }
+  ApplyChannelBoxes(c);
+}
+
+void ApplyChannelBoxes(app::Context& c) {
+  const app::Widgets& w = c.W();
+  const double realRed = TextToReal(w.red.Content());
+  const double realGreen = TextToReal(w.green.Content());
+  const double realBlue = TextToReal(w.blue.Content());
+  const std::int32_t red = RealToInt(realRed);
+  const std::int32_t green = RealToInt(realGreen);
+  const std::int32_t blue = RealToInt(realBlue);
+
+  // The colour goes through its decimal text and back, as every path that
+  // builds a colour from channels does.
+  w.colourValue.SetContent(colour::IntToDecimalText(colour::MakeColour(red, green, blue)));
+  w.current.SetBackColour(RealToInt(TextToReal(w.colourValue.Content())));
+  const colour::ColourValue current = w.current.BackColour();
+  if (c.state.StripHoldFlag == 0) w.strip.SetGradientColour2(current);
+
+  c.state.SliderEchoGuard = 1;
+  w.redSlider.SetPosition(red);
+  w.greenSlider.SetPosition(green);
+  w.blueSlider.SetPosition(blue);
+  c.state.SliderEchoGuard = 0;
+
+  WriteNotationBoxes(c, {red, green, blue, current, realRed, realGreen, realBlue});
+}
+
+void SliderPositionChanged(app::Context& c, ui::SliderBar& slider, ui::EditBox& box) {
+  if (c.state.SliderEchoGuard != 0) return;
+  box.SetContent(colour::IntToDecimalText(slider.Position()));
+  RefreshNotations(c);
+}
+
+}  // namespace tinctora::editing

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "app/state.h"
+
+namespace tinctora::editing {
+
+// The ContentChanged handler of a channel box: corrects an empty box to "0",
+// a value above 255 to "255" and one below 0 to "0" (each correction runs
+// this handler again, nested), then rebuilds the colour from the three boxes.
+void CheckChannelBox(app::Context& c, ui::EditBox& box);
+
+// Rebuilds the current colour from the three channel boxes and brings the
+// colour-value box, the strip (unless held), the sliders and the notation
+// boxes in line with it.
+void ApplyChannelBoxes(app::Context& c);
+
+// A user's slider move: the position goes into the slider's channel box.
+void SliderPositionChanged(app::Context& c, ui::SliderBar& slider, ui::EditBox& box);
+
+}  // namespace tinctora::editing

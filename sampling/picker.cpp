@@ -1,0 +1,136 @@
+#include "sampling/picker.h"
+
+#include "app/assets/assets.h"
+#include "colour/numbers.h"
+#include "editing/notation_boxes.h"
+#include "history/history.h"
+#include "sampling/pixels.h"
+
+namespace tinctora::sampling {
+
+namespace {
+
+constexpr int kZoomRadius = 10;  // the square is 2 * 10 + 1 pixels wide
+
+ui::Bytes Reticle() {
+  const auto bytes = app::ReticleCursor();
+  return ui::Bytes(bytes.begin(), bytes.end());
+}
+
+void RegisterNudgeKeys(app::Context& c) {
+  const platform::WindowId owner = c.form.Window().Handle();
+  ui::Label& receiver = c.W().nudgeReceiver;
+  const int keys[] = {platform::KeyUp, platform::KeyDown, platform::KeyLeft, platform::KeyRight};
+  for (std::size_t i = 0; i < 4; ++i) c.state.NudgeKeyIds[i] = c.hotKeys.Register(owner, receiver, 0, keys[i]);
+}
+
+enum class Capture { Release, AlreadyLost };
+
+void EndPick(app::Context& c, Capture capture) {
+  const app::Widgets& w = c.W();
+  if (capture == Capture::Release) c.form.ReleaseMouseCapture();
+  w.pad.SetCursor({});
+  w.pad.SetPicture(Reticle());
+  history::PushHistory(c);
+  w.strip.SetGradientColour2(w.current.BackColour());
+  // Every key of the pick is released, so no arrow key stays taken from
+  // other programs after it.
+  const platform::WindowId owner = c.form.Window().Handle();
+  for (int& id : c.state.NudgeKeyIds) {
+    (void)c.hotKeys.Unregister(owner, id);
+    id = 0;
+  }
+  c.state.PickActive = 0;
+}
+
+}  // namespace
+
+void PickerLeftButtonDown(app::Context& c, const ui::EventArgs&) {
+  const app::Widgets& w = c.W();
+  if (c.state.PickActive != 0) {
+    // The pick is still on (its release went astray): keep the keys it holds
+    // rather than registering them again over their live ids.
+    c.form.CaptureMouse(w.pad);
+    return;
+  }
+  w.pad.SetCursor(Reticle());
+  w.pad.SetPicture({});
+  // Let the emptied pad repaint. A release that arrives meanwhile is kept
+  // and ends the pick as soon as it has started.
+  c.state.PickStarting = true;
+  c.state.ReleasedWhileStarting = false;
+  c.form.ProcessPendingEvents();
+  c.state.PickStarting = false;
+  c.form.CaptureMouse(w.pad);
+  c.state.PickActive = 1;
+  RegisterNudgeKeys(c);
+  if (c.state.ReleasedWhileStarting) {
+    c.state.ReleasedWhileStarting = false;
+    EndPick(c, Capture::Release);
+  }
+}
+
+void ZoomSnapshot(app::Context& c, ui::Point centre, ui::Pixel outside, ui::Image& out) {
+  const ui::Rect square{centre.x - kZoomRadius, centre.y - kZoomRadius, centre.x + kZoomRadius + 1,
+                        centre.y + kZoomRadius + 1};
+  c.system.screen->Snapshot(square, out, outside);
+}
+
+void PickerMouseMove(app::Context& c, const ui::EventArgs&) {
+  if (c.state.PickActive != 1) return;
+  const app::Widgets& w = c.W();
+  ui::Pictures& pictures = c.form.PictureStore();
+  pictures.Free(c.state.ZoomImage);
+  c.state.ZoomImage = 0;
+
+  Text position = colour::IntToDecimalText(CursorPosition(c).x);
+  position += ',';
+  position += colour::IntToDecimalText(CursorPosition(c).y);
+  w.coordinates.SetContent(position);
+
+  const auto pixel = static_cast<std::uint32_t>(c.system.screen->PixelAt(CursorPosition(c)));
+  const int red = static_cast<int>(pixel & 0xFFu);
+  const int green = static_cast<int>((pixel >> 8) & 0xFFu);
+  const int blue = static_cast<int>((pixel >> 16) & 0xFFu);
+  w.red.SetContent(colour::IntToDecimalText(red));
+  w.green.SetContent(colour::IntToDecimalText(green));
+  w.blue.SetContent(colour::IntToDecimalText(blue));
+  w.colourValue.SetContent(colour::IntToDecimalText(colour::MakeColour(red, green, blue)));
+  w.current.SetBackColour(colour::RealToInt(colour::TextToReal(w.colourValue.Content())));
+
+  ui::Image square;
+  ZoomSnapshot(c, CursorPosition(c), c.form.Resolve(w.zoom.BackColour()), square);
+  c.state.ZoomImage = pictures.Load(std::move(square));
+  if (const ui::Image* picture = pictures.Find(c.state.ZoomImage)) {
+    w.zoom.DrawPicture(*picture, 0, 0, w.zoom.Width(), w.zoom.Height());
+  }
+  editing::RefreshNotations(c);
+}
+
+void PickerLeftButtonUp(app::Context& c, const ui::EventArgs&) {
+  if (c.state.PickActive != 1) {
+    if (c.state.PickStarting) c.state.ReleasedWhileStarting = true;
+    return;
+  }
+  EndPick(c, Capture::Release);
+}
+
+void PickerCaptureLost(app::Context& c, const ui::EventArgs&) {
+  if (c.state.PickActive == 1) EndPick(c, Capture::AlreadyLost);
+}
+
+void NudgeFeedback(app::Context& c, const ui::EventArgs& args) {
+  const int id = args.x;
+  const auto& ids = c.state.NudgeKeyIds;
+  // Up, down, left, right; the first equal id decides.
+  const ui::Point steps[] = {{0, -1}, {0, 1}, {-1, 0}, {1, 0}};
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    if (ids[i] == 0 || ids[i] != id) continue;
+    const int x = CursorPosition(c).x;
+    const int y = CursorPosition(c).y;
+    MovePointerTo(c, 0, x + steps[i].x, y + steps[i].y);
+    return;
+  }
+}
+
+}  // namespace tinctora::sampling

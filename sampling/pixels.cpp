@@ -1,0 +1,34 @@
+#include "sampling/pixels.h"
+
+namespace tinctora::sampling {
+
+colour::ColourValue PixelAtPoint(app::Context& c, platform::WindowId window, int x, int y) {
+  ui::Point at{x, y};
+  if (x == 0 && y == 0) {
+    at = CursorPosition(c);
+  } else if (window != 0) {
+    // A click position is in the control's client coordinates; its own
+    // border and frame are not part of it.
+    const ui::Rect client = c.system.windows->ClientRect(window);
+    at = {client.left + x, client.top + y};
+  }
+  return c.system.screen->PixelAt(at);
+}
+
+ui::Point CursorPosition(app::Context& c) { return c.system.screen->CursorPos(); }
+
+WindowRect WindowRectangle(app::Context& c, platform::WindowId window) {
+  const ui::Rect r = c.system.windows->WindowRect(window);
+  return {r.left, r.top, r.Width(), r.Height()};
+}
+
+void MovePointerTo(app::Context& c, platform::WindowId window, int x, int y) {
+  ui::Point origin{0, 0};
+  if (window != 0) {
+    const ui::Rect client = c.system.windows->ClientRect(window);
+    origin = {client.left, client.top};
+  }
+  c.system.screen->SetCursorPos({origin.x + x, origin.y + y});
+}
+
+}  // namespace tinctora::sampling

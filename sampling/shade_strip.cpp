@@ -1,0 +1,33 @@
+#include "sampling/shade_strip.h"
+
+#include "colour/numbers.h"
+#include "editing/notation_boxes.h"
+#include "history/history.h"
+#include "sampling/pixels.h"
+
+namespace tinctora::sampling {
+
+void StripLeftButtonDown(app::Context& c, const ui::EventArgs& args) {
+  const app::Widgets& w = c.W();
+  c.state.StripHoldFlag = 1;
+  w.current.SetBackColour(PixelAtPoint(c, w.strip.Handle(), args.x, args.y));
+  // Centred under the clicked column: the strip's border is 1 pixel and the
+  // marker 11 pixels wide.
+  w.marker.SetLeft(colour::RealToInt(static_cast<double>(w.strip.Left()) - 4 + args.x));
+  history::PushHistory(c);
+
+  const colour::Channels ch = colour::SplitColour(w.current.BackColour());
+  const double red = ch.red;
+  const double green = ch.green;
+  const double blue = ch.blue;
+  w.red.SetContent(colour::RealToText(red));
+  w.green.SetContent(colour::RealToText(green));
+  w.blue.SetContent(colour::RealToText(blue));
+  w.redSlider.SetPosition(colour::RealToInt(red));
+  w.greenSlider.SetPosition(colour::RealToInt(green));
+  w.blueSlider.SetPosition(colour::RealToInt(blue));
+  // The notations without re-basing the strip.
+  editing::WriteNotationBoxes(c, {ch.red, ch.green, ch.blue, w.current.BackColour(), red, green, blue});
+}
+
+}  // namespace tinctora::sampling

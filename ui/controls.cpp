@@ -1,0 +1,386 @@
+#include "ui/controls.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "ui/form.h"
+
+namespace tinctora::ui {
+
+namespace {
+
+int ClampCoordinate(int v) { return std::clamp(v, -CoordinateLimit, CoordinateLimit); }
+int ClampExtent(int v) { return std::clamp(v, 0, CoordinateLimit); }
+
+struct Preset {
+  ColourValue colour;
+  const char* name;
+};
+
+constexpr ColourValue Rgb(std::uint32_t rrggbb) { return static_cast<ColourValue>(RgbHex(rrggbb)); }
+
+// The colour popup's presets, in order, with the names shown as tooltips.
+constexpr Preset kPresets[] = {
+    {Rgb(0x000000), "\xBA\xDA\xC9\xAB"},  // 黑色
+    {Rgb(0x000080), "\xB2\xD8\xC7\xE0"},  // 藏青
+    {Rgb(0x008000), "\xC4\xAB\xC2\xCC"},  // 墨绿
+    {Rgb(0x008080), "\xC9\xEE\xC7\xE0"},  // 深青
+    {Rgb(0x800000), "\xBA\xEC\xBA\xD6"},  // 红褐
+    {Rgb(0x800080), "\xD7\xCF\xBA\xEC"},  // 紫红
+    {Rgb(0x808000), "\xBA\xD6\xC2\xCC"},  // 褐绿
+    {Rgb(0xC0C0C0), "\xC7\xB3\xBB\xD2"},  // 浅灰
+    {Rgb(0x808080), "\xBB\xD2\xC9\xAB"},  // 灰色
+    {Rgb(0x0000FF), "\xC0\xB6\xC9\xAB"},  // 蓝色
+    {Rgb(0x00FF00), "\xC2\xCC\xC9\xAB"},  // 绿色
+    {Rgb(0x00FFFF), "\xD1\xDE\xC7\xE0"},  // 艳青
+    {Rgb(0xFF0000), "\xBA\xEC\xC9\xAB"},  // 红色
+    {Rgb(0xFF00FF), "\xC6\xB7\xBA\xEC"},  // 品红
+    {Rgb(0xFFFF00), "\xBB\xC6\xC9\xAB"},  // 黄色
+    {Rgb(0xFFFFFF), "\xB0\xD7\xC9\xAB"},  // 白色
+    {Rgb(0x8080FF), "\xC0\xB6\xBB\xD2"},  // 蓝灰
+    {Rgb(0x5830E0), "\xB2\xD8\xC0\xB6"},  // 藏蓝
+    {Rgb(0x80E000), "\xC4\xDB\xC2\xCC"},  // 嫩绿
+    {Rgb(0x00E080), "\xC7\xE0\xC2\xCC"},  // 青绿
+    {Rgb(0xC06000), "\xBB\xC6\xBA\xD6"},  // 黄褐
+    {Rgb(0xFFA8FF), "\xB7\xDB\xBA\xEC"},  // 粉红
+    {Rgb(0xD8D800), "\xC4\xDB\xBB\xC6"},  // 嫩黄
+    {Rgb(0xECECEC), "\xD2\xF8\xB0\xD7"},  // 银白
+    {Rgb(0x9000FF), "\xD7\xCF\xC9\xAB"},  // 紫色
+    {Rgb(0x0088FF), "\xCC\xEC\xC0\xB6"},  // 天蓝
+    {Rgb(0x80A080), "\xBB\xD2\xC2\xCC"},  // 灰绿
+    {Rgb(0x0060C0), "\xC7\xE0\xC0\xB6"},  // 青蓝
+    {Rgb(0xFF8000), "\xB3\xC8\xBB\xC6"},  // 橙黄
+    {Rgb(0xFF5080), "\xCC\xD2\xBA\xEC"},  // 桃红
+    {Rgb(0xFF80C0), "\xDC\xBD\xBA\xEC"},  // 芙红
+    {Rgb(0x606060), "\xC9\xEE\xBB\xD2"},  // 深灰
+};
+
+constexpr const char* kOtherColours = "\xC6\xE4\xCB\xFC\xD1\xD5\xC9\xAB...";  // 其它颜色...
+
+}  // namespace
+
+std::string_view KindName(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::Window: return "Window";
+    case ControlKind::Label: return "Label";
+    case ControlKind::EditBox: return "EditBox";
+    case ControlKind::PicBox: return "PicBox";
+    case ControlKind::ShapeBox: return "ShapeBox";
+    case ControlKind::DrawPanel: return "DrawPanel";
+    case ControlKind::GroupBox: return "GroupBox";
+    case ControlKind::SliderBar: return "SliderBar";
+    case ControlKind::ColorPicker: return "ColorPicker";
+  }
+  return "?";
+}
+
+// ---- Control ---------------------------------------------------------------
+
+Control::Control(Form& form, std::string name, ControlKind kind)
+    : form_(form), name_(std::move(name)), kind_(kind) {}
+
+Control::~Control() {
+  if (cursor_ != 0 && form_.System().screen != nullptr) form_.System().screen->DestroyCursor(cursor_);
+}
+
+void Control::Configure(const Setup& setup) {
+  container_ = setup.container;
+  bounds_ = setup.bounds;
+  shown_ = setup.shown;
+  border_ = setup.border;
+  tabStop_ = setup.tabStop;
+}
+
+platform::ChildSpec Control::NativeSpec() const {
+  platform::ChildSpec spec;
+  spec.kind = platform::NativeKind::Surface;
+  return spec;
+}
+
+void Control::CreateNative() {
+  platform::ChildSpec spec = NativeSpec();
+  spec.bounds = bounds_;
+  spec.border = border_;
+  spec.tabStop = tabStop_;
+  const platform::WindowId parent = container_ != nullptr ? container_->Handle() : form_.Window().Handle();
+  handle_ = form_.System().windows->CreateChild(parent, spec);
+  form_.Attach(*this, handle_);
+  if (CustomDrawn()) Repaint();
+}
+
+void Control::MakeVisible() {
+  if (shown_ && handle_ != 0) form_.System().windows->SetVisible(handle_, true);
+}
+
+void Control::ApplyBounds() {
+  if (handle_ != 0 && kind_ != ControlKind::Window) form_.System().windows->SetBounds(handle_, bounds_);
+  Repaint();
+}
+
+void Control::SetLeft(int left) { Move(left, Top()); }
+void Control::SetTop(int top) { Move(Left(), top); }
+void Control::SetWidth(int width) { Move(Left(), Top(), width < 0 ? 0 : width); }
+void Control::SetHeight(int height) { Move(Left(), Top(), -1, height < 0 ? 0 : height); }
+
+void Control::Move(int left, int top, int width, int height) {
+  const int w = width == -1 ? Width() : ClampExtent(width);
+  const int h = height == -1 ? Height() : ClampExtent(height);
+  bounds_.left = ClampCoordinate(left);
+  bounds_.top = ClampCoordinate(top);
+  bounds_.right = bounds_.left + w;
+  bounds_.bottom = bounds_.top + h;
+  ApplyBounds();
+}
+
+void Control::SetCursor(Bytes bytes) {
+  platform::Screen& screen = *form_.System().screen;
+  const platform::CursorId old = cursor_;
+  cursorBytes_ = std::move(bytes);
+  cursor_ = 0;
+  if (!cursorBytes_.empty()) {
+    if (auto image = DecodeCursor(cursorBytes_)) cursor_ = screen.CreateCursor(*image);
+  }
+  if (handle_ != 0) screen.SetWindowCursor(handle_, cursor_);
+  if (old != 0) screen.DestroyCursor(old);
+  // Setting the pointer where it already is makes the new shape show at once.
+  screen.SetCursorPos(screen.CursorPos());
+}
+
+void Control::Repaint() {
+  if (handle_ != 0 && CustomDrawn()) form_.System().windows->Invalidate(handle_);
+}
+
+// ---- MainWindow ------------------------------------------------------------
+
+MainWindow::MainWindow(Form& form, std::string name, platform::TopLevelSpec spec)
+    : Control(form, std::move(name), ControlKind::Window), spec_(std::move(spec)) {}
+
+void MainWindow::CreateTopLevel() {
+  handle_ = form_.System().windows->CreateTopLevel(spec_);
+  form_.Attach(*this, handle_);
+  const Rect outer = form_.System().windows->WindowRect(handle_);
+  Configure({nullptr, outer, true, false, false});
+}
+
+void MainWindow::SetCaption(Text caption) {
+  spec_.caption = std::move(caption);
+  if (handle_ != 0) form_.System().windows->SetCaption(handle_, spec_.caption);
+}
+
+// ---- Label -----------------------------------------------------------------
+
+Label::Label(Form& form, std::string name) : Control(form, std::move(name), ControlKind::Label) {}
+
+void Label::SetCaption(Text caption) {
+  caption_ = std::move(caption);
+  Repaint();
+}
+
+void Label::SetGradientColour2(ColourValue value) {
+  look_.gradient[1] = value;
+  Repaint();
+}
+
+void Label::Paint(Image& client) const {
+  LabelLook look;
+  look.background = form_.Resolve(look_.background);
+  look.gradientLeftToRight = look_.gradientLeftToRight;
+  look.gradient = look_.gradient;
+  look.caption = caption_;
+  look.textColour = form_.Resolve(look_.textColour);
+  look.align = look_.align;
+  look.wordWrap = look_.wordWrap;
+  PaintLabel(client, look, form_.System().windows->DefaultGuiFont());
+}
+
+// ---- EditBox ---------------------------------------------------------------
+
+EditBox::EditBox(Form& form, std::string name, Text initial, platform::EditSettings settings,
+                 ColourValue background)
+    : Control(form, std::move(name), ControlKind::EditBox), initial_(std::move(initial)), settings_(settings) {
+  settings_.background = form.Resolve(background);
+}
+
+platform::ChildSpec EditBox::NativeSpec() const {
+  platform::ChildSpec spec;
+  spec.kind = platform::NativeKind::EditBox;
+  spec.text = initial_;
+  spec.edit = settings_;
+  return spec;
+}
+
+Text EditBox::Content() const { return form_.System().windows->EditText(handle_); }
+
+void EditBox::SetContent(TextView text) {
+  // The system's own change notification for this replacement is ignored;
+  // exactly one ContentChanged follows, so a write of the same text notifies too.
+  suppress_ = true;
+  form_.System().windows->SetEditText(handle_, text);
+  suppress_ = false;
+  form_.Raise(*this, EventId::ContentChanged);
+}
+
+// ---- PicBox ----------------------------------------------------------------
+
+PicBox::PicBox(Form& form, std::string name, PictureMode mode)
+    : Control(form, std::move(name), ControlKind::PicBox), mode_(mode) {}
+
+void PicBox::SetBackColour(ColourValue value) {
+  background_ = value;
+  Repaint();
+}
+
+void PicBox::SetPicture(Bytes bytes) {
+  pictureBytes_ = std::move(bytes);
+  picture_.reset();
+  if (!pictureBytes_.empty()) picture_ = DecodePicture(pictureBytes_);
+  Repaint();
+}
+
+void PicBox::Paint(Image& client) const {
+  PaintPicBox(client, form_.Resolve(background_), picture_ ? &*picture_ : nullptr, mode_,
+              StretchQualityFor(form_.System().screen->BitsPerPixel()));
+}
+
+// ---- ShapeBox --------------------------------------------------------------
+
+ShapeBox::ShapeBox(Form& form, std::string name, ColourValue line, ColourValue background)
+    : Control(form, std::move(name), ControlKind::ShapeBox), line_(line), background_(background) {}
+
+void ShapeBox::Paint(Image& client) const {
+  PaintShapeBox(client, {form_.Resolve(background_), form_.Resolve(line_), 1});
+}
+
+// ---- DrawPanel -------------------------------------------------------------
+
+DrawPanel::DrawPanel(Form& form, std::string name, ColourValue background)
+    : Control(form, std::move(name), ControlKind::DrawPanel), background_(background) {}
+
+void DrawPanel::Paint(Image& client) const { client.Fill(form_.Resolve(background_)); }
+
+void DrawPanel::DrawPicture(const Image& picture, int left, int top, int width, int height) {
+  if (handle_ == 0 || picture.Empty()) return;
+  const int w = width < 0 ? picture.Width() : width;
+  const int h = height < 0 ? picture.Height() : height;
+  if (w == 0 || h == 0) return;
+  platform::Windows& windows = *form_.System().windows;
+  if (w == picture.Width() && h == picture.Height()) {
+    windows.DrawDirect(handle_, picture, {left, top});
+    return;
+  }
+  stretched_.Reset(w, h);
+  StretchImage(picture, stretched_, StretchQualityFor(form_.System().screen->BitsPerPixel()));
+  windows.DrawDirect(handle_, stretched_, {left, top});
+}
+
+ColourValue DrawPanel::PixelOf(int x, int y) const {
+  return static_cast<ColourValue>(form_.System().windows->VisiblePixel(handle_, {x, y}));
+}
+
+// ---- GroupBox --------------------------------------------------------------
+
+GroupBox::GroupBox(Form& form, std::string name, Text caption)
+    : Control(form, std::move(name), ControlKind::GroupBox), caption_(std::move(caption)) {}
+
+platform::ChildSpec GroupBox::NativeSpec() const {
+  platform::ChildSpec spec;
+  spec.kind = platform::NativeKind::GroupFrame;
+  spec.text = caption_;
+  return spec;
+}
+
+// ---- SliderBar -------------------------------------------------------------
+
+SliderBar::SliderBar(Form& form, std::string name, platform::SliderSettings settings)
+    : Control(form, std::move(name), ControlKind::SliderBar), settings_(settings), position_(settings.position) {}
+
+platform::ChildSpec SliderBar::NativeSpec() const {
+  platform::ChildSpec spec;
+  spec.kind = platform::NativeKind::Slider;
+  spec.slider = settings_;
+  spec.slider.position = position_;
+  return spec;
+}
+
+void SliderBar::SetPosition(int position) {
+  position_ = std::clamp(std::clamp(position, 0, 32767), settings_.minimum, settings_.maximum);
+  if (handle_ != 0) form_.System().windows->SetSliderPosition(handle_, position_);
+}
+
+void SliderBar::TakeNativePosition() {
+  if (handle_ != 0) position_ = form_.System().windows->SliderPosition(handle_);
+}
+
+// ---- ColorPicker -----------------------------------------------------------
+
+ColorPicker::ColorPicker(Form& form, std::string name, ColourValue colour)
+    : Control(form, std::move(name), ControlKind::ColorPicker), colour_(colour) {}
+
+void ColorPicker::SetColour(ColourValue value) {
+  colour_ = value;
+  Repaint();
+}
+
+void ColorPicker::Paint(Image& client) const {
+  // A push button: raised edge, the colour in a framed well, a drop-down arrow.
+  const Pixel face = form_.Resolve(colour::DefaultColour);
+  const Pixel light = RgbPixel(255, 255, 255);
+  const Pixel shadow = RgbPixel(105, 105, 105);
+  const Pixel dark = RgbPixel(0, 0, 0);
+  client.Fill(face);
+  const int w = client.Width();
+  const int h = client.Height();
+  if (w < 4 || h < 4) return;
+  for (int x = 0; x < w; ++x) {
+    client.Set(x, 0, light);
+    client.Set(x, h - 1, dark);
+    client.Set(x, h - 2, shadow);
+  }
+  for (int y = 0; y < h; ++y) {
+    client.Set(0, y, light);
+    client.Set(w - 1, y, dark);
+    client.Set(w - 2, y, shadow);
+  }
+  const int arrowWidth = 12;
+  const Rect well{4, 4, std::max(5, w - arrowWidth - 4), h - 4};
+  for (int y = well.top; y < well.bottom; ++y) {
+    for (int x = well.left; x < well.right; ++x) {
+      const bool edge = y == well.top || y == well.bottom - 1 || x == well.left || x == well.right - 1;
+      client.Set(x, y, edge ? shadow : form_.Resolve(colour_));
+    }
+  }
+  const int cx = w - arrowWidth / 2 - 3;
+  const int cy = h / 2 - 1;
+  for (int row = 0; row < 3; ++row) {
+    for (int dx = -(2 - row); dx <= 2 - row; ++dx) {
+      if (cx + dx >= 0 && cx + dx < w && cy + row < h) client.Set(cx + dx, cy + row, dark);
+    }
+  }
+}
+
+void ColorPicker::DefaultMouse(const platform::MouseMessage& message) {
+  if (message.action == platform::MouseAction::LeftDown) OpenPopup();
+}
+
+void ColorPicker::OpenPopup() {
+  std::vector<platform::Dialogs::Swatch> swatches;
+  swatches.reserve(std::size(kPresets));
+  for (const Preset& preset : kPresets) swatches.push_back({preset.colour, preset.name});
+  platform::Dialogs& dialogs = *form_.System().dialogs;
+  const platform::WindowId owner = form_.Window().Handle();
+  const Rect anchor = form_.System().windows->WindowRect(handle_);
+  const platform::Dialogs::PopupResult result = dialogs.ColourPopup(owner, anchor, swatches, kOtherColours);
+  std::optional<ColourValue> chosen;
+  if (result.choice == platform::Dialogs::PopupChoice::Swatch && result.index >= 0 &&
+      static_cast<std::size_t>(result.index) < swatches.size()) {
+    chosen = swatches[static_cast<std::size_t>(result.index)].colour;
+  } else if (result.choice == platform::Dialogs::PopupChoice::Other) {
+    chosen = dialogs.ChooseColour(owner, colour_);
+  }
+  if (!chosen) return;
+  // A confirmed choice always notifies, also when it equals the colour shown.
+  SetColour(*chosen);
+  form_.Raise(*this, EventId::ColourChanged);
+}
+
+}  // namespace tinctora::ui

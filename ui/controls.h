@@ -1,0 +1,271 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "colour/colour_value.h"
+#include "colour/text.h"
+#include "platform/platform.h"
+#include "ui/image.h"
+#include "ui/paint.h"
+#include "ui/picture.h"
+
+namespace tinctora::ui {
+
+class Form;
+
+using Bytes = std::vector<std::uint8_t>;
+using colour::ColourValue;
+
+enum class ControlKind { Window, Label, EditBox, PicBox, ShapeBox, DrawPanel, GroupBox, SliderBar, ColorPicker };
+
+std::string_view KindName(ControlKind kind);
+
+// Coordinates written to Left and Top are kept within this range; Width and
+// Height within 0 and this.
+inline constexpr int CoordinateLimit = 32627;
+
+// A control of the main window, or the window itself. Reads and writes of the
+// properties below are what handlers use; which writes raise events is stated
+// at each setter.
+class Control {
+ public:
+  Control(Form& form, std::string name, ControlKind kind);
+  virtual ~Control();
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+
+  const std::string& Name() const { return name_; }
+  ControlKind Kind() const { return kind_; }
+  Control* Container() const { return container_; }
+  platform::WindowId Handle() const { return handle_; }
+  bool Shown() const { return shown_; }
+
+  // Outer rectangle in the container's client coordinates. Writes move or
+  // resize the control and raise nothing.
+  int Left() const { return bounds_.left; }
+  int Top() const { return bounds_.top; }
+  int Width() const { return bounds_.Width(); }
+  int Height() const { return bounds_.Height(); }
+  void SetLeft(int left);
+  void SetTop(int top);
+  void SetWidth(int width);
+  void SetHeight(int height);
+  // Width and height of -1 keep the current value.
+  void Move(int left, int top, int width = -1, int height = -1);
+
+  // The bytes of a cursor file the pointer shows over this control and while
+  // it holds the capture; empty removes the custom cursor. Raises nothing.
+  const Bytes& Cursor() const { return cursorBytes_; }
+  void SetCursor(Bytes bytes);
+
+  // Setup while the window is built.
+  struct Setup {
+    Control* container = nullptr;
+    Rect bounds;
+    bool shown = true;
+    bool border = false;
+    bool tabStop = false;
+  };
+  void Configure(const Setup& setup);
+  bool Border() const { return border_; }
+  bool TabStop() const { return tabStop_; }
+  void CreateNative();
+  void MakeVisible();
+
+  // Custom-drawn kinds paint their client area here.
+  virtual void Paint(Image& client) const {}
+  virtual bool CustomDrawn() const { return false; }
+  // What the control does with a mouse message after its handler ran.
+  virtual void DefaultMouse(const platform::MouseMessage& message) {}
+
+ protected:
+  virtual platform::ChildSpec NativeSpec() const;
+  void Repaint();
+  Form& form_;
+  platform::WindowId handle_ = 0;
+
+ private:
+  void ApplyBounds();
+  std::string name_;
+  ControlKind kind_;
+  Control* container_ = nullptr;
+  Rect bounds_;
+  bool shown_ = false;
+  bool border_ = false;
+  bool tabStop_ = false;
+  Bytes cursorBytes_;
+  platform::CursorId cursor_ = 0;
+};
+
+class MainWindow : public Control {
+ public:
+  MainWindow(Form& form, std::string name, platform::TopLevelSpec spec);
+  const Text& Caption() const { return spec_.caption; }
+  void SetCaption(Text caption);
+  void CreateTopLevel();
+  const platform::TopLevelSpec& Spec() const { return spec_; }
+
+ private:
+  platform::TopLevelSpec spec_;
+};
+
+class Label : public Control {
+ public:
+  Label(Form& form, std::string name);
+  struct Look {
+    ColourValue background = colour::DefaultColour;
+    bool gradientLeftToRight = false;
+    std::array<ColourValue, 3> gradient{colour::DefaultColour, colour::DefaultColour,
+                                        colour::DefaultColour};
+    ColourValue textColour = 0;
+    HAlign align = HAlign::Left;
+    bool wordWrap = true;
+  };
+  void SetLook(const Look& look) { look_ = look; }
+  const Text& Caption() const { return caption_; }
+  // Repaints; raises nothing.
+  void SetCaption(Text caption);
+  ColourValue GradientColour2() const { return look_.gradient[1]; }
+  // Repaints; raises nothing.
+  void SetGradientColour2(ColourValue value);
+  ColourValue BackColour() const { return look_.background; }
+
+  void Paint(Image& client) const override;
+  bool CustomDrawn() const override { return true; }
+
+ private:
+  Look look_;
+  Text caption_;
+};
+
+class EditBox : public Control {
+ public:
+  EditBox(Form& form, std::string name, Text initial, platform::EditSettings settings,
+          ColourValue background);
+  // The text the box holds now.
+  Text Content() const;
+  // Replaces the text and then raises ContentChanged exactly once, before
+  // returning, also when the text is unchanged. The maximum length does not
+  // apply to program writes.
+  void SetContent(TextView text);
+  const platform::EditSettings& Settings() const { return settings_; }
+  bool DigitsOnly() const { return settings_.digitsOnly; }
+  bool Suppressing() const { return suppress_; }
+
+ protected:
+  platform::ChildSpec NativeSpec() const override;
+
+ private:
+  Text initial_;
+  platform::EditSettings settings_;
+  bool suppress_ = false;
+};
+
+class PicBox : public Control {
+ public:
+  PicBox(Form& form, std::string name, PictureMode mode);
+  ColourValue BackColour() const { return background_; }
+  // Stores the value and repaints; raises nothing.
+  void SetBackColour(ColourValue value);
+  const Bytes& Picture() const { return pictureBytes_; }
+  // Bytes of an image file (PNG, cursor, icon, BMP); empty removes the
+  // picture. Bytes that hold no usable image leave the box without one.
+  void SetPicture(Bytes bytes);
+  bool HasPicture() const { return picture_.has_value(); }
+
+  void Paint(Image& client) const override;
+  bool CustomDrawn() const override { return true; }
+
+ private:
+  PictureMode mode_;
+  ColourValue background_ = colour::DefaultColour;
+  Bytes pictureBytes_;
+  std::optional<ui::Picture> picture_;
+};
+
+class ShapeBox : public Control {
+ public:
+  ShapeBox(Form& form, std::string name, ColourValue line, ColourValue background);
+  void Paint(Image& client) const override;
+  bool CustomDrawn() const override { return true; }
+  ColourValue LineColour() const { return line_; }
+
+ private:
+  ColourValue line_;
+  ColourValue background_;
+};
+
+// A painted surface the program draws pictures onto. Drawings are not kept:
+// a repaint shows the background again.
+class DrawPanel : public Control {
+ public:
+  DrawPanel(Form& form, std::string name, ColourValue background);
+  ColourValue BackColour() const { return background_; }
+  // Draws an image stretched into the rectangle of the client area, straight
+  // onto the visible surface. A width or height of -1 uses the image's own.
+  void DrawPicture(const Image& picture, int left, int top, int width = -1, int height = -1);
+  // The colour shown at a client point; the invalid colour outside the
+  // visible part of the panel.
+  ColourValue PixelOf(int x, int y) const;
+
+  void Paint(Image& client) const override;
+  bool CustomDrawn() const override { return true; }
+
+ private:
+  ColourValue background_;
+  mutable Image stretched_;
+};
+
+class GroupBox : public Control {
+ public:
+  GroupBox(Form& form, std::string name, Text caption);
+
+ protected:
+  platform::ChildSpec NativeSpec() const override;
+
+ private:
+  Text caption_;
+};
+
+class SliderBar : public Control {
+ public:
+  SliderBar(Form& form, std::string name, platform::SliderSettings settings);
+  int Position() const { return position_; }
+  // Clamps to 0..32767 and then to the range, moves the thumb; raises nothing.
+  void SetPosition(int position);
+  int Minimum() const { return settings_.minimum; }
+  int Maximum() const { return settings_.maximum; }
+  // A scroll notification from the system control: takes its position.
+  void TakeNativePosition();
+
+ protected:
+  platform::ChildSpec NativeSpec() const override;
+
+ private:
+  platform::SliderSettings settings_;
+  int position_ = 0;
+};
+
+// A button that shows a colour; a click opens the colour popup.
+class ColorPicker : public Control {
+ public:
+  ColorPicker(Form& form, std::string name, ColourValue colour);
+  ColourValue Colour() const { return colour_; }
+  // Shows the colour; raises nothing.
+  void SetColour(ColourValue value);
+
+  void Paint(Image& client) const override;
+  bool CustomDrawn() const override { return true; }
+  void DefaultMouse(const platform::MouseMessage& message) override;
+
+ private:
+  void OpenPopup();
+  ColourValue colour_;
+};
+
+}  // namespace tinctora::ui

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+namespace tinctora::ui {
+
+// Every event a control can raise. The number each event carries in the
+// layout's bindings is EventNumber(); names are those handlers are bound by.
+enum class EventId {
+  // main window
+  Created,
+  Destroying,
+  Activated,
+  FirstActivation,  // unbound in this program
+  Deactivated,      // unbound
+  CloseQuery,       // unbound; the window always allows closing
+  Moved,            // unbound
+  Resized,          // unbound
+  // all controls
+  LeftButtonDown,
+  LeftButtonUp,
+  RightButtonDown,
+  RightButtonUp,  // unbound
+  LeftDoubleClick,  // unbound
+  MouseMove,
+  FocusGained,  // unbound
+  // the control lost the mouse capture it held
+  CaptureLost,
+  // kinds
+  ContentChanged,   // EditBox
+  PositionChanged,  // SliderBar
+  ColourChanged,    // ColorPicker
+  Feedback,         // Label
+  Clicked,          // menu item
+};
+
+int EventNumber(EventId id);
+std::string_view EventName(EventId id);
+
+// Mouse events carry x, y (client coordinates, each as an unsigned 16-bit
+// number) and the modifier keys; Feedback carries its two integers in x and y.
+struct EventArgs {
+  int x = 0;
+  int y = 0;
+  int keys = 0;
+};
+
+using Handler = std::function<void(const EventArgs&)>;
+
+}  // namespace tinctora::ui

@@ -1,0 +1,285 @@
+#include "ui/form.h"
+
+#include <stdexcept>
+#include <utility>
+
+namespace tinctora::ui {
+
+// ---- Pictures --------------------------------------------------------------
+
+int Pictures::Load(Image image) {
+  if (image.Empty()) return 0;
+  const int handle = ++last_;
+  images_.emplace(handle, std::move(image));
+  return handle;
+}
+
+void Pictures::Free(int handle) { images_.erase(handle); }
+
+const Image* Pictures::Find(int handle) const {
+  const auto it = images_.find(handle);
+  return it == images_.end() ? nullptr : &it->second;
+}
+
+// ---- Form ------------------------------------------------------------------
+
+Form::Form(const platform::Platform& platform) : platform_(platform) { platform_.windows->SetSink(this); }
+
+Form::~Form() {
+  if (platform_.windows != nullptr) platform_.windows->SetSink(nullptr);
+}
+
+MainWindow& Form::AddWindow(std::string name, platform::TopLevelSpec spec) {
+  auto window = std::make_unique<MainWindow>(*this, std::move(name), std::move(spec));
+  window_ = window.get();
+  Register(std::move(window));
+  return *window_;
+}
+
+void Form::Register(std::unique_ptr<Control> control) {
+  byName_[control->Name()] = control.get();
+  controls_.push_back(std::move(control));
+}
+
+PopupMenu& Form::AddMenu(PopupMenu menu) {
+  for (std::size_t i = 0; i < menu.items.size(); ++i) commands_.emplace_back(menu.name, static_cast<int>(i));
+  menus_.push_back(std::move(menu));
+  return menus_.back();
+}
+
+const PopupMenu* Form::FindMenu(std::string_view name) const {
+  for (const PopupMenu& menu : menus_) {
+    if (menu.name == name) return &menu;
+  }
+  return nullptr;
+}
+
+void Form::Attach(Control& control, platform::WindowId handle) { byHandle_[handle] = &control; }
+
+Control* Form::Find(std::string_view name) const {
+  const auto it = byName_.find(std::string(name));
+  return it == byName_.end() ? nullptr : it->second;
+}
+
+Control& Form::FindOrDie(std::string_view name) const {
+  Control* control = Find(name);
+  if (control == nullptr) throw std::out_of_range("no control named " + std::string(name));
+  return *control;
+}
+
+Control* Form::FromHandle(platform::WindowId handle) const {
+  const auto it = byHandle_.find(handle);
+  return it == byHandle_.end() ? nullptr : it->second;
+}
+
+void Form::Bind(std::string_view control, EventId event, Handler handler) {
+  bindings_[{std::string(control), event}] = std::move(handler);
+}
+
+void Form::BindMenuItem(std::string_view menu, int index, Handler handler) {
+  menuBindings_[{std::string(menu), index}] = std::move(handler);
+}
+
+Pixel Form::Resolve(ColourValue value) const {
+  if (value == colour::DefaultColour) return platform_.windows->FaceColour();
+  return static_cast<Pixel>(value) & 0x00FFFFFFu;
+}
+
+void Form::Build() {
+  deliveryOn_ = false;
+  window_->CreateTopLevel();
+  // Every control is created hidden; a container is made before what it holds.
+  std::function<void(Control&)> create = [&](Control& control) {
+    if (control.Handle() != 0) return;
+    if (control.Container() != nullptr) create(*control.Container());
+    control.CreateNative();
+  };
+  for (const auto& control : controls_) {
+    if (control.get() != window_) create(*control);
+  }
+  for (const auto& control : controls_) {
+    if (control.get() != window_) control->MakeVisible();
+  }
+  deliveryOn_ = true;
+
+  Raise(*window_, EventId::Created);
+  if (destroyed_) return;
+  Raise(*window_, EventId::Moved);
+  Raise(*window_, EventId::Resized);
+  platform_.windows->ShowCentred(window_->Handle());
+  // Showing activates the window; the first control that takes the focus then
+  // reports it.
+  for (const auto& control : controls_) {
+    if (control->TabStop() && control->Shown() && control->Handle() != 0) {
+      platform_.windows->SetFocus(control->Handle());
+      Raise(*control, EventId::FocusGained);
+      break;
+    }
+  }
+}
+
+void Form::Raise(Control& control, EventId event, const EventArgs& args) {
+  const auto it = deliveryOn_ ? bindings_.find({control.Name(), event}) : bindings_.end();
+  const bool delivered = it != bindings_.end();
+  if (observer_) observer_({control.Name(), event, args, delivered});
+  if (delivered) it->second(args);
+}
+
+void Form::ProcessPendingEvents() { platform_.loop->ProcessPending(); }
+
+void Form::ShowPopupMenu(const PopupMenu& menu, std::optional<int> x, std::optional<int> y) {
+  const Point pointer = platform_.screen->CursorPos();
+  const Point at{x.value_or(pointer.x + 3), y.value_or(pointer.y + 3)};
+  std::vector<Text> captions;
+  captions.reserve(menu.items.size());
+  for (const MenuItem& item : menu.items) captions.push_back(item.caption);
+  const std::optional<int> chosen = platform_.dialogs->TrackPopupMenu(window_->Handle(), captions, at);
+  if (!chosen || *chosen < 0 || static_cast<std::size_t>(*chosen) >= menu.items.size()) return;
+  for (std::size_t i = 0; i < commands_.size(); ++i) {
+    if (commands_[i].first == menu.name && commands_[i].second == *chosen) {
+      platform_.loop->PostCommand(window_->Handle(), static_cast<int>(i) + 1);
+      return;
+    }
+  }
+}
+
+void Form::CaptureMouse(Control& control) {
+  if (control.Handle() != 0) platform_.screen->SetCapture(control.Handle());
+}
+
+void Form::ReleaseMouseCapture() {
+  releasingCapture_ = true;
+  platform_.screen->ReleaseCapture();
+  releasingCapture_ = false;
+}
+
+void Form::Close() {
+  if (destroyed_ || window_ == nullptr || window_->Handle() == 0) return;
+  Raise(*window_, EventId::CloseQuery);
+  platform_.windows->Destroy(window_->Handle());
+}
+
+// ---- system messages -------------------------------------------------------
+
+bool Form::OnMouse(const platform::MouseMessage& message) {
+  Control* control = FromHandle(message.target);
+  if (control == nullptr) return true;
+  EventId event = EventId::MouseMove;
+  switch (message.action) {
+    case platform::MouseAction::Move: event = EventId::MouseMove; break;
+    case platform::MouseAction::LeftDown: event = EventId::LeftButtonDown; break;
+    case platform::MouseAction::LeftUp: event = EventId::LeftButtonUp; break;
+    case platform::MouseAction::RightDown: event = EventId::RightButtonDown; break;
+    case platform::MouseAction::RightUp: event = EventId::RightButtonUp; break;
+    case platform::MouseAction::LeftDouble: event = EventId::LeftDoubleClick; break;
+  }
+  // Positions reach handlers as unsigned 16-bit numbers: left of or above the
+  // window they wrap to 65536 minus the distance.
+  Raise(*control, event, {message.client.x & 0xFFFF, message.client.y & 0xFFFF, message.keys});
+  if (!destroyed_) control->DefaultMouse(message);
+  return true;
+}
+
+void Form::OnCaptureLost(platform::WindowId window) {
+  if (releasingCapture_) return;
+  if (Control* control = FromHandle(window)) Raise(*control, EventId::CaptureLost);
+}
+
+void Form::OnEditChanged(platform::WindowId box) {
+  auto* edit = dynamic_cast<EditBox*>(FromHandle(box));
+  if (edit == nullptr || edit->Suppressing()) return;
+  Raise(*edit, EventId::ContentChanged);
+}
+
+bool Form::AcceptTypedChar(platform::WindowId box, std::uint32_t character) {
+  auto* edit = dynamic_cast<EditBox*>(FromHandle(box));
+  if (edit == nullptr || !edit->DigitsOnly()) return true;
+  return (character >= '0' && character <= '9') || character == '-';
+}
+
+void Form::OnSliderScroll(platform::WindowId slider, platform::ScrollCode code) {
+  auto* bar = dynamic_cast<SliderBar*>(FromHandle(slider));
+  // The notification that closes each user action carries no new position.
+  if (bar == nullptr || code == platform::ScrollCode::EndScroll) return;
+  bar->TakeNativePosition();
+  Raise(*bar, EventId::PositionChanged);
+}
+
+void Form::OnActivate(platform::WindowId top, bool active) {
+  if (window_ == nullptr || top != window_->Handle() || inActivation_) return;
+  inActivation_ = true;
+  if (active) {
+    if (firstActivation_) {
+      firstActivation_ = false;
+      Raise(*window_, EventId::FirstActivation);
+    }
+    Raise(*window_, EventId::Activated);
+  } else {
+    Raise(*window_, EventId::Deactivated);
+  }
+  inActivation_ = false;
+}
+
+bool Form::OnKeyDown(platform::WindowId focus, int virtualKey) {
+  if (virtualKey == platform::KeyEscape) {
+    Close();
+    return true;
+  }
+  return false;
+}
+
+void Form::OnCloseRequested(platform::WindowId top) { Close(); }
+
+void Form::OnDestroyed(platform::WindowId top) {
+  if (window_ == nullptr || top != window_->Handle() || destroyed_) return;
+  Raise(*window_, EventId::Destroying);
+  destroyed_ = true;
+  platform_.loop->Quit();
+}
+
+void Form::OnHotKey(platform::WindowId owner, int id) {
+  if (hotKeyHook_) hotKeyHook_(id);
+}
+
+void Form::OnCommand(platform::WindowId owner, int command) {
+  if (command < 1 || static_cast<std::size_t>(command) > commands_.size()) return;
+  const auto& [menu, index] = commands_[static_cast<std::size_t>(command) - 1];
+  const auto it = deliveryOn_ ? menuBindings_.find({menu, index}) : menuBindings_.end();
+  const bool delivered = it != menuBindings_.end();
+  if (observer_) observer_({menu + "." + std::to_string(index + 1), EventId::Clicked, {}, delivered});
+  if (delivered) it->second({});
+}
+
+void Form::OnPaint(platform::WindowId surface) {
+  Control* control = FromHandle(surface);
+  if (control == nullptr || !control->CustomDrawn()) return;
+  const Rect client = platform_.windows->ClientRect(surface);
+  paintBuffer_.Reset(client.Width(), client.Height());
+  control->Paint(paintBuffer_);
+  platform_.windows->Present(surface, paintBuffer_);
+}
+
+// ---- HotKeyService ---------------------------------------------------------
+
+HotKeyService::HotKeyService(Form& form) : form_(form) {
+  form_.SetHotKeyHook([this](int id) { Deliver(id); });
+}
+
+int HotKeyService::Register(platform::WindowId owner, Label& receiver, int modifiers, int virtualKey) {
+  const int id = ++last_;
+  ++outstanding_;
+  receiver_ = &receiver;
+  return form_.System().hotKeys->Register(owner, id, modifiers, virtualKey) ? id : 0;
+}
+
+bool HotKeyService::Unregister(platform::WindowId owner, int id) {
+  if (outstanding_ > 0) --outstanding_;
+  return form_.System().hotKeys->Unregister(owner, id);
+}
+
+void HotKeyService::Deliver(int id) {
+  if (!Watching() || receiver_ == nullptr || id < FirstId || id > last_) return;
+  form_.Raise(*receiver_, EventId::Feedback, {id, 0, 0});
+}
+
+}  // namespace tinctora::ui

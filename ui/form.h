@@ -1,0 +1,176 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/platform.h"
+#include "ui/controls.h"
+#include "ui/events.h"
+
+namespace tinctora::ui {
+
+struct MenuItem {
+  Text caption;
+};
+
+// A popup menu of the layout: never shown in a menu bar, only as a popup.
+struct PopupMenu {
+  std::string name;
+  std::vector<MenuItem> items;
+};
+
+// Pictures made by the program and referred to by an integer handle; 0 is no
+// picture.
+class Pictures {
+ public:
+  [[nodiscard]] int Load(Image image);
+  void Free(int handle);
+  const Image* Find(int handle) const;
+  std::size_t Count() const { return images_.size(); }
+
+ private:
+  std::unordered_map<int, Image> images_;
+  int last_ = 0;
+};
+
+// Everything an event raised passes to an observer: the control's name, the
+// event and its arguments, and whether a handler was bound and ran.
+struct RaisedEvent {
+  std::string control;
+  EventId event;
+  EventArgs args;
+  bool delivered;
+};
+
+// The main window with its controls, the event bindings and the rules by
+// which system messages become events.
+class Form : public platform::EventSink {
+ public:
+  explicit Form(const platform::Platform& platform);
+  ~Form() override;
+
+  const platform::Platform& System() const { return platform_; }
+
+  // Building. Controls are added in creation order; the window first.
+  MainWindow& AddWindow(std::string name, platform::TopLevelSpec spec);
+  template <class T, class... Args>
+  T& Add(std::string name, Args&&... args) {
+    auto control = std::make_unique<T>(*this, std::move(name), std::forward<Args>(args)...);
+    T& ref = *control;
+    Register(std::move(control));
+    return ref;
+  }
+  PopupMenu& AddMenu(PopupMenu menu);
+  // Creates the native windows, shows the controls marked shown, switches
+  // event delivery on and raises Created; then shows the window centred.
+  void Build();
+
+  // Controls by layout name.
+  Control* Find(std::string_view name) const;
+  template <class T>
+  T& Get(std::string_view name) const {
+    return dynamic_cast<T&>(FindOrDie(name));
+  }
+  MainWindow& Window() const { return *window_; }
+  const std::vector<std::unique_ptr<Control>>& Controls() const { return controls_; }
+  const PopupMenu* FindMenu(std::string_view name) const;
+
+  // Bindings: one handler per (control, event); menu items by menu and index.
+  void Bind(std::string_view control, EventId event, Handler handler);
+  void BindMenuItem(std::string_view menu, int index, Handler handler);
+
+  // Delivers an event to its handler at once, if delivery is on and a
+  // handler is bound; returns when the handler has returned.
+  void Raise(Control& control, EventId event, const EventArgs& args = {});
+  bool DeliveryOn() const { return deliveryOn_; }
+  void SetObserver(std::function<void(const RaisedEvent&)> observer) { observer_ = std::move(observer); }
+
+  // Operations handlers call.
+  void ProcessPendingEvents();
+  // Shows a popup menu owned by the main window with its top-left corner at
+  // the screen point; an omitted coordinate means the pointer's plus 3. A
+  // chosen item's Clicked is raised when the message loop next runs.
+  void ShowPopupMenu(const PopupMenu& menu, std::optional<int> x = std::nullopt,
+                     std::optional<int> y = std::nullopt);
+  Pictures& PictureStore() { return pictures_; }
+  // The mouse capture. Releasing it from the program raises no CaptureLost;
+  // losing it to anything else does.
+  void CaptureMouse(Control& control);
+  void ReleaseMouseCapture();
+  Pixel Resolve(ColourValue value) const;
+  // Closes the main window as the close box does.
+  void Close();
+  bool Destroyed() const { return destroyed_; }
+
+  // platform::EventSink
+  bool OnMouse(const platform::MouseMessage& message) override;
+  void OnCaptureLost(platform::WindowId window) override;
+  void OnEditChanged(platform::WindowId box) override;
+  bool AcceptTypedChar(platform::WindowId box, std::uint32_t character) override;
+  void OnSliderScroll(platform::WindowId slider, platform::ScrollCode code) override;
+  void OnActivate(platform::WindowId top, bool active) override;
+  bool OnKeyDown(platform::WindowId focus, int virtualKey) override;
+  void OnCloseRequested(platform::WindowId top) override;
+  void OnDestroyed(platform::WindowId top) override;
+  void OnHotKey(platform::WindowId owner, int id) override;
+  void OnCommand(platform::WindowId owner, int command) override;
+  void OnPaint(platform::WindowId surface) override;
+
+  // The hot-key service hands hot-key messages to this hook.
+  void SetHotKeyHook(std::function<void(int id)> hook) { hotKeyHook_ = std::move(hook); }
+
+  void Attach(Control& control, platform::WindowId handle);
+
+ private:
+  void Register(std::unique_ptr<Control> control);
+  Control& FindOrDie(std::string_view name) const;
+  Control* FromHandle(platform::WindowId handle) const;
+
+  platform::Platform platform_;
+  std::vector<std::unique_ptr<Control>> controls_;
+  std::unordered_map<std::string, Control*> byName_;
+  std::unordered_map<platform::WindowId, Control*> byHandle_;
+  MainWindow* window_ = nullptr;
+  std::vector<PopupMenu> menus_;
+  std::map<std::pair<std::string, EventId>, Handler> bindings_;
+  std::map<std::pair<std::string, int>, Handler> menuBindings_;
+  std::vector<std::pair<std::string, int>> commands_;  // command id - 1 -> menu, item
+  std::function<void(const RaisedEvent&)> observer_;
+  std::function<void(int)> hotKeyHook_;
+  Pictures pictures_;
+  Image paintBuffer_;
+  bool deliveryOn_ = false;
+  bool firstActivation_ = true;
+  bool inActivation_ = false;
+  bool destroyed_ = false;
+  bool releasingCapture_ = false;
+};
+
+// System-wide hot keys raised as Feedback(id, 0) on one receiver label. Ids
+// are handed out from 33001 upward and never reused; a refused key still
+// uses up its id.
+class HotKeyService {
+ public:
+  static constexpr int FirstId = 33001;
+  explicit HotKeyService(Form& form);
+  // Returns the id, or 0 when the system refuses the key.
+  [[nodiscard]] int Register(platform::WindowId owner, Label& receiver, int modifiers, int virtualKey);
+  bool Unregister(platform::WindowId owner, int id);
+  bool Watching() const { return outstanding_ > 0; }
+  int LastId() const { return last_; }
+
+ private:
+  void Deliver(int id);
+  Form& form_;
+  int last_ = FirstId - 1;
+  int outstanding_ = 0;
+  Label* receiver_ = nullptr;
+};
+
+}  // namespace tinctora::ui

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "colour/colour_value.h"
+#include "colour/text.h"
+#include "ui/image.h"
+#include "ui/picture.h"
+
+namespace tinctora::ui {
+
+// Glyphs come from the platform's default GUI font; the layout of text
+// (alignment, word wrap) is decided here so every backend wraps alike.
+class Font {
+ public:
+  virtual ~Font() = default;
+  virtual int LineHeight() const = 0;
+  // Advance width of one character given as its GBK bytes (one or two).
+  virtual int CharWidth(TextView gbkChar) const = 0;
+  // Draws one character with its cell's top-left corner at (x, y), clipped to
+  // the image; only the glyph's own pixels are touched (transparent background).
+  virtual void DrawChar(Image& target, int x, int y, TextView gbkChar, Pixel colour) const = 0;
+};
+
+enum class StretchQuality {
+  Halftone,    // area averaging, used when the display has more than 16 bits per pixel
+  DropRepeat,  // whole source rows and columns are dropped or repeated
+};
+
+inline StretchQuality StretchQualityFor(int bitsPerPixel) {
+  return bitsPerPixel > 16 ? StretchQuality::Halftone : StretchQuality::DropRepeat;
+}
+
+// Stretches src over the whole of dst (dst keeps its size).
+void StretchImage(const Image& src, Image& dst, StretchQuality quality);
+// Stretches src into the rectangle r of dst, clipped to dst.
+void StretchInto(const Image& src, Image& dst, const Rect& r, StretchQuality quality);
+// Draws a picture into the rectangle r of dst (stretched if r's size differs
+// from the picture's), honouring its mask or alpha. Clipped to dst.
+void DrawPicture(Image& dst, const Picture& picture, const Rect& r, StretchQuality quality);
+
+enum class HAlign { Left, Centre, Right };
+
+struct LabelLook {
+  Pixel background = 0;  // already resolved (DefaultColour painted as the face colour)
+  bool gradientLeftToRight = false;
+  // Raw colour values; DefaultColour entries are skipped when painting.
+  std::array<colour::ColourValue, 3> gradient{colour::DefaultColour, colour::DefaultColour,
+                                              colour::DefaultColour};
+  Text caption;
+  Pixel textColour = 0;
+  HAlign align = HAlign::Left;
+  bool wordWrap = true;
+};
+
+// The colour of column x of a left-to-right gradient over a client area of
+// width w, from the colours that are not DefaultColour. Needs at least two.
+Pixel GradientColumn(std::span<const colour::ColourValue> colours, int width, int x);
+
+// Paint a client area image (already sized to the client area).
+void PaintLabel(Image& client, const LabelLook& look, const Font& font);
+
+// Caption layout. Lines break at "\r\n", "\n" or "\r"; with word wrap also at
+// spaces and on either side of a double-byte character (CJK text has no
+// spaces), and a word wider than the line is split between characters.
+// The spaces at a wrap are dropped; width excludes trailing spaces.
+struct TextLine {
+  std::size_t begin = 0;   // byte offset into the text
+  std::size_t length = 0;  // bytes
+  int width = 0;           // pixels
+  friend bool operator==(const TextLine&, const TextLine&) = default;
+};
+// Bytes of the GBK character starting at `at`: 2 for a lead byte 81-FE
+// followed by a trail byte 40-FE other than 7F, else 1.
+std::size_t GbkCharLength(TextView text, std::size_t at);
+std::vector<TextLine> LayoutText(TextView text, const Font& font, int width, bool wordWrap);
+// Draws the text from the top of the image, each line aligned within the
+// image's width, with a transparent background, clipped to the image.
+void DrawCaption(Image& client, TextView text, const Font& font, Pixel colour, HAlign align, bool wordWrap);
+
+enum class PictureMode { Natural, Stretch, CentreScaleDown };
+void PaintPicBox(Image& client, Pixel background, const Picture* picture, PictureMode mode,
+                 StretchQuality quality);
+
+struct ShapeLook {
+  Pixel background = 0;
+  Pixel line = 0;
+  int lineWidth = 1;
+};
+// Rectangle outline along the edge, no fill.
+void PaintShapeBox(Image& client, const ShapeLook& look);
+
+}  // namespace tinctora::ui
