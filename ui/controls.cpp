@@ -268,7 +268,8 @@ void DrawPanel::DrawPicture(const Image& picture, int left, int top, int width, 
     windows.DrawDirect(handle_, picture, {left, top});
     return;
   }
-  stretched_.Reset(w, h);
+  // Every pixel is overwritten, so a buffer of the right size is reused as it is.
+  if (stretched_.Width() != w || stretched_.Height() != h) stretched_.Reset(w, h);
   StretchImage(picture, stretched_, StretchQualityFor(form_.System().screen->BitsPerPixel()));
   windows.DrawDirect(handle_, stretched_, {left, top});
 }

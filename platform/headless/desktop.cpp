@@ -289,6 +289,13 @@ void Desktop::SetActive(bool active) {
   if (top_ == 0 || active == active_) return;
   active_ = active;
   frameDirty_ = true;
+  if (!active) {
+    // Another window comes to the front and covers this one: what the
+    // program drew straight onto its controls is lost.
+    for (const auto& [id, win] : windows_) {
+      if (win->kind == platform::NativeKind::Surface && !win->topLevel) dirty_.insert(id);
+    }
+  }
   if (sink_ != nullptr) sink_->OnActivate(top_, active);
   Pump();
 }
@@ -372,13 +379,22 @@ void Desktop::PaintOne(WindowId id) const {
   if (sink_ != nullptr) sink_->OnPaint(id);
 }
 
-void Desktop::FlushPaint() const {
+void Desktop::FlushPaint(const Rect& area) const {
   if (flushing_ || dirty_.empty()) return;
   flushing_ = true;
-  while (!dirty_.empty()) {
-    const WindowId id = *dirty_.begin();
-    dirty_.erase(dirty_.begin());
-    PaintOne(id);
+  // Only what the area shows is painted now; the rest waits until it is seen.
+  for (auto it = dirty_.begin(); it != dirty_.end();) {
+    const Win* win = Find(*it);
+    const Rect r = win != nullptr ? OuterScreenRect(*win) : Rect{};
+    const bool seen = win != nullptr && !(r.right <= area.left || r.left >= area.right || r.bottom <= area.top ||
+                                          r.top >= area.bottom);
+    if (!seen && win != nullptr) {
+      ++it;
+      continue;
+    }
+    const WindowId id = *it;
+    it = dirty_.erase(it);
+    if (win != nullptr) PaintOne(id);
   }
   flushing_ = false;
 }
@@ -420,7 +436,7 @@ Pixel Desktop::VisiblePixel(WindowId window, Point client) const {
     w = parent;
   }
   if (DisplayAt(p) == nullptr) return kInvalid;
-  FlushPaint();
+  FlushPaint({p.x, p.y, p.x + 1, p.y + 1});
   return ComposeAt(p);
 }
 
@@ -598,13 +614,13 @@ colour::ColourValue Desktop::PixelAt(Point screen) const {
   for (const Rect& r : unreadable_) {
     if (r.Contains(screen.x, screen.y)) return static_cast<colour::ColourValue>(kInvalid);
   }
-  FlushPaint();
+  FlushPaint({screen.x, screen.y, screen.x + 1, screen.y + 1});
   return static_cast<colour::ColourValue>(ComposeAt(screen));
 }
 
 void Desktop::Snapshot(const Rect& screen, Image& out, Pixel outside) const {
   out.Reset(screen.Width(), screen.Height(), outside);
-  FlushPaint();
+  FlushPaint(screen);
   const Win* top = Find(top_);
   const bool overWindow = top != nullptr && top->visible &&
                           !(screen.right <= top->bounds.left || screen.left >= top->bounds.right ||
@@ -705,6 +721,9 @@ void Desktop::PostMouse(platform::MouseAction action) {
   const Win* win = Find(target);
   if (win == nullptr) return;
   const Rect client = ClientScreenRect(*win);
+  // The title bar and the borders get the system's non-client messages,
+  // which the program never sees.
+  if (capture_ == 0 && win->topLevel && !client.Contains(pointer_.x, pointer_.y)) return;
   Message m;
   m.type = Message::Type::Mouse;
   m.mouse.target = target;

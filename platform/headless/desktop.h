@@ -222,7 +222,7 @@ class Desktop final : public platform::Windows,
   Pixel DesktopPixel(Point screen) const;
   Pixel ComposeAt(Point screen) const;
   Pixel WindowPixel(const Win& win, Point screen) const;
-  void FlushPaint() const;
+  void FlushPaint(const Rect& area) const;
   void PaintOne(WindowId id) const;
   void RenderNative(const Win& win) const;
   void RenderFrame() const;
