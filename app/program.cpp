@@ -91,7 +91,7 @@ void Program::Bind() {
   for (const auto& [name, entry] : kSwatches) {
     const int k = entry;
     form_.Bind(name, EventId::RightButtonDown, [&c, k](const ui::EventArgs&) {
-      clipboard::OpenCopyMenu(c, c.state.HistoryColours[static_cast<std::size_t>(k)]);
+      clipboard::OpenCopyMenu(c, c.state.HistoryEntry(k));
     });
   }
   for (int item = 0; item < 9; ++item) {

@@ -20,8 +20,13 @@ struct State {
   int StripHoldFlag = 0;
   int SliderEchoGuard = 0;
   colour::ColourValue MenuColour = 0;
-  std::vector<std::int32_t> HistoryColours;  // 13 entries once the window exists
+  // 13 entries once the window exists. Entries are counted from 1: entry k
+  // belongs to the swatch 图片框k, and entries 1, 7 and 13 are never used.
+  std::vector<std::int32_t> HistoryColours;
   std::vector<Text> NotationTable;           // 13 entries once the window exists
+
+  std::int32_t& HistoryEntry(int k) { return HistoryColours[static_cast<std::size_t>(k - 1)]; }
+  std::int32_t HistoryEntry(int k) const { return HistoryColours[static_cast<std::size_t>(k - 1)]; }
 
   // Set while the picker's button-down handler lets waiting messages run, so
   // that a release arriving then is not lost.

@@ -13,12 +13,14 @@ namespace tinctora::colour {
 Text IntToDecimalText(std::int32_t n);
 
 // C's %.13g with a three-digit exponent: 255.0 -> "255", 1e13 -> "1e+013",
-// -0.0 -> "-0".
+// -0.0 -> "-0". A tie at 13 significant digits rounds away from zero.
+// Infinities and NaN, which no caller passes, give "inf", "-inf", "nan".
 Text RealToText(double x);
 
 // The real written at the start of the text after GBK full-width
 // normalisation and leading white space; "d"/"D" also introduce an exponent.
-// No number gives 0; overflow gives a signed infinity, underflow 0.
+// No number gives 0; overflow gives a signed infinity, underflow a zero of
+// the number's sign. Never depends on the process locale.
 double TextToReal(TextView text);
 
 // Truncates toward zero and keeps the low 32 bits; non-finite values and

@@ -13,8 +13,9 @@ namespace tinctora::colour {
 //
 // A plain decimal number is an optional sign, digits with an optional
 // fraction (or a point and fraction digits alone) and an optional exponent,
-// with white space allowed around the sign and the number. Leading zeros
-// are decimal: "012" reads as 12.
+// with white space (ASCII or the full-width space) allowed around the sign
+// and the number. Leading zeros are decimal: "012" reads as 12. Anything
+// else ("1-2", "0x1", "NaN", "1,2") counts as a failed call.
 Text ScriptHsv(TextView red, TextView green, TextView blue);
 Text ScriptCmyk(TextView red, TextView green, TextView blue);
 

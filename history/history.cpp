@@ -9,7 +9,7 @@ void PushHistory(app::Context& c) {
   for (std::size_t i = row.size() - 1; i > 0; --i) row[i]->SetBackColour(row[i - 1]->BackColour());
   row[0]->SetBackColour(w.current.BackColour());
   for (std::size_t i = row.size(); i-- > 0;) {
-    c.state.HistoryColours[static_cast<std::size_t>(w.swatchEntries[i])] = row[i]->BackColour();
+    c.state.HistoryEntry(w.swatchEntries[i]) = row[i]->BackColour();
   }
 }
 

@@ -162,6 +162,10 @@ void MainWindow::CreateTopLevel() {
   Configure({nullptr, outer, true, false, false});
 }
 
+void MainWindow::TakeNativeBounds() {
+  if (handle_ != 0) SetBoundsFromSystem(form_.System().windows->WindowRect(handle_));
+}
+
 void MainWindow::SetCaption(Text caption) {
   spec_.caption = std::move(caption);
   if (handle_ != 0) form_.System().windows->SetCaption(handle_, spec_.caption);

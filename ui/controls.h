@@ -77,6 +77,7 @@ class Control {
   void CreateNative();
   void MakeVisible();
 
+  void SetBoundsFromSystem(const Rect& bounds) { bounds_ = bounds; }
   // Custom-drawn kinds paint their client area here.
   virtual void Paint(Image& client) const {}
   virtual bool CustomDrawn() const { return false; }
@@ -108,6 +109,8 @@ class MainWindow : public Control {
   const Text& Caption() const { return spec_.caption; }
   void SetCaption(Text caption);
   void CreateTopLevel();
+  // The system placed the window (centred it): read where it is now.
+  void TakeNativeBounds();
   const platform::TopLevelSpec& Spec() const { return spec_; }
 
  private:

@@ -107,6 +107,7 @@ void Form::Build() {
   Raise(*window_, EventId::Moved);
   Raise(*window_, EventId::Resized);
   platform_.windows->ShowCentred(window_->Handle());
+  window_->TakeNativeBounds();
   // Showing activates the window; the first control that takes the focus then
   // reports it.
   for (const auto& control : controls_) {

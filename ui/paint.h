@@ -39,7 +39,11 @@ void StretchImage(const Image& src, Image& dst, StretchQuality quality);
 // Stretches src into the rectangle r of dst, clipped to dst.
 void StretchInto(const Image& src, Image& dst, const Rect& r, StretchQuality quality);
 // Draws a picture into the rectangle r of dst (stretched if r's size differs
-// from the picture's), honouring its mask or alpha. Clipped to dst.
+// from the picture's), honouring its mask or alpha. Clipped to dst. A masked
+// picture is always stretched by whole pixels so colour and mask stay in step.
+// Halftone gives each destination pixel the exact area average of the source
+// it covers, each channel rounded; DropRepeat takes source index
+// dest index * source size / destination size.
 void DrawPicture(Image& dst, const Picture& picture, const Rect& r, StretchQuality quality);
 
 enum class HAlign { Left, Centre, Right };
@@ -57,7 +61,11 @@ struct LabelLook {
 };
 
 // The colour of column x of a left-to-right gradient over a client area of
-// width w, from the colours that are not DefaultColour. Needs at least two.
+// the given width. DefaultColour entries are skipped; a gradient needs two
+// colours that remain (with one left it is returned, with none black).
+// With n colours: s = width / (n - 1), i = x / s (0 when s is 0), column cn
+// past the last step, else c(i+1) + (x mod s) / s * (c(i+2) - c(i+1)) per
+// channel, truncated toward zero.
 Pixel GradientColumn(std::span<const colour::ColourValue> colours, int width, int x);
 
 // Paint a client area image (already sized to the client area).
@@ -81,6 +89,9 @@ std::vector<TextLine> LayoutText(TextView text, const Font& font, int width, boo
 // image's width, with a transparent background, clipped to the image.
 void DrawCaption(Image& client, TextView text, const Font& font, Pixel colour, HAlign align, bool wordWrap);
 
+// Natural: at the top-left corner at its own size. Stretch: over the whole
+// client area with the given quality. CentreScaleDown: centred, at its own
+// size when it fits, else shrunk proportionally (always by halftone).
 enum class PictureMode { Natural, Stretch, CentreScaleDown };
 void PaintPicBox(Image& client, Pixel background, const Picture* picture, PictureMode mode,
                  StretchQuality quality);

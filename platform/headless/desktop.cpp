@@ -630,6 +630,7 @@ void Desktop::Snapshot(const Rect& screen, Image& out, Pixel outside) const {
     const int bottom0 = std::min(screen.bottom, d.bounds.bottom);
     const int left0 = std::max(screen.left, d.bounds.left);
     const int right0 = std::min(screen.right, d.bounds.right);
+    if (left0 >= right0 || top0 >= bottom0) continue;
     for (int y = top0; y < bottom0; ++y) {
       Pixel* row = out.Row(y - screen.top);
       if (!overWindow && d.bitsPerPixel > 16) {
@@ -810,7 +811,7 @@ void Desktop::NativeMouse(const platform::MouseMessage& message) {
     }
   } else if (message.action == MouseAction::Move && sliderDrag_ && sliderDrag_->slider == win->id &&
              sliderDrag_->onThumb) {
-    const int position = SliderPositionAt(*win, message.client.x);
+    const int position = sliderDrag_->target.value_or(SliderPositionAt(*win, message.client.x));
     if (position != win->position) {
       win->position = position;
       win->nativeDirty = true;
@@ -1000,7 +1001,9 @@ void Desktop::DragSliderThumb(WindowId slider, const std::vector<int>& positions
   Press(Button::Left);
   const int span = std::max(1, win->slider.maximum - win->slider.minimum);
   for (int position : positions) {
-    const int x = 13 + (win->client.Width() - 26) * (position - win->slider.minimum) / span;
+    const int clamped = std::clamp(position, win->slider.minimum, win->slider.maximum);
+    if (sliderDrag_ && sliderDrag_->slider == slider) sliderDrag_->target = clamped;
+    const int x = 13 + (win->client.Width() - 26) * (clamped - win->slider.minimum) / span;
     MovePointer({client.left + x, pointer_.y});
   }
   Release(Button::Left);

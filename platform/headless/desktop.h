@@ -209,6 +209,9 @@ class Desktop final : public platform::Windows,
   struct SliderDrag {
     WindowId slider = 0;
     bool onThumb = false;
+    // The position the thumb is being dragged to, when the caller names it:
+    // a track bar has fewer pixels than positions.
+    std::optional<int> target;
   };
 
   Win* Find(WindowId id) const;

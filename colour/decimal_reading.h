@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tinctora::colour::detail {
+
+// Reads a decimal number already reduced to the form std::from_chars accepts
+// in general format: an optional "-", digits with an optional "." and
+// fraction (at least one digit in all), then an optional "e" with optional
+// sign and digits. The result is correctly rounded; a magnitude beyond the
+// largest real gives a signed infinity and one below the smallest gives a
+// signed zero.
+[[nodiscard]] double ReadCleanDecimal(std::string_view chars);
+
+// A small append-only character buffer that lives on the stack for the
+// usual short numbers and moves to the heap only for very long ones.
+class NumberBuffer {
+ public:
+  void Push(char c) {
+    if (size_ < kInline) {
+      inline_[size_++] = c;
+      return;
+    }
+    if (size_ == kInline) spill_.assign(inline_, kInline);
+    spill_.push_back(c);
+    ++size_;
+  }
+  [[nodiscard]] std::string_view View() const {
+    return size_ <= kInline ? std::string_view(inline_, size_) : std::string_view(spill_);
+  }
+
+ private:
+  static constexpr std::size_t kInline = 64;
+  char inline_[kInline] = {};
+  std::size_t size_ = 0;
+  std::string spill_;
+};
+
+}  // namespace tinctora::colour::detail

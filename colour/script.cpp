@@ -1,0 +1,245 @@
+#include "colour/script.h"
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+#include "colour/decimal_reading.h"
+
+namespace tinctora::colour {
+
+namespace {
+
+// The script language's Math.max and Math.min for two numbers: NaN wins,
+// and +0 counts as larger than -0.
+double ScriptMax(double a, double b) {
+  if (std::isnan(a) || std::isnan(b)) return std::numeric_limits<double>::quiet_NaN();
+  if (a == b) return std::signbit(a) ? b : a;
+  return a > b ? a : b;
+}
+double ScriptMin(double a, double b) {
+  if (std::isnan(a) || std::isnan(b)) return std::numeric_limits<double>::quiet_NaN();
+  if (a == b) return std::signbit(a) ? a : b;
+  return a < b ? a : b;
+}
+
+// The script's number-to-text conversion for finite magnitudes of 10^21
+// and more: the shortest round-trip digits in exponent form, "1e+21",
+// "1.5e+300".
+void AppendLargeNumber(Text& out, double magnitude) {
+  char buffer[32];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
+                                 std::chars_format::scientific).ptr;
+  out.append(buffer, end);
+}
+
+// Writes n's decimal digits (n below 10^38) into buffer; returns the count.
+std::size_t WriteUnsigned128(char* buffer, unsigned __int128 n) {
+  constexpr std::uint64_t kTen19 = 10'000'000'000'000'000'000ULL;
+  if (n < kTen19) {
+    return static_cast<std::size_t>(
+        std::to_chars(buffer, buffer + 20, static_cast<std::uint64_t>(n)).ptr - buffer);
+  }
+  const auto high = static_cast<std::uint64_t>(n / kTen19);
+  auto low = static_cast<std::uint64_t>(n % kTen19);
+  const auto highCount = static_cast<std::size_t>(
+      std::to_chars(buffer, buffer + 20, high).ptr - buffer);
+  for (std::size_t k = highCount + 19; k > highCount; --k) {
+    buffer[k - 1] = static_cast<char>('0' + low % 10);
+    low /= 10;
+  }
+  return highCount + 19;
+}
+
+void AppendFixedFour(Text& out, double x) {
+  if (std::isnan(x)) {
+    out.append("NaN");
+    return;
+  }
+  if (x < 0) {  // -0 is not below 0 and prints without a sign
+    out.push_back('-');
+    x = -x;
+  }
+  if (x >= 1e21) {
+    if (std::isinf(x)) {
+      out.append("Infinity");
+    } else {
+      AppendLargeNumber(out, x);
+    }
+    return;
+  }
+  // x is m * 2^q exactly; n is x * 10^4 rounded to nearest, ties upward,
+  // computed in integers so no rounding of the product can move a tie.
+  const auto bits = std::bit_cast<std::uint64_t>(x);
+  const auto biased = static_cast<int>((bits >> 52) & 0x7FF);
+  std::uint64_t m = bits & ((std::uint64_t{1} << 52) - 1);
+  int q = -1074;
+  if (biased != 0) {
+    m |= std::uint64_t{1} << 52;
+    q = biased - 1075;
+  }
+  const unsigned __int128 scaled = static_cast<unsigned __int128>(m) * 10000u;  // < 2^67
+  unsigned __int128 n = 0;
+  if (q >= 0) {
+    n = scaled << q;  // x < 10^21 keeps this below 2^84
+  } else if (-q < 68) {
+    const int shift = -q;
+    const unsigned __int128 one = 1;
+    const unsigned __int128 remainder = scaled & ((one << shift) - 1);
+    n = (scaled >> shift) + (remainder >= (one << (shift - 1)) ? 1 : 0);
+  }  // else x * 10^4 < 2^67 / 2^68, below one half: n = 0
+
+  // n's digits with a point before the last four, at least "0.0000".
+  char digits[48];
+  const std::size_t count = WriteUnsigned128(digits, n);
+  if (count < 5) {
+    out.append("0.");
+    out.append(4 - count, '0');
+    out.append(digits, count);
+    return;
+  }
+  out.append(digits, count - 4);
+  out.push_back('.');
+  out.append(digits + count - 4, 4);
+}
+
+bool IsScriptSpaceByte(unsigned char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Skips ASCII white space and the full-width space (GBK A1 A1), which the
+// script language also counts as white space.
+std::size_t SkipScriptSpace(TextView text, std::size_t pos) {
+  while (pos < text.size()) {
+    const auto c = static_cast<unsigned char>(text[pos]);
+    if (IsScriptSpaceByte(c)) {
+      ++pos;
+    } else if (c == 0xA1 && pos + 1 < text.size() &&
+               static_cast<unsigned char>(text[pos + 1]) == 0xA1) {
+      pos += 2;
+    } else {
+      break;
+    }
+  }
+  return pos;
+}
+
+bool IsDigitAt(TextView text, std::size_t pos) {
+  return pos < text.size() && text[pos] >= '0' && text[pos] <= '9';
+}
+
+}  // namespace
+
+std::optional<double> ScriptChannelNumber(TextView text) {
+  detail::NumberBuffer number;
+  std::size_t pos = SkipScriptSpace(text, 0);
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+    if (text[pos] == '-') number.Push('-');
+    pos = SkipScriptSpace(text, pos + 1);
+  }
+  bool anyDigit = false;
+  for (; IsDigitAt(text, pos); ++pos) {
+    number.Push(text[pos]);
+    anyDigit = true;
+  }
+  if (pos < text.size() && text[pos] == '.') {
+    number.Push('.');
+    for (++pos; IsDigitAt(text, pos); ++pos) {
+      number.Push(text[pos]);
+      anyDigit = true;
+    }
+  }
+  if (!anyDigit) return std::nullopt;
+  if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
+    number.Push('e');
+    ++pos;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+      number.Push(text[pos]);
+      ++pos;
+    }
+    if (!IsDigitAt(text, pos)) return std::nullopt;
+    for (; IsDigitAt(text, pos); ++pos) number.Push(text[pos]);
+  }
+  if (SkipScriptSpace(text, pos) != text.size()) return std::nullopt;
+  return detail::ReadCleanDecimal(number.View());
+}
+
+Text FixedFourText(double x) {
+  Text out;
+  AppendFixedFour(out, x);
+  return out;
+}
+
+Text ScriptHsvOfNumbers(double red, double green, double blue) {
+  const double r = red / 255;
+  const double g = green / 255;
+  const double b = blue / 255;
+  const double max = ScriptMax(ScriptMax(r, g), b);
+  const double min = ScriptMin(ScriptMin(r, g), b);
+  const double v = max;
+  const double d = max - min;
+  const double s = max == 0 ? 0.0 : d / max;
+  double h = 0.0;
+  if (!(max == min)) {
+    if (max == r) {
+      h = (g - b) / d + (g < b ? 6.0 : 0.0);
+    } else if (max == g) {
+      h = (b - r) / d + 2;
+    } else if (max == b) {
+      h = (r - g) / d + 4;
+    } else {
+      h = std::numeric_limits<double>::quiet_NaN();  // no channel matched: NaN
+    }
+    h = h / 6;
+  }
+  Text out;
+  out.reserve(24);
+  AppendFixedFour(out, h);
+  out.push_back(',');
+  AppendFixedFour(out, s);
+  out.push_back(',');
+  AppendFixedFour(out, v);
+  return out;
+}
+
+Text ScriptCmykOfNumbers(double red, double green, double blue) {
+  if (red == 0 && green == 0 && blue == 0) return Text("0,0,0,1");
+  const double cR = 1 - red / 255;
+  const double cG = 1 - green / 255;
+  const double cB = 1 - blue / 255;
+  const double k = ScriptMin(cR, ScriptMin(cG, cB));
+  const double c = (cR - k) / (1 - k);
+  const double m = (cG - k) / (1 - k);
+  const double y = (cB - k) / (1 - k);
+  Text out;
+  out.reserve(32);
+  AppendFixedFour(out, c);
+  out.push_back(',');
+  AppendFixedFour(out, m);
+  out.push_back(',');
+  AppendFixedFour(out, y);
+  out.push_back(',');
+  AppendFixedFour(out, k);
+  return out;
+}
+
+Text ScriptHsv(TextView red, TextView green, TextView blue) {
+  const auto r = ScriptChannelNumber(red);
+  const auto g = ScriptChannelNumber(green);
+  const auto b = ScriptChannelNumber(blue);
+  if (!r || !g || !b) return {};
+  return ScriptHsvOfNumbers(*r, *g, *b);
+}
+
+Text ScriptCmyk(TextView red, TextView green, TextView blue) {
+  const auto r = ScriptChannelNumber(red);
+  const auto g = ScriptChannelNumber(green);
+  const auto b = ScriptChannelNumber(blue);
+  if (!r || !g || !b) return {};
+  return ScriptCmykOfNumbers(*r, *g, *b);
+}
+
+}  // namespace tinctora::colour

@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/ui/image_helpers.h"
+#include "ui/paint.h"
+
+namespace tinctora::ui {
+namespace {
+
+using testing::FromRgb;
+using testing::Hex;
+
+Image Grey(int width, int height, const std::vector<int>& levels) {
+  Image image(width, height);
+  for (int i = 0; i < width * height; ++i) {
+    const int v = levels[static_cast<std::size_t>(i)];
+    image.Set(i % width, i / width, RgbPixel(v, v, v));
+  }
+  return image;
+}
+
+std::vector<int> Levels(const Image& image) {
+  std::vector<int> out;
+  for (Pixel p : image.Pixels()) out.push_back(static_cast<int>(p & 0xFF));
+  return out;
+}
+
+Image RandomImage(int width, int height, unsigned seed) {
+  std::mt19937 random(seed);
+  Image image(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) image.Set(x, y, random() & 0xFFFFFF);
+  }
+  return image;
+}
+
+Image Stretched(const Image& src, int width, int height, StretchQuality q) {
+  Image dst(width, height, FromRgb(0xABCDEF));
+  StretchImage(src, dst, q);
+  return dst;
+}
+
+struct StretchCase {
+  const char* name;
+  int srcWidth, srcHeight;
+  std::vector<int> src;
+  int dstWidth, dstHeight;
+  std::vector<int> halftone;
+  std::vector<int> dropRepeat;
+};
+
+void RunStretchTable(const std::vector<StretchCase>& cases) {
+  for (const StretchCase& c : cases) {
+    const Image src = Grey(c.srcWidth, c.srcHeight, c.src);
+    EXPECT_EQ(Levels(Stretched(src, c.dstWidth, c.dstHeight, StretchQuality::Halftone)), c.halftone)
+        << "halftone: " << c.name;
+    EXPECT_EQ(Levels(Stretched(src, c.dstWidth, c.dstHeight, StretchQuality::DropRepeat)), c.dropRepeat)
+        << "drop-repeat: " << c.name;
+  }
+}
+
+TEST(Stretch, SmallKnownImages) {
+  RunStretchTable({
+      {"one pixel fills everything", 1, 1, {77}, 3, 2, {77, 77, 77, 77, 77, 77}, {77, 77, 77, 77, 77, 77}},
+      {"same size is a copy", 2, 2, {1, 2, 3, 4}, 2, 2, {1, 2, 3, 4}, {1, 2, 3, 4}},
+      // The middle pixel straddles both source pixels equally: 127.5 rounds up.
+      {"2 to 3 across", 2, 1, {0, 255}, 3, 1, {0, 128, 255}, {0, 0, 255}},
+      {"doubling repeats", 2, 1, {10, 200}, 4, 1, {10, 10, 200, 200}, {10, 10, 200, 200}},
+      {"halving averages pairs", 4, 1, {0, 100, 200, 255}, 2, 1, {50, 228}, {0, 200}},
+      {"3 to 2 weights a half pixel", 3, 1, {0, 90, 180}, 2, 1, {30, 150}, {0, 90}},
+      {"down a column", 1, 3, {0, 90, 180}, 1, 2, {30, 150}, {0, 90}},
+      // Centre of 2x2 -> 3x3 is the mean of all four; edge middles of two.
+      {"2x2 to 3x3", 2, 2, {0, 10, 20, 30}, 3, 3, {0, 5, 10, 10, 15, 20, 20, 25, 30}, {0, 0, 10, 0, 0, 10, 20, 20, 30}},
+      {"to one pixel is the mean", 3, 2, {0, 10, 20, 30, 40, 51}, 1, 1, {25}, {0}},
+  });
+}
+
+// An independent reference: overlaps computed in real numbers.
+Pixel AreaAverage(const Image& src, int dw, int dh, int dx, int dy, bool& nearTie) {
+  const double sx0 = static_cast<double>(dx) * src.Width() / dw;
+  const double sx1 = static_cast<double>(dx + 1) * src.Width() / dw;
+  const double sy0 = static_cast<double>(dy) * src.Height() / dh;
+  const double sy1 = static_cast<double>(dy + 1) * src.Height() / dh;
+  double sum[3] = {0, 0, 0};
+  for (int y = static_cast<int>(std::floor(sy0)); y < src.Height() && y < sy1; ++y) {
+    const double wy = std::min<double>(y + 1, sy1) - std::max<double>(y, sy0);
+    for (int x = static_cast<int>(std::floor(sx0)); x < src.Width() && x < sx1; ++x) {
+      const double w = wy * (std::min<double>(x + 1, sx1) - std::max<double>(x, sx0));
+      const Pixel p = src.At(x, y);
+      for (int c = 0; c < 3; ++c) sum[c] += w * ((p >> (8 * c)) & 0xFF);
+    }
+  }
+  const double area = (sx1 - sx0) * (sy1 - sy0);
+  int out[3];
+  nearTie = false;
+  for (int c = 0; c < 3; ++c) {
+    const double v = sum[c] / area;
+    nearTie = nearTie || std::abs(v - std::floor(v) - 0.5) < 1e-6;
+    out[c] = static_cast<int>(std::floor(v + 0.5));
+  }
+  return RgbPixel(out[0], out[1], out[2]);
+}
+
+TEST(Stretch, HalftoneIsTheExactAreaAverage) {
+  struct Size {
+    int sw, sh, dw, dh;
+  };
+  for (const Size s : {Size{21, 21, 219, 215}, Size{21, 21, 221, 217}, Size{627, 377, 211, 108}, Size{5, 3, 2, 7},
+                       Size{7, 9, 3, 4}, Size{11, 11, 11, 30}, Size{32, 32, 20, 20}}) {
+    const Image src = RandomImage(s.sw, s.sh, static_cast<unsigned>(s.sw * 1000 + s.dw));
+    const Image dst = Stretched(src, s.dw, s.dh, StretchQuality::Halftone);
+    int wrong = 0;
+    for (int y = 0; y < s.dh && wrong < 3; ++y) {
+      for (int x = 0; x < s.dw && wrong < 3; ++x) {
+        bool nearTie = false;
+        const Pixel expected = AreaAverage(src, s.dw, s.dh, x, y, nearTie);
+        if (nearTie) continue;  // the real-number reference cannot tell which way a tie goes
+        if (dst.At(x, y) != expected) {
+          ++wrong;
+          ADD_FAILURE() << s.sw << "x" << s.sh << " -> " << s.dw << "x" << s.dh << " at " << x << "," << y << ": "
+                        << Hex(dst.At(x, y)) << " instead of " << Hex(expected);
+        }
+      }
+    }
+  }
+}
+
+TEST(Stretch, DropRepeatTakesWholeSourcePixels) {
+  const Image src = RandomImage(21, 21, 5);
+  const Image dst = Stretched(src, 219, 215, StretchQuality::DropRepeat);
+  for (int y = 0; y < 215; ++y) {
+    for (int x = 0; x < 219; ++x) {
+      ASSERT_EQ(dst.At(x, y), src.At(x * 21 / 219, y * 21 / 215)) << x << "," << y;
+    }
+  }
+}
+
+TEST(Stretch, ZoomSnapshotKeepsThePointerPixelAtTheCentre) {
+  // The zoom view: 21 x 21 around the pointer over the 219 x 215 panel. The
+  // crosshair marks column 110, row 108 when drawn at the panel's outer size.
+  Image src(21, 21, FromRgb(0x000000));
+  src.Set(10, 10, FromRgb(0xFF8040));
+  for (const StretchQuality q : {StretchQuality::Halftone, StretchQuality::DropRepeat}) {
+    const char* name = q == StretchQuality::Halftone ? "halftone" : "drop-repeat";
+    const Image dst = Stretched(src, 219, 215, q);
+    EXPECT_EQ(Hex(dst.At(109, 107)), "FF8040") << name;
+
+    Image panel(219, 215);
+    StretchInto(src, panel, Rect{0, 0, 221, 217}, q);
+    EXPECT_EQ(Hex(panel.At(110, 108)), "FF8040") << name;
+    EXPECT_EQ(Hex(panel.At(0, 0)), "000000") << name;
+  }
+}
+
+TEST(Stretch, ClippedStretchMatchesTheVisiblePartOfTheWhole) {
+  const Image src = RandomImage(21, 21, 9);
+  for (const StretchQuality q : {StretchQuality::Halftone, StretchQuality::DropRepeat}) {
+    const Image whole = Stretched(src, 221, 217, q);
+    Image part(100, 90, FromRgb(0x123456));
+    const Rect r{-60, -40, 161, 177};  // 221 x 217, hanging off the top left
+    StretchInto(src, part, r, q);
+    for (int y = 0; y < 90; ++y) {
+      for (int x = 0; x < 100; ++x) {
+        ASSERT_EQ(part.At(x, y), whole.At(x + 60, y + 40)) << x << "," << y;
+      }
+    }
+    // Inside a larger image: the pixels around the rectangle stay as they were.
+    Image big(60, 60, FromRgb(0x123456));
+    StretchInto(src, big, Rect{5, 7, 40, 47}, q);
+    const Image alone = Stretched(src, 35, 40, q);
+    for (int y = 0; y < 60; ++y) {
+      for (int x = 0; x < 60; ++x) {
+        const bool inside = x >= 5 && x < 40 && y >= 7 && y < 47;
+        ASSERT_EQ(big.At(x, y), inside ? alone.At(x - 5, y - 7) : FromRgb(0x123456)) << x << "," << y;
+      }
+    }
+    // A rectangle off the image, and an empty source, leave it untouched.
+    Image untouched(10, 10, FromRgb(0x123456));
+    StretchInto(src, untouched, Rect{10, 0, 30, 10}, q);
+    StretchInto(Image(), untouched, Rect{0, 0, 10, 10}, q);
+    StretchInto(src, untouched, Rect{5, 5, 5, 9}, q);
+    EXPECT_EQ(untouched.Pixels(), Image(10, 10, FromRgb(0x123456)).Pixels());
+  }
+}
+
+TEST(Stretch, RepeatedGeometryGivesTheSameResult) {
+  // The weights are kept between calls; a different geometry must not reuse them.
+  const Image a = RandomImage(21, 21, 1);
+  const Image b = RandomImage(13, 8, 2);
+  const Image first = Stretched(a, 219, 215, StretchQuality::Halftone);
+  const Image other = Stretched(b, 219, 215, StretchQuality::Halftone);
+  EXPECT_EQ(Stretched(a, 219, 215, StretchQuality::Halftone).Pixels(), first.Pixels());
+  EXPECT_EQ(Stretched(b, 219, 215, StretchQuality::Halftone).Pixels(), other.Pixels());
+}
+
+// ---------------------------------------------------------------------------
+// Drawing pictures with a mask or alpha.
+
+TEST(DrawPicture, MaskKeepsInvertsOrReplaces) {
+  Picture p;
+  p.colour = Image(4, 1);
+  p.colour.Set(0, 0, FromRgb(0x000000));  // mask 1: transparent
+  p.colour.Set(1, 0, FromRgb(0xFFFFFF));  // mask 1: inverts the screen
+  p.colour.Set(2, 0, FromRgb(0xFF0000));  // mask 0: replaces
+  p.colour.Set(3, 0, FromRgb(0x0000FF));  // mask 1: XOR-ed in
+  p.mask = {1, 1, 0, 1};
+  Image dst(4, 1, FromRgb(0x123456));
+  DrawPicture(dst, p, Rect{0, 0, 4, 1}, StretchQuality::Halftone);
+  EXPECT_EQ(Hex(dst.At(0, 0)), "123456");
+  EXPECT_EQ(Hex(dst.At(1, 0)), "EDCBA9");
+  EXPECT_EQ(Hex(dst.At(2, 0)), "FF0000");
+  EXPECT_EQ(Hex(dst.At(3, 0)), "1234A9");
+}
+
+TEST(DrawPicture, StretchedMaskStaysWholePixels) {
+  Picture p;
+  p.colour = Image(1, 1, FromRgb(0xFFFFFF));
+  p.mask = {1};
+  Image dst(5, 5, FromRgb(0x00FF00));
+  DrawPicture(dst, p, Rect{1, 1, 4, 4}, StretchQuality::Halftone);
+  for (int y = 0; y < 5; ++y) {
+    for (int x = 0; x < 5; ++x) {
+      const bool inside = x >= 1 && x < 4 && y >= 1 && y < 4;
+      EXPECT_EQ(Hex(dst.At(x, y)), inside ? "FF00FF" : "00FF00") << x << "," << y;
+    }
+  }
+}
+
+TEST(DrawPicture, AlphaBlendsAndClips) {
+  Picture p;
+  p.colour = Image(3, 1, FromRgb(0xFFFFFF));
+  p.alpha = {0, 255, 128};
+  Image dst(3, 2, FromRgb(0x000000));
+  DrawPicture(dst, p, Rect{0, 0, 3, 1}, StretchQuality::Halftone);
+  EXPECT_EQ(Hex(dst.At(0, 0)), "000000");
+  EXPECT_EQ(Hex(dst.At(1, 0)), "FFFFFF");
+  EXPECT_EQ(Hex(dst.At(2, 0)), "808080");
+
+  // Drawn hanging off the left and the bottom: only the visible part lands.
+  Image clipped(2, 2, FromRgb(0x000000));
+  DrawPicture(clipped, p, Rect{-1, 1, 2, 2}, StretchQuality::Halftone);
+  EXPECT_EQ(Hex(clipped.At(0, 1)), "FFFFFF");
+  EXPECT_EQ(Hex(clipped.At(1, 1)), "808080");
+  EXPECT_EQ(Hex(clipped.At(0, 0)), "000000");
+}
+
+}  // namespace
+}  // namespace tinctora::ui

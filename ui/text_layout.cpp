@@ -1,0 +1,148 @@
+#include <algorithm>
+
+#include "ui/paint.h"
+
+namespace tinctora::ui {
+namespace {
+
+bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
+bool IsBreak(char c) { return c == '\r' || c == '\n'; }
+
+int CharWidthAt(TextView text, std::size_t at, const Font& font) {
+  return font.CharWidth(text.substr(at, GbkCharLength(text, at)));
+}
+
+// Greedy line filling of one paragraph (no line breaks inside).
+class ParagraphLayout {
+ public:
+  ParagraphLayout(TextView text, const Font& font, int width, std::vector<TextLine>& lines)
+      : text_(text), font_(font), width_(width), lines_(lines) {}
+
+  void Run(std::size_t begin, std::size_t end) {
+    StartLine(begin);
+    std::size_t i = begin;
+    while (i < end) {
+      if (text_[i] == ' ') {
+        pendingWidth_ += CharWidthAt(text_, i, font_);
+        ++i;
+        continue;
+      }
+      // A unit is one double-byte character or a run of single-byte
+      // characters up to a space or a double-byte character.
+      std::size_t unitEnd = i + GbkCharLength(text_, i);
+      if (unitEnd - i == 1) {
+        while (unitEnd < end && text_[unitEnd] != ' ' && GbkCharLength(text_, unitEnd) == 1) ++unitEnd;
+      }
+      PlaceUnit(i, std::min(unitEnd, end));
+      i = unitEnd;
+    }
+    Emit();
+  }
+
+ private:
+  void StartLine(std::size_t at) {
+    lineStart_ = at;
+    contentEnd_ = at;
+    contentWidth_ = 0;
+    pendingWidth_ = 0;
+  }
+  void Emit() { lines_.push_back({lineStart_, contentEnd_ - lineStart_, contentWidth_}); }
+  bool LineEmpty() const { return contentEnd_ == lineStart_; }
+
+  void PlaceUnit(std::size_t begin, std::size_t end) {
+    // Spaces opening a paragraph are part of its first line.
+    if (LineEmpty() && pendingWidth_ > 0) {
+      contentEnd_ = begin;
+      contentWidth_ = pendingWidth_;
+      pendingWidth_ = 0;
+    }
+    int unitWidth = 0;
+    for (std::size_t i = begin; i < end; i += GbkCharLength(text_, i)) unitWidth += CharWidthAt(text_, i, font_);
+    if (!LineEmpty() && contentWidth_ + pendingWidth_ + unitWidth > width_) {
+      Emit();
+      StartLine(begin);
+    }
+    if (LineEmpty() && unitWidth > width_) {
+      // Too wide for any line: split between characters, at least one a line.
+      std::size_t i = begin;
+      while (i < end) {
+        const std::size_t n = GbkCharLength(text_, i);
+        const int w = CharWidthAt(text_, i, font_);
+        if (!LineEmpty() && contentWidth_ + w > width_) {
+          Emit();
+          StartLine(i);
+        }
+        contentWidth_ += w;
+        i += n;
+        contentEnd_ = i;
+      }
+      return;
+    }
+    contentWidth_ += pendingWidth_ + unitWidth;
+    pendingWidth_ = 0;
+    contentEnd_ = end;
+  }
+
+  TextView text_;
+  const Font& font_;
+  int width_;
+  std::vector<TextLine>& lines_;
+  std::size_t lineStart_ = 0;
+  std::size_t contentEnd_ = 0;
+  int contentWidth_ = 0;
+  int pendingWidth_ = 0;  // spaces after the content, kept only if more follows on the line
+};
+
+}  // namespace
+
+std::size_t GbkCharLength(TextView text, std::size_t at) {
+  if (at + 1 < text.size() && IsLeadByte(static_cast<unsigned char>(text[at])) &&
+      IsTrailByte(static_cast<unsigned char>(text[at + 1]))) {
+    return 2;
+  }
+  return 1;
+}
+
+std::vector<TextLine> LayoutText(TextView text, const Font& font, int width, bool wordWrap) {
+  std::vector<TextLine> lines;
+  std::size_t begin = 0;
+  while (true) {
+    // Line-break bytes are below any GBK trail byte, so a plain scan is safe.
+    std::size_t end = begin;
+    while (end < text.size() && !IsBreak(text[end])) ++end;
+    if (wordWrap) {
+      ParagraphLayout(text, font, width, lines).Run(begin, end);
+    } else {
+      int w = 0;
+      for (std::size_t i = begin; i < end; i += GbkCharLength(text, i)) w += CharWidthAt(text, i, font);
+      lines.push_back({begin, end - begin, w});
+    }
+    if (end == text.size()) break;
+    begin = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
+  }
+  return lines;
+}
+
+void DrawCaption(Image& client, TextView text, const Font& font, Pixel colour, HAlign align, bool wordWrap) {
+  if (text.empty() || client.Empty()) return;
+  const int lineHeight = font.LineHeight();
+  int y = 0;
+  for (const TextLine& line : LayoutText(text, font, client.Width(), wordWrap)) {
+    if (y >= client.Height()) break;
+    int x = 0;
+    if (align == HAlign::Centre) x = (client.Width() - line.width) / 2;
+    if (align == HAlign::Right) x = client.Width() - line.width;
+    const std::size_t end = line.begin + line.length;
+    for (std::size_t i = line.begin; i < end && x < client.Width();) {
+      const std::size_t n = GbkCharLength(text, i);
+      const TextView ch = text.substr(i, n);
+      font.DrawChar(client, x, y, ch, colour);
+      x += font.CharWidth(ch);
+      i += n;
+    }
+    y += lineHeight;
+  }
+}
+
+}  // namespace tinctora::ui
