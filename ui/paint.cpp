@@ -1,6 +1,7 @@
 #include "ui/paint.h"
 
 #include <algorithm>
+#include <array>
 
 namespace tinctora::ui {
 namespace {
@@ -19,23 +20,34 @@ void FillRect(Image& image, const Rect& r, Pixel colour) {
 }
 
 // The gradient colours that are painted: DefaultColour entries are skipped.
-std::vector<colour::ColourValue> PaintedColours(std::span<const colour::ColourValue> colours) {
-  std::vector<colour::ColourValue> kept;
+// A label has three; painting asks for them once per column, so they stay
+// off the heap.
+struct GradientColours {
+  std::array<colour::ColourValue, 8> values{};
+  std::size_t count = 0;
+  std::size_t size() const { return count; }
+  bool empty() const { return count == 0; }
+  colour::ColourValue operator[](std::size_t i) const { return values[i]; }
+};
+
+GradientColours PaintedColours(std::span<const colour::ColourValue> colours) {
+  GradientColours kept;
   for (colour::ColourValue c : colours) {
-    if (c != colour::DefaultColour) kept.push_back(c);
+    if (c != colour::DefaultColour && kept.count < kept.values.size()) kept.values[kept.count++] = c;
   }
   return kept;
 }
 
 int Channel(int from, int to, double t) {
-  // Truncation toward zero, as the conversion of the real result to an integer does.
-  return static_cast<int>(from + t * (to - from));
+  // The step's share is truncated toward zero before it is added, so a
+  // falling channel rounds up and a rising one rounds down.
+  return from + static_cast<int>(t * (to - from));
 }
 
 }  // namespace
 
 Pixel GradientColumn(std::span<const colour::ColourValue> colours, int width, int x) {
-  const std::vector<colour::ColourValue> c = PaintedColours(colours);
+  const GradientColours c = PaintedColours(colours);
   if (c.empty()) return 0;
   const int n = static_cast<int>(c.size());
   if (n == 1) return ToPixel(c[0]);

@@ -52,15 +52,15 @@ TEST(Gradient, ShadeStripColumns) {
       {"width 1, three colours", {kWhite, kSilver, kBlack}, 1, 0, "FFFFFF"},
       {"width 2, second column starts step two", {kWhite, kSilver, kBlack}, 2, 1, "C0C0C0"},
       {"strip column 0", {kWhite, kSilver, kBlack}, 182, 0, "FFFFFF"},
-      {"strip column 45", {kWhite, kSilver, kBlack}, 182, 45, "DFDFDF"},
-      {"strip column 90 truncates", {kWhite, kSilver, kBlack}, 182, 90, "C0C0C0"},
+      {"strip column 45", {kWhite, kSilver, kBlack}, 182, 45, "E0E0E0"},
+      {"strip column 90 truncates the step", {kWhite, kSilver, kBlack}, 182, 90, "C1C1C1"},
       {"strip column 91 is the middle", {kWhite, kSilver, kBlack}, 182, 91, "C0C0C0"},
-      {"strip column 92", {kWhite, kSilver, kBlack}, 182, 92, "BDBDBD"},
-      {"strip column 181", {kWhite, kSilver, kBlack}, 182, 181, "020202"},
-      {"red middle, column 45", {kWhite, kRed, kBlack}, 182, 45, "FF8080"},
+      {"strip column 92", {kWhite, kSilver, kBlack}, 182, 92, "BEBEBE"},
+      {"strip column 181", {kWhite, kSilver, kBlack}, 182, 181, "030303"},
+      {"red middle, column 45", {kWhite, kRed, kBlack}, 182, 45, "FF8181"},
       {"odd width: last columns are the end colour", {kWhite, kSilver, kBlack}, 183, 182, "000000"},
-      {"default middle skipped, column 91", {kWhite, DefaultColour, kBlack}, 182, 91, "7F7F7F"},
-      {"default middle skipped, column 181", {kWhite, DefaultColour, kBlack}, 182, 181, "010101"},
+      {"default middle skipped, column 91", {kWhite, DefaultColour, kBlack}, 182, 91, "808080"},
+      {"default middle skipped, column 181", {kWhite, DefaultColour, kBlack}, 182, 181, "020202"},
       {"default first skipped", {DefaultColour, kWhite, kBlack}, 182, 0, "FFFFFF"},
   });
 }
@@ -82,14 +82,14 @@ TEST(PaintLabel, ShadeStripGradientFillsEachColumn) {
   }
   EXPECT_EQ(Hex(strip.At(0, 0)), "FFFFFF");
   EXPECT_EQ(Hex(strip.At(91, 0)), "C0C0C0");
-  EXPECT_EQ(Hex(strip.At(181, 0)), "020202");
+  EXPECT_EQ(Hex(strip.At(181, 0)), "030303");
 
   // With the middle colour DefaultColour: a white-to-black gradient across the full width.
   look.gradient = {kWhite, DefaultColour, kBlack};
   const Image two = PaintedLabel(look, 182, 23);
   EXPECT_EQ(Hex(two.At(0, 10)), "FFFFFF");
-  EXPECT_EQ(Hex(two.At(91, 10)), "7F7F7F");
-  EXPECT_EQ(Hex(two.At(181, 10)), "010101");
+  EXPECT_EQ(Hex(two.At(91, 10)), "808080");
+  EXPECT_EQ(Hex(two.At(181, 10)), "020202");
 }
 
 TEST(PaintLabel, GradientNeedsTwoColours) {
