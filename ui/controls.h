@@ -10,6 +10,7 @@
 #include "colour/colour_value.h"
 #include "colour/text.h"
 #include "platform/platform.h"
+#include "ui/events.h"
 #include "ui/image.h"
 #include "ui/paint.h"
 #include "ui/picture.h"
@@ -78,6 +79,13 @@ class Control {
   void MakeVisible();
 
   void SetBoundsFromSystem(const Rect& bounds) { bounds_ = bounds; }
+
+  // The handler bound to one of this control's events, or none.
+  const Handler* HandlerFor(EventId event) const {
+    const Handler& h = handlers_[static_cast<std::size_t>(event)];
+    return h ? &h : nullptr;
+  }
+  void SetHandler(EventId event, Handler handler) { handlers_[static_cast<std::size_t>(event)] = std::move(handler); }
   // Custom-drawn kinds paint their client area here.
   virtual void Paint(Image& client) const {}
   virtual bool CustomDrawn() const { return false; }
@@ -101,6 +109,7 @@ class Control {
   bool tabStop_ = false;
   Bytes cursorBytes_;
   platform::CursorId cursor_ = 0;
+  std::array<Handler, EventCount> handlers_;
 };
 
 class MainWindow : public Control {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string_view>
 
@@ -34,6 +35,7 @@ enum class EventId {
   Feedback,         // Label
   Clicked,          // menu item
 };
+inline constexpr std::size_t EventCount = static_cast<std::size_t>(EventId::Clicked) + 1;
 
 int EventNumber(EventId id);
 std::string_view EventName(EventId id);

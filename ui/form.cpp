@@ -73,7 +73,7 @@ Control* Form::FromHandle(platform::WindowId handle) const {
 }
 
 void Form::Bind(std::string_view control, EventId event, Handler handler) {
-  bindings_[{std::string(control), event}] = std::move(handler);
+  FindOrDie(control).SetHandler(event, std::move(handler));
 }
 
 void Form::BindMenuItem(std::string_view menu, int index, Handler handler) {
@@ -120,10 +120,9 @@ void Form::Build() {
 }
 
 void Form::Raise(Control& control, EventId event, const EventArgs& args) {
-  const auto it = deliveryOn_ ? bindings_.find({control.Name(), event}) : bindings_.end();
-  const bool delivered = it != bindings_.end();
-  if (observer_) observer_({control.Name(), event, args, delivered});
-  if (delivered) it->second(args);
+  const Handler* handler = deliveryOn_ ? control.HandlerFor(event) : nullptr;
+  if (observer_) observer_({control.Name(), event, args, handler != nullptr});
+  if (handler != nullptr) (*handler)(args);
 }
 
 void Form::ProcessPendingEvents() { platform_.loop->ProcessPending(); }

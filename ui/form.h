@@ -138,7 +138,6 @@ class Form : public platform::EventSink {
   std::unordered_map<platform::WindowId, Control*> byHandle_;
   MainWindow* window_ = nullptr;
   std::vector<PopupMenu> menus_;
-  std::map<std::pair<std::string, EventId>, Handler> bindings_;
   std::map<std::pair<std::string, int>, Handler> menuBindings_;
   std::vector<std::pair<std::string, int>> commands_;  // command id - 1 -> menu, item
   std::function<void(const RaisedEvent&)> observer_;

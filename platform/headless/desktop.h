@@ -8,6 +8,7 @@
 
 #include <deque>
 #include <map>
+#include <unordered_map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -245,7 +246,7 @@ class Desktop final : public platform::Windows,
   std::vector<Display> displays_;
   FrameMetrics frame_;
   BuiltinFont font_;
-  std::map<WindowId, std::unique_ptr<Win>> windows_;
+  std::unordered_map<WindowId, std::unique_ptr<Win>> windows_;
   WindowId nextId_ = 0x100;
   WindowId top_ = 0;
   bool active_ = false;
