@@ -1,0 +1,193 @@
+// The control layer's firing rules, on a small form of its own: which
+// program writes raise which events, and when.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/headless/desktop.h"
+#include "ui/form.h"
+
+namespace tinctora::ui {
+namespace {
+
+class FormTest : public ::testing::Test {
+ protected:
+  FormTest() : form(desktop.Services()) {
+    platform::TopLevelSpec spec;
+    spec.caption = "test";
+    spec.outerWidth = 300;
+    spec.outerHeight = 200;
+    form.AddWindow("main", spec);
+    platform::EditSettings settings;
+    settings.maxLength = 3;
+    box = &form.Add<EditBox>("box", "start", settings, colour::DefaultColour);
+    box->Configure({nullptr, {10, 10, 60, 30}, true, true, true});
+    platform::SliderSettings sliderSettings;
+    sliderSettings.maximum = 255;
+    sliderSettings.position = 1;
+    slider = &form.Add<SliderBar>("slider", sliderSettings);
+    slider->Configure({nullptr, {10, 40, 150, 76}, true, true, true});
+    swatch = &form.Add<PicBox>("swatch", PictureMode::Natural);
+    swatch->Configure({nullptr, {10, 80, 48, 118}, true, true, false});
+    receiver = &form.Add<Label>("receiver");
+    receiver->Configure({nullptr, {100, 80, 150, 100}, true, false, false});
+    form.AddMenu({"menu", {{"one"}, {"two"}}});
+    form.SetObserver([this](const RaisedEvent& e) {
+      if (e.delivered) log.push_back(e.control + "." + std::string(EventName(e.event)));
+    });
+  }
+
+  headless::Desktop desktop;
+  Form form;
+  EditBox* box = nullptr;
+  SliderBar* slider = nullptr;
+  PicBox* swatch = nullptr;
+  Label* receiver = nullptr;
+  std::vector<std::string> log;
+};
+
+TEST_F(FormTest, CreatedRunsBeforeTheWindowIsShown) {
+  std::vector<std::string> all;
+  form.SetObserver([&](const RaisedEvent& e) { all.push_back(e.control + "." + std::string(EventName(e.event))); });
+  bool visibleInCreated = true;
+  int widthInCreated = 0;
+  form.Bind("main", EventId::Created, [&](const EventArgs&) {
+    visibleInCreated = desktop.Visible(form.Window().Handle());
+    widthInCreated = box->Width();
+    EXPECT_TRUE(form.DeliveryOn());
+  });
+  form.Build();
+  EXPECT_FALSE(visibleInCreated);
+  EXPECT_EQ(widthInCreated, 50);
+  EXPECT_TRUE(desktop.Visible(form.Window().Handle()));
+  EXPECT_EQ(all, (std::vector<std::string>{"main.Created", "main.Moved", "main.Resized", "main.FirstActivation",
+                                           "main.Activated", "box.FocusGained"}));
+  // The window is centred on the primary display and reads back where it is.
+  EXPECT_EQ(form.Window().Left(), (1920 - 300) / 2);
+  EXPECT_EQ(form.Window().Top(), (1080 - 200) / 2);
+}
+
+TEST_F(FormTest, EveryContentWriteRaisesOneChangeBeforeItReturns) {
+  std::vector<std::string> seen;
+  form.Bind("box", EventId::ContentChanged, [&](const EventArgs&) {
+    seen.push_back(box->Content());
+    // A write from inside the handler runs a nested handler at once.
+    if (box->Content() == "1234") box->SetContent("9");
+  });
+  form.Build();
+  box->SetContent("same");
+  box->SetContent("same");
+  EXPECT_EQ(seen, (std::vector<std::string>{"same", "same"}));
+  seen.clear();
+  // Program writes are not cut to the maximum length.
+  box->SetContent("1234");
+  EXPECT_EQ(seen, (std::vector<std::string>{"1234", "9"}));
+  EXPECT_EQ(box->Content(), "9");
+}
+
+TEST_F(FormTest, ProgramWritesOfSlidersAndColoursRaiseNothing) {
+  form.Bind("slider", EventId::PositionChanged, [&](const EventArgs&) { log.push_back("unexpected"); });
+  form.Build();
+  log.clear();
+  slider->SetPosition(300);
+  EXPECT_EQ(slider->Position(), 255);
+  slider->SetPosition(-5);
+  EXPECT_EQ(slider->Position(), 0);
+  slider->SetPosition(40000);
+  EXPECT_EQ(slider->Position(), 255);
+  EXPECT_TRUE(log.empty());
+
+  // The face marker is stored as it is and painted as the face colour.
+  EXPECT_EQ(swatch->BackColour(), colour::DefaultColour);
+  const Rect client = desktop.ClientRect(swatch->Handle());
+  EXPECT_EQ(static_cast<Pixel>(desktop.PixelAt({client.left + 5, client.top + 5})), desktop.FaceColour());
+  swatch->SetBackColour(colour::InvalidColour);
+  EXPECT_EQ(swatch->BackColour(), colour::InvalidColour);
+  EXPECT_EQ(static_cast<Pixel>(desktop.PixelAt({client.left + 5, client.top + 5})), 0xFFFFFFu);
+}
+
+TEST_F(FormTest, GeometryWritesAreClamped) {
+  form.Build();
+  swatch->SetLeft(40000);
+  EXPECT_EQ(swatch->Left(), CoordinateLimit);
+  swatch->SetLeft(-40000);
+  EXPECT_EQ(swatch->Left(), -CoordinateLimit);
+  swatch->SetWidth(-3);
+  EXPECT_EQ(swatch->Width(), 0);
+  swatch->Move(5, 6, -1, 50);
+  EXPECT_EQ(swatch->Left(), 5);
+  EXPECT_EQ(swatch->Width(), 0);
+  EXPECT_EQ(swatch->Height(), 50);
+}
+
+TEST_F(FormTest, AMenuChoiceIsDeliveredAfterTheOpeningHandlerReturns) {
+  std::vector<std::string> order;
+  form.BindMenuItem("menu", 1, [&](const EventArgs&) { order.push_back("clicked two"); });
+  form.Bind("swatch", EventId::RightButtonDown, [&](const EventArgs&) {
+    form.ShowPopupMenu(*form.FindMenu("menu"));
+    order.push_back("handler returns");
+  });
+  form.Build();
+  desktop.QueueMenuAnswer({1});
+  const Rect client = desktop.ClientRect(swatch->Handle());
+  desktop.MovePointer({client.left + 4, client.top + 7});
+  desktop.Press(headless::Button::Right);
+  EXPECT_EQ(order, (std::vector<std::string>{"handler returns", "clicked two"}));
+  // With both coordinates omitted the menu opens 3 pixels right of and below the pointer.
+  ASSERT_EQ(desktop.MenusShown().size(), 1u);
+  EXPECT_EQ(desktop.MenusShown()[0].at, (Point{client.left + 7, client.top + 10}));
+
+  // A dismissed menu raises nothing.
+  order.clear();
+  desktop.QueueMenuAnswer({std::nullopt});
+  desktop.Press(headless::Button::Right);
+  EXPECT_EQ(order, (std::vector<std::string>{"handler returns"}));
+}
+
+TEST_F(FormTest, HotKeyIdsCountUpAndFeedbackArrivesSynchronously) {
+  HotKeyService hotKeys(form);
+  std::vector<int> feedback;
+  form.Bind("receiver", EventId::Feedback, [&](const EventArgs& a) {
+    feedback.push_back(a.x);
+    EXPECT_EQ(a.y, 0);
+  });
+  form.Build();
+  const platform::WindowId owner = form.Window().Handle();
+  EXPECT_EQ(hotKeys.Register(owner, *receiver, 0, platform::KeyUp), 33001);
+  // The same key again is refused by the system: the id is used up, 0 returned.
+  EXPECT_EQ(hotKeys.Register(owner, *receiver, 0, platform::KeyUp), 0);
+  EXPECT_EQ(hotKeys.Register(owner, *receiver, 0, platform::KeyDown), 33003);
+  desktop.KeyDown(platform::KeyDown);
+  desktop.KeyDown(platform::KeyUp);
+  EXPECT_EQ(feedback, (std::vector<int>{33003, 33001}));
+  // A hot-key message with an id the service never handed out is ignored.
+  form.OnHotKey(owner, 33004);
+  form.OnHotKey(owner, 33000);
+  EXPECT_EQ(feedback.size(), 2u);
+
+  EXPECT_TRUE(hotKeys.Unregister(owner, 33001));
+  EXPECT_FALSE(hotKeys.Unregister(owner, 0));  // the refused key
+  EXPECT_TRUE(hotKeys.Watching());
+  EXPECT_TRUE(hotKeys.Unregister(owner, 33003));
+  EXPECT_FALSE(hotKeys.Watching());
+  form.OnHotKey(owner, 33003);
+  EXPECT_EQ(feedback.size(), 2u);
+  // Ids are never reused.
+  EXPECT_EQ(hotKeys.Register(owner, *receiver, 0, platform::KeyUp), 33004);
+}
+
+TEST_F(FormTest, MousePositionsLeftOfTheControlArriveAsUnsigned16Bit) {
+  std::vector<std::pair<int, int>> moves;
+  form.Bind("swatch", EventId::MouseMove, [&](const EventArgs& a) { moves.emplace_back(a.x, a.y); });
+  form.Build();
+  const Rect client = desktop.ClientRect(swatch->Handle());
+  desktop.MovePointer({client.left + 2, client.top + 3});
+  form.CaptureMouse(*swatch);
+  desktop.MovePointer({client.left - 5, client.top - 1});
+  form.ReleaseMouseCapture();
+  EXPECT_EQ(moves, (std::vector<std::pair<int, int>>{{2, 3}, {65531, 65535}}));
+}
+
+}  // namespace
+}  // namespace tinctora::ui
