@@ -46,6 +46,13 @@ void ApplyChannelBoxes(app::Context& c) {
   WriteNotationBoxes(c, {red, green, blue, current, realRed, realGreen, realBlue});
 }
 
+void WriteChannelBoxes(app::Context& c, colour::Channels channels) {
+  const app::Widgets& w = c.W();
+  w.red.SetContent(colour::IntToDecimalText(channels.red));
+  w.green.SetContent(colour::IntToDecimalText(channels.green));
+  w.blue.SetContent(colour::IntToDecimalText(channels.blue));
+}
+
 void SliderPositionChanged(app::Context& c, ui::SliderBar& slider, ui::EditBox& box) {
   if (c.state.SliderEchoGuard != 0) return;
   box.SetContent(colour::IntToDecimalText(slider.Position()));

@@ -14,6 +14,10 @@ void CheckChannelBox(app::Context& c, ui::EditBox& box);
 // boxes in line with it.
 void ApplyChannelBoxes(app::Context& c);
 
+// Writes whole channel values into the three channel boxes, red first; each
+// write runs that box's handler before the next.
+void WriteChannelBoxes(app::Context& c, colour::Channels channels);
+
 // A user's slider move: the position goes into the slider's channel box.
 void SliderPositionChanged(app::Context& c, ui::SliderBar& slider, ui::EditBox& box);
 

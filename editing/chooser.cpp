@@ -2,6 +2,7 @@
 
 #include "colour/notations.h"
 #include "colour/numbers.h"
+#include "editing/channels.h"
 
 namespace tinctora::editing {
 
@@ -11,20 +12,15 @@ void ChooserColourChanged(app::Context& c) {
   w.colourValue.SetContent(colour::IntToDecimalText(chosen));
   w.current.SetBackColour(chosen);
 
-  const auto bits = static_cast<std::uint32_t>(chosen);
-  const int red = static_cast<int>(bits & 0xFFu);
-  const int green = static_cast<int>((bits >> 8) & 0xFFu);
-  const int blue = static_cast<int>((bits >> 16) & 0xFFu);
-  // Each write rebuilds the colour from the boxes; after the last one every
-  // display shows the chosen colour.
-  w.red.SetContent(colour::IntToDecimalText(red));
-  w.green.SetContent(colour::IntToDecimalText(green));
-  w.blue.SetContent(colour::IntToDecimalText(blue));
+  // Only the low 24 bits reach the colour. Each channel write rebuilds the
+  // colour from the boxes; after the last one every display shows the choice.
+  const colour::Channels ch = colour::SplitColour(chosen);
+  WriteChannelBoxes(c, ch);
 
-  w.redSlider.SetPosition(red);
-  w.greenSlider.SetPosition(green);
-  w.blueSlider.SetPosition(blue);
-  w.colourValue.SetContent(colour::IntToDecimalText(colour::MakeColour(red, green, blue)));
+  w.redSlider.SetPosition(ch.red);
+  w.greenSlider.SetPosition(ch.green);
+  w.blueSlider.SetPosition(ch.blue);
+  w.colourValue.SetContent(colour::IntToDecimalText(colour::MakeColour(ch.red, ch.green, ch.blue)));
   w.current.SetBackColour(colour::RealToInt(colour::TextToReal(w.colourValue.Content())));
   w.cCpp.SetContent(colour::CCppNotation(w.current.BackColour()));
 }

@@ -2,6 +2,7 @@
 
 #include "app/assets/assets.h"
 #include "colour/numbers.h"
+#include "editing/channels.h"
 #include "editing/notation_boxes.h"
 #include "history/history.h"
 #include "sampling/pixels.h"
@@ -88,14 +89,10 @@ void PickerMouseMove(app::Context& c, const ui::EventArgs&) {
   position += colour::IntToDecimalText(CursorPosition(c).y);
   w.coordinates.SetContent(position);
 
-  const auto pixel = static_cast<std::uint32_t>(c.system.screen->PixelAt(CursorPosition(c)));
-  const int red = static_cast<int>(pixel & 0xFFu);
-  const int green = static_cast<int>((pixel >> 8) & 0xFFu);
-  const int blue = static_cast<int>((pixel >> 16) & 0xFFu);
-  w.red.SetContent(colour::IntToDecimalText(red));
-  w.green.SetContent(colour::IntToDecimalText(green));
-  w.blue.SetContent(colour::IntToDecimalText(blue));
-  w.colourValue.SetContent(colour::IntToDecimalText(colour::MakeColour(red, green, blue)));
+  // An unreadable pixel has every bit set and so reads as white.
+  const colour::Channels ch = colour::SplitColour(c.system.screen->PixelAt(CursorPosition(c)));
+  editing::WriteChannelBoxes(c, ch);
+  w.colourValue.SetContent(colour::IntToDecimalText(colour::MakeColour(ch.red, ch.green, ch.blue)));
   w.current.SetBackColour(colour::RealToInt(colour::TextToReal(w.colourValue.Content())));
 
   ui::Image square;
