@@ -28,10 +28,9 @@ struct State {
   std::int32_t& HistoryEntry(int k) { return HistoryColours[static_cast<std::size_t>(k - 1)]; }
   std::int32_t HistoryEntry(int k) const { return HistoryColours[static_cast<std::size_t>(k - 1)]; }
 
-  // Set while the picker's button-down handler lets waiting messages run, so
-  // that a release arriving then is not lost.
+  // Set while the picker's button-down handler lets waiting messages run: a
+  // press dispatched then must not start a second pick inside the first.
   bool PickStarting = false;
-  bool ReleasedWhileStarting = false;
 };
 
 // The controls the handlers read and write, looked up once by layout name.

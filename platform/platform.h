@@ -184,6 +184,9 @@ class Screen {
 
   virtual Point CursorPos() const = 0;
   virtual void SetCursorPos(Point screen) = 0;
+  // Whether the primary mouse button is down now, whatever messages are
+  // still waiting.
+  virtual bool PrimaryButtonDown() const = 0;
   virtual void SetCapture(WindowId window) = 0;
   virtual void ReleaseCapture() = 0;
   virtual WindowId Capture() const = 0;

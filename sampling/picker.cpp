@@ -48,6 +48,7 @@ void EndPick(app::Context& c, Capture capture) {
 
 void PickerLeftButtonDown(app::Context& c, const ui::EventArgs&) {
   const app::Widgets& w = c.W();
+  if (c.state.PickStarting) return;
   if (c.state.PickActive != 0) {
     // The pick is still on (its release went astray): keep the keys it holds
     // rather than registering them again over their live ids.
@@ -56,19 +57,16 @@ void PickerLeftButtonDown(app::Context& c, const ui::EventArgs&) {
   }
   w.pad.SetCursor(Reticle());
   w.pad.SetPicture({});
-  // Let the emptied pad repaint. A release that arrives meanwhile is kept
-  // and ends the pick as soon as it has started.
+  // Let the emptied pad repaint.
   c.state.PickStarting = true;
-  c.state.ReleasedWhileStarting = false;
   c.form.ProcessPendingEvents();
   c.state.PickStarting = false;
   c.form.CaptureMouse(w.pad);
   c.state.PickActive = 1;
   RegisterNudgeKeys(c);
-  if (c.state.ReleasedWhileStarting) {
-    c.state.ReleasedWhileStarting = false;
-    EndPick(c, Capture::Release);
-  }
+  // A release that came while waiting messages ran, wherever it went, ends
+  // the pick at once: nothing else would.
+  if (!c.system.screen->PrimaryButtonDown()) EndPick(c, Capture::Release);
 }
 
 void ZoomSnapshot(app::Context& c, ui::Point centre, ui::Pixel outside, ui::Image& out) {
@@ -105,11 +103,7 @@ void PickerMouseMove(app::Context& c, const ui::EventArgs&) {
 }
 
 void PickerLeftButtonUp(app::Context& c, const ui::EventArgs&) {
-  if (c.state.PickActive != 1) {
-    if (c.state.PickStarting) c.state.ReleasedWhileStarting = true;
-    return;
-  }
-  EndPick(c, Capture::Release);
+  if (c.state.PickActive == 1) EndPick(c, Capture::Release);
 }
 
 void PickerCaptureLost(app::Context& c, const ui::EventArgs&) {

@@ -529,9 +529,12 @@ void Desktop::RenderFrame() const {
   const int closeLeft = w - frame_.right - boxSize - 4;
   const int minLeft = closeLeft - boxSize - 6;
   const int boxTop = (frame_.top - boxSize) / 2;
+  const auto put = [&](int x, int y) {
+    if (x >= 0 && y >= 0 && x < frameImage_.Width() && y < frameImage_.Height()) frameImage_.Set(x, y, titleText);
+  };
   for (int i = 2; i < boxSize - 2; ++i) {
-    frameImage_.Set(closeLeft + i, boxTop + i, titleText);
-    frameImage_.Set(closeLeft + boxSize - 1 - i, boxTop + i, titleText);
+    put(closeLeft + i, boxTop + i);
+    put(closeLeft + boxSize - 1 - i, boxTop + i);
   }
   FillRect(frameImage_, {minLeft + 2, boxTop + boxSize - 4, minLeft + boxSize - 2, boxTop + boxSize - 3}, titleText);
   frameDirty_ = false;
@@ -722,9 +725,9 @@ void Desktop::PostMouse(platform::MouseAction action) {
   const Win* win = Find(target);
   if (win == nullptr) return;
   const Rect client = ClientScreenRect(*win);
-  // The title bar and the borders get the system's non-client messages,
+  // A window's title bar and borders get the system's non-client messages,
   // which the program never sees.
-  if (capture_ == 0 && win->topLevel && !client.Contains(pointer_.x, pointer_.y)) return;
+  if (capture_ == 0 && !client.Contains(pointer_.x, pointer_.y)) return;
   Message m;
   m.type = Message::Type::Mouse;
   m.mouse.target = target;
@@ -734,7 +737,14 @@ void Desktop::PostMouse(platform::MouseAction action) {
   Post(m);
 }
 
+void Desktop::SetBusy(bool busy) {
+  busy_ = busy;
+  if (!busy_) Pump();
+}
+
 void Desktop::Pump() {
+  // Messages wait while the program is busy, unless it asks for them itself.
+  if (busy_ && pumpDepth_ == 0) return;
   ++pumpDepth_;
   while (!queue_.empty()) {
     const Message m = queue_.front();
@@ -746,7 +756,12 @@ void Desktop::Pump() {
 
 void Desktop::Run() { Pump(); }
 
-void Desktop::ProcessPending() { Pump(); }
+void Desktop::ProcessPending() {
+  const bool busy = busy_;
+  busy_ = false;
+  Pump();
+  busy_ = busy;
+}
 
 void Desktop::PostCommand(WindowId owner, int command) {
   Message m;
@@ -853,6 +868,13 @@ void Desktop::Press(Button button) {
 }
 
 void Desktop::Release(Button button) {
+  if (capture_ == ForeignWindow) {
+    // The other program's drag ends; the release is its own.
+    capture_ = 0;
+    (button == Button::Left ? leftDown_ : rightDown_) = false;
+    Pump();
+    return;
+  }
   if (button == Button::Left) {
     leftDown_ = false;
     PostMouse(platform::MouseAction::LeftUp);
@@ -865,6 +887,8 @@ void Desktop::Release(Button button) {
 
 void Desktop::PressAndRelease(Button button) {
   const bool left = button == Button::Left;
+  // Both have happened before the program sees either: the button is up.
+  (left ? leftDown_ : rightDown_) = false;
   PostMouse(left ? platform::MouseAction::LeftDown : platform::MouseAction::RightDown);
   PostMouse(left ? platform::MouseAction::LeftUp : platform::MouseAction::RightUp);
   Pump();

@@ -76,8 +76,13 @@ class Desktop final : public platform::Windows,
   void SetAllocationFails(bool fails) { allocationFails_ = fails; }
   // Another program puts text on the clipboard.
   void SetClipboardText(std::optional<Text> text) { clipboardText_ = std::move(text); }
-  // Another window takes the mouse capture.
+  // Another window takes the mouse capture; it keeps it until the next
+  // button release, as a drag in another program does.
   void StealCapture();
+
+  // While the program is busy the user's actions only queue their messages;
+  // they are dispatched, in order, when it is no longer busy.
+  void SetBusy(bool busy);
 
   // ---- the user's actions; each one ends by dispatching every waiting message
   void MovePointer(Point screen);
@@ -169,6 +174,7 @@ class Desktop final : public platform::Windows,
   Rect PrimaryDisplay() const override;
   Point CursorPos() const override { return pointer_; }
   void SetCursorPos(Point screen) override;
+  bool PrimaryButtonDown() const override { return leftDown_; }
   void SetCapture(WindowId window) override;
   void ReleaseCapture() override;
   WindowId Capture() const override { return capture_; }
@@ -267,6 +273,7 @@ class Desktop final : public platform::Windows,
 
   std::deque<Message> queue_;
   int pumpDepth_ = 0;
+  bool busy_ = false;
   bool quit_ = false;
 
   struct HotKeyEntry {

@@ -1170,6 +1170,10 @@ Action ParseCommand(const std::string& command, Args& args, int line) {
     if (command == "release") return [button](Session& s) { s.Desk().Release(button); };
     return [button](Session& s) { s.Desk().PressAndRelease(button); };
   }
+  if (command == "busy") {
+    const bool on = args.OnOff("on or off");
+    return [on](Session& s) { s.Desk().SetBusy(on); };
+  }
   if (command == "click") return ParseClick(args, line, false);
   if (command == "right-click") return ParseClick(args, line, true);
   if (command == "key") {
