@@ -193,15 +193,15 @@ ui::Control& AddControl(ui::Form& form, const ControlRow& row) {
 std::span<const ControlRow> ControlTable() { return kControls; }
 
 platform::TopLevelSpec WindowSettings() {
-  platform::TopLevelSpec spec;
-  spec.caption = "Tinctora V1.0";
-  spec.outerWidth = 613;
-  spec.outerHeight = 430;
-  spec.alwaysOnTop = true;
-  spec.minimiseBox = true;
-  spec.maximiseBox = false;
-  spec.resizable = false;
-  return spec;
+  platform::TopLevelSpec params;
+  params.caption = "Tinctora V1.0";
+  params.outerWidth = 613;
+  params.outerHeight = 430;
+  params.alwaysOnTop = true;
+  params.minimiseBox = true;
+  params.maximiseBox = false;
+  params.resizable = false;
+  return params;
 }
 
 ui::PopupMenu CopyMenu() {

@@ -130,8 +130,8 @@ class Windows {
   virtual ~Windows() = default;
   virtual void SetSink(EventSink* sink) = 0;
 
-  virtual WindowId CreateTopLevel(const TopLevelSpec& spec) = 0;
-  virtual WindowId CreateChild(WindowId parent, const ChildSpec& spec) = 0;
+  virtual WindowId CreateTopLevel(const TopLevelSpec& params) = 0;
+  virtual WindowId CreateChild(WindowId parent, const ChildSpec& params) = 0;
   virtual void Destroy(WindowId top) = 0;
 
   virtual void SetVisible(WindowId window, bool visible) = 0;

@@ -92,18 +92,18 @@ void Control::Configure(const Setup& setup) {
 }
 
 platform::ChildSpec Control::NativeSpec() const {
-  platform::ChildSpec spec;
-  spec.kind = platform::NativeKind::Surface;
-  return spec;
+  platform::ChildSpec params;
+  params.kind = platform::NativeKind::Surface;
+  return params;
 }
 
 void Control::CreateNative() {
-  platform::ChildSpec spec = NativeSpec();
-  spec.bounds = bounds_;
-  spec.border = border_;
-  spec.tabStop = tabStop_;
+  platform::ChildSpec params = NativeSpec();
+  params.bounds = bounds_;
+  params.border = border_;
+  params.tabStop = tabStop_;
   const platform::WindowId parent = container_ != nullptr ? container_->Handle() : form_.Window().Handle();
-  handle_ = form_.System().windows->CreateChild(parent, spec);
+  handle_ = form_.System().windows->CreateChild(parent, params);
   form_.Attach(*this, handle_);
   if (CustomDrawn()) Repaint();
 }
@@ -152,11 +152,11 @@ void Control::Repaint() {
 
 // ---- MainWindow ------------------------------------------------------------
 
-MainWindow::MainWindow(Form& form, std::string name, platform::TopLevelSpec spec)
-    : Control(form, std::move(name), ControlKind::Window), spec_(std::move(spec)) {}
+MainWindow::MainWindow(Form& form, std::string name, platform::TopLevelSpec params)
+    : Control(form, std::move(name), ControlKind::Window), params_(std::move(params)) {}
 
 void MainWindow::CreateTopLevel() {
-  handle_ = form_.System().windows->CreateTopLevel(spec_);
+  handle_ = form_.System().windows->CreateTopLevel(params_);
   form_.Attach(*this, handle_);
   const Rect outer = form_.System().windows->WindowRect(handle_);
   Configure({nullptr, outer, true, false, false});
@@ -167,8 +167,8 @@ void MainWindow::TakeNativeBounds() {
 }
 
 void MainWindow::SetCaption(Text caption) {
-  spec_.caption = std::move(caption);
-  if (handle_ != 0) form_.System().windows->SetCaption(handle_, spec_.caption);
+  params_.caption = std::move(caption);
+  if (handle_ != 0) form_.System().windows->SetCaption(handle_, params_.caption);
 }
 
 // ---- Label -----------------------------------------------------------------
@@ -206,11 +206,11 @@ EditBox::EditBox(Form& form, std::string name, Text initial, platform::EditSetti
 }
 
 platform::ChildSpec EditBox::NativeSpec() const {
-  platform::ChildSpec spec;
-  spec.kind = platform::NativeKind::EditBox;
-  spec.text = initial_;
-  spec.edit = settings_;
-  return spec;
+  platform::ChildSpec params;
+  params.kind = platform::NativeKind::EditBox;
+  params.text = initial_;
+  params.edit = settings_;
+  return params;
 }
 
 Text EditBox::Content() const { return form_.System().windows->EditText(handle_); }
@@ -288,10 +288,10 @@ GroupBox::GroupBox(Form& form, std::string name, Text caption)
     : Control(form, std::move(name), ControlKind::GroupBox), caption_(std::move(caption)) {}
 
 platform::ChildSpec GroupBox::NativeSpec() const {
-  platform::ChildSpec spec;
-  spec.kind = platform::NativeKind::GroupFrame;
-  spec.text = caption_;
-  return spec;
+  platform::ChildSpec params;
+  params.kind = platform::NativeKind::GroupFrame;
+  params.text = caption_;
+  return params;
 }
 
 // ---- SliderBar -------------------------------------------------------------
@@ -300,11 +300,11 @@ SliderBar::SliderBar(Form& form, std::string name, platform::SliderSettings sett
     : Control(form, std::move(name), ControlKind::SliderBar), settings_(settings), position_(settings.position) {}
 
 platform::ChildSpec SliderBar::NativeSpec() const {
-  platform::ChildSpec spec;
-  spec.kind = platform::NativeKind::Slider;
-  spec.slider = settings_;
-  spec.slider.position = position_;
-  return spec;
+  platform::ChildSpec params;
+  params.kind = platform::NativeKind::Slider;
+  params.slider = settings_;
+  params.slider.position = position_;
+  return params;
 }
 
 void SliderBar::SetPosition(int position) {

@@ -114,16 +114,16 @@ class Control {
 
 class MainWindow : public Control {
  public:
-  MainWindow(Form& form, std::string name, platform::TopLevelSpec spec);
-  const Text& Caption() const { return spec_.caption; }
+  MainWindow(Form& form, std::string name, platform::TopLevelSpec params);
+  const Text& Caption() const { return params_.caption; }
   void SetCaption(Text caption);
   void CreateTopLevel();
   // The system placed the window (centred it): read where it is now.
   void TakeNativeBounds();
-  const platform::TopLevelSpec& Spec() const { return spec_; }
+  const platform::TopLevelSpec& Params() const { return params_; }
 
  private:
-  platform::TopLevelSpec spec_;
+  platform::TopLevelSpec params_;
 };
 
 class Label : public Control {

@@ -29,8 +29,8 @@ Form::~Form() {
   if (platform_.windows != nullptr) platform_.windows->SetSink(nullptr);
 }
 
-MainWindow& Form::AddWindow(std::string name, platform::TopLevelSpec spec) {
-  auto window = std::make_unique<MainWindow>(*this, std::move(name), std::move(spec));
+MainWindow& Form::AddWindow(std::string name, platform::TopLevelSpec params) {
+  auto window = std::make_unique<MainWindow>(*this, std::move(name), std::move(params));
   window_ = window.get();
   Register(std::move(window));
   return *window_;

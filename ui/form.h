@@ -58,7 +58,7 @@ class Form : public platform::EventSink {
   const platform::Platform& System() const { return platform_; }
 
   // Building. Controls are added in creation order; the window first.
-  MainWindow& AddWindow(std::string name, platform::TopLevelSpec spec);
+  MainWindow& AddWindow(std::string name, platform::TopLevelSpec params);
   template <class T, class... Args>
   T& Add(std::string name, Args&&... args) {
     auto control = std::make_unique<T>(*this, std::move(name), std::forward<Args>(args)...);

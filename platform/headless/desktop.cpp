@@ -113,7 +113,7 @@ struct Desktop::Win {
   mutable Image client;            // the painted client area
   mutable bool nativeDirty = true;
   platform::CursorId cursor = 0;
-  platform::TopLevelSpec spec;
+  platform::TopLevelSpec params;
 };
 
 Desktop::Desktop() {
@@ -201,13 +201,13 @@ Desktop::Win* Desktop::Find(WindowId id) const {
   return it == windows_.end() ? nullptr : it->second.get();
 }
 
-WindowId Desktop::CreateTopLevel(const platform::TopLevelSpec& spec) {
+WindowId Desktop::CreateTopLevel(const platform::TopLevelSpec& params) {
   auto win = std::make_unique<Win>();
   win->id = nextId_++;
   win->topLevel = true;
-  win->spec = spec;
-  win->text = spec.caption;
-  win->bounds = {0, 0, spec.outerWidth, spec.outerHeight};
+  win->params = params;
+  win->text = params.caption;
+  win->bounds = {0, 0, params.outerWidth, params.outerHeight};
   const WindowId id = win->id;
   windows_.emplace(id, std::move(win));
   top_ = id;
@@ -215,20 +215,20 @@ WindowId Desktop::CreateTopLevel(const platform::TopLevelSpec& spec) {
   return id;
 }
 
-WindowId Desktop::CreateChild(WindowId parent, const platform::ChildSpec& spec) {
+WindowId Desktop::CreateChild(WindowId parent, const platform::ChildSpec& params) {
   Win* owner = Find(parent);
   if (owner == nullptr) return 0;
   auto win = std::make_unique<Win>();
   win->id = nextId_++;
   win->parent = parent;
-  win->kind = spec.kind;
-  win->bounds = spec.bounds;
-  win->border = spec.border;
-  win->tabStop = spec.tabStop;
-  win->text = spec.text;
-  win->edit = spec.edit;
-  win->slider = spec.slider;
-  win->position = std::clamp(spec.slider.position, spec.slider.minimum, spec.slider.maximum);
+  win->kind = params.kind;
+  win->bounds = params.bounds;
+  win->border = params.border;
+  win->tabStop = params.tabStop;
+  win->text = params.text;
+  win->edit = params.edit;
+  win->slider = params.slider;
+  win->position = std::clamp(params.slider.position, params.slider.minimum, params.slider.maximum);
   const WindowId id = win->id;
   // Later siblings lie above earlier ones.
   owner->children.push_back(id);
@@ -594,7 +594,7 @@ Pixel Desktop::WindowPixel(const Win& win, Point screen) const {
     if (frameDirty_) RenderFrame();
     const Rect client = ClientScreenRect(win);
     if (!client.Contains(screen.x, screen.y)) return frameImage_.At(screen.x - outer.left, screen.y - outer.top);
-    return win.spec.background == 0 ? kFace : win.spec.background;
+    return win.params.background == 0 ? kFace : win.params.background;
   }
   const Rect client = ClientScreenRect(win);
   if (!client.Contains(screen.x, screen.y)) return kBorder;

@@ -145,8 +145,8 @@ class Desktop final : public platform::Windows,
 
   // ---- platform::Windows
   void SetSink(platform::EventSink* sink) override { sink_ = sink; }
-  WindowId CreateTopLevel(const platform::TopLevelSpec& spec) override;
-  WindowId CreateChild(WindowId parent, const platform::ChildSpec& spec) override;
+  WindowId CreateTopLevel(const platform::TopLevelSpec& params) override;
+  WindowId CreateChild(WindowId parent, const platform::ChildSpec& params) override;
   void Destroy(WindowId top) override;
   void SetVisible(WindowId window, bool visible) override;
   void ShowCentred(WindowId top) override;

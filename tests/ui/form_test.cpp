@@ -14,11 +14,11 @@ namespace {
 class FormTest : public ::testing::Test {
  protected:
   FormTest() : form(desktop.Services()) {
-    platform::TopLevelSpec spec;
-    spec.caption = "test";
-    spec.outerWidth = 300;
-    spec.outerHeight = 200;
-    form.AddWindow("main", spec);
+    platform::TopLevelSpec params;
+    params.caption = "test";
+    params.outerWidth = 300;
+    params.outerHeight = 200;
+    form.AddWindow("main", params);
     platform::EditSettings settings;
     settings.maxLength = 3;
     box = &form.Add<EditBox>("box", "start", settings, colour::DefaultColour);
