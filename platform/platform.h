@@ -149,9 +149,11 @@ class Windows {
   // The whole client area as the control layer painted it, in answer to
   // OnPaint. The backend shows it and keeps it until the next call.
   virtual void Present(WindowId surface, const Image& client) = 0;
-  // Draws an image onto the visible client area at (x, y) without keeping it:
-  // the next Present or repaint replaces it.
-  virtual void DrawDirect(WindowId surface, const Image& image, Point at) = 0;
+  // Draws a picture stretched into a rectangle of the visible client area
+  // (clipped to it) without keeping it: the next Present or repaint
+  // replaces it. The quality is the system's stretch mode for the display.
+  virtual void DrawStretched(WindowId surface, const Image& picture, const Rect& client,
+                             ui::StretchQuality quality) = 0;
   // The pixel of the window's visible client area, as the screen shows it;
   // the invalid colour where the point is outside the client area or covered
   // by a sibling lying above it.

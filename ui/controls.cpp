@@ -267,15 +267,8 @@ void DrawPanel::DrawPicture(const Image& picture, int left, int top, int width, 
   const int w = width < 0 ? picture.Width() : width;
   const int h = height < 0 ? picture.Height() : height;
   if (w == 0 || h == 0) return;
-  platform::Windows& windows = *form_.System().windows;
-  if (w == picture.Width() && h == picture.Height()) {
-    windows.DrawDirect(handle_, picture, {left, top});
-    return;
-  }
-  // Every pixel is overwritten, so a buffer of the right size is reused as it is.
-  if (stretched_.Width() != w || stretched_.Height() != h) stretched_.Reset(w, h);
-  StretchImage(picture, stretched_, StretchQualityFor(form_.System().screen->BitsPerPixel()));
-  windows.DrawDirect(handle_, stretched_, {left, top});
+  form_.System().windows->DrawStretched(handle_, picture, {left, top, left + w, top + h},
+                                        StretchQualityFor(form_.System().screen->BitsPerPixel()));
 }
 
 ColourValue DrawPanel::PixelOf(int x, int y) const {

@@ -230,7 +230,6 @@ class DrawPanel : public Control {
 
  private:
   ColourValue background_;
-  mutable Image stretched_;
 };
 
 class GroupBox : public Control {

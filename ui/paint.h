@@ -25,10 +25,6 @@ class Font {
   virtual void DrawChar(Image& target, int x, int y, TextView gbkChar, Pixel colour) const = 0;
 };
 
-enum class StretchQuality {
-  Halftone,    // area averaging, used when the display has more than 16 bits per pixel
-  DropRepeat,  // whole source rows and columns are dropped or repeated
-};
 
 inline StretchQuality StretchQualityFor(int bitsPerPixel) {
   return bitsPerPixel > 16 ? StretchQuality::Halftone : StretchQuality::DropRepeat;

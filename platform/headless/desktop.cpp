@@ -1,7 +1,8 @@
 #include "platform/headless/desktop.h"
 
 #include <algorithm>
-#include <cassert>
+
+#include "ui/paint.h"
 
 namespace tinctora::headless {
 
@@ -399,18 +400,13 @@ void Desktop::FlushPaint(const Rect& area) const {
   flushing_ = false;
 }
 
-void Desktop::DrawDirect(WindowId surface, const Image& image, Point at) {
+void Desktop::DrawStretched(WindowId surface, const Image& picture, const Rect& client,
+                            ui::StretchQuality quality) {
   Win* win = Find(surface);
   if (win == nullptr || !ShownOnScreen(*win)) return;
   if (dirty_.erase(surface) != 0) PaintOne(surface);
-  Image& client = win->client;
-  const int x0 = std::max(0, at.x);
-  const int x1 = std::min(client.Width(), at.x + image.Width());
-  if (x1 <= x0) return;
-  for (int y = std::max(0, at.y); y < std::min(client.Height(), at.y + image.Height()); ++y) {
-    const Pixel* src = image.Row(y - at.y) + (x0 - at.x);
-    std::copy(src, src + (x1 - x0), client.Row(y) + x0);
-  }
+  // Straight onto what the window shows, as the system's stretch does.
+  ui::StretchInto(picture, win->client, client, quality);
 }
 
 Pixel Desktop::VisiblePixel(WindowId window, Point client) const {

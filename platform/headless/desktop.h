@@ -156,7 +156,8 @@ class Desktop final : public platform::Windows,
   Rect ClientRect(WindowId window) const override;
   void Invalidate(WindowId surface) override;
   void Present(WindowId surface, const Image& client) override;
-  void DrawDirect(WindowId surface, const Image& image, Point at) override;
+  void DrawStretched(WindowId surface, const Image& picture, const Rect& client,
+                     ui::StretchQuality quality) override;
   Pixel VisiblePixel(WindowId window, Point client) const override;
   void SetEditText(WindowId box, TextView text) override;
   Text EditText(WindowId box) const override;
