@@ -506,7 +506,6 @@ WindowId Desktop::HitTest(Point screen) const {
   return child != 0 ? child : top_;
 }
 
-WindowId Desktop::WindowAt(Point screen) const { return HitTest(screen); }
 
 void Desktop::RenderFrame() const {
   const Win* top = Find(top_);
@@ -750,7 +749,10 @@ void Desktop::Pump() {
   --pumpDepth_;
 }
 
-void Desktop::Run() { Pump(); }
+void Desktop::Run() {
+  // The simulated loop runs only as far as the messages already waiting.
+  if (!quit_) Pump();
+}
 
 void Desktop::ProcessPending() {
   const bool busy = busy_;

@@ -132,16 +132,10 @@ class Desktop final : public platform::Windows,
   bool ClipboardOpen() const { return clipboardOpen_; }
   // The cursor the pointer shows now; nothing for the standard arrow.
   const ui::CursorImage* PointerCursor() const;
-  WindowId WindowAt(Point screen) const;
   WindowId TopLevel() const { return top_; }
-  bool Quitting() const { return quit_; }
-  bool Pumping() const { return pumpDepth_ > 0; }
   bool IsHotKeyRegistered(int modifiers, int virtualKey) const;
   int OwnHotKeyCount() const;
   bool Visible(WindowId window) const;
-  bool Active() const { return active_; }
-  bool ButtonDown(Button button) const { return button == Button::Left ? leftDown_ : rightDown_; }
-  std::size_t PendingMessages() const { return queue_.size(); }
 
   // ---- platform::Windows
   void SetSink(platform::EventSink* sink) override { sink_ = sink; }
@@ -223,7 +217,6 @@ class Desktop final : public platform::Windows,
   };
 
   Win* Find(WindowId id) const;
-  Rect ParentClientOrigin(const Win& win) const;
   Rect OuterScreenRect(const Win& win) const;
   Rect ClientScreenRect(const Win& win) const;
   bool ShownOnScreen(const Win& win) const;
@@ -246,7 +239,6 @@ class Desktop final : public platform::Windows,
   int SliderPositionAt(const Win& slider, int clientX) const;
   Rect SliderThumb(const Win& slider) const;
   void EditReplaceSelection(Win& box, TextView text, bool typed);
-  void Unregister(WindowId window);
   void RemoveWindow(WindowId id);
 
   platform::EventSink* sink_ = nullptr;

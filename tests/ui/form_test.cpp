@@ -32,6 +32,11 @@ class FormTest : public ::testing::Test {
     swatch->Configure({nullptr, {10, 80, 48, 118}, true, true, false});
     receiver = &form.Add<Label>("receiver");
     receiver->Configure({nullptr, {100, 80, 150, 100}, true, false, false});
+    panel = &form.Add<DrawPanel>("panel", static_cast<ColourValue>(RgbHex(0x102030)));
+    panel->Configure({nullptr, {160, 10, 200, 50}, true, true, false});
+    // A sibling made later lies above the panel's lower right corner.
+    cover = &form.Add<Label>("cover");
+    cover->Configure({nullptr, {190, 40, 210, 60}, true, false, false});
     form.AddMenu({"menu", {{"one"}, {"two"}}});
     form.SetObserver([this](const RaisedEvent& e) {
       if (e.delivered) log.push_back(e.control + "." + std::string(EventName(e.event)));
@@ -44,6 +49,8 @@ class FormTest : public ::testing::Test {
   SliderBar* slider = nullptr;
   PicBox* swatch = nullptr;
   Label* receiver = nullptr;
+  DrawPanel* panel = nullptr;
+  Label* cover = nullptr;
   std::vector<std::string> log;
 };
 
@@ -105,6 +112,24 @@ TEST_F(FormTest, ProgramWritesOfSlidersAndColoursRaiseNothing) {
   swatch->SetBackColour(colour::InvalidColour);
   EXPECT_EQ(swatch->BackColour(), colour::InvalidColour);
   EXPECT_EQ(static_cast<Pixel>(desktop.PixelAt({client.left + 5, client.top + 5})), 0xFFFFFFu);
+}
+
+TEST_F(FormTest, APanelShowsWhatIsDrawnUntilRepaintedAndReadsOnlyItsVisiblePart) {
+  form.Build();
+  EXPECT_EQ(panel->PixelOf(5, 5), static_cast<ColourValue>(RgbHex(0x102030)));
+  Image picture(2, 2, RgbHex(0xFF0000));
+  picture.Set(1, 1, RgbHex(0x00FF00));
+  // Stretched to 38 x 38 over the 38 x 38 client area: quadrants of 19.
+  panel->DrawPicture(picture, 0, 0, 38, 38);
+  EXPECT_EQ(panel->PixelOf(5, 5), static_cast<ColourValue>(RgbHex(0xFF0000)));
+  EXPECT_EQ(panel->PixelOf(25, 25), static_cast<ColourValue>(RgbHex(0x00FF00)));
+  // Outside the client area, and under the sibling lying above: invalid.
+  EXPECT_EQ(panel->PixelOf(38, 5), colour::InvalidColour);
+  EXPECT_EQ(panel->PixelOf(-1, 5), colour::InvalidColour);
+  EXPECT_EQ(panel->PixelOf(35, 35), colour::InvalidColour);
+  // Drawings are not kept: covering the window and repainting loses them.
+  desktop.SetActive(false);
+  EXPECT_EQ(panel->PixelOf(5, 5), static_cast<ColourValue>(RgbHex(0x102030)));
 }
 
 TEST_F(FormTest, GeometryWritesAreClamped) {
