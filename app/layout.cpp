@@ -150,7 +150,6 @@ ui::Control& AddControl(ui::Form& form, const ControlRow& row) {
     }
     case K::EditBox: {
       platform::EditSettings settings;
-      settings.border = row.border;
       settings.textColour = static_cast<ui::Pixel>(ColourOf(row.foreground));
       settings.align = ToTextAlign(row.align);
       settings.maxLength = row.maxLength;
@@ -177,7 +176,6 @@ ui::Control& AddControl(ui::Form& form, const ControlRow& row) {
       settings.tickFrequency = 15;
       settings.lineStep = 1;
       settings.pageStep = 5;
-      settings.border = row.border;
       return form.Add<ui::SliderBar>(name, settings);
     }
     case K::ColorPicker:

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
 
 #include "colour/decimal_reading.h"
@@ -131,6 +132,17 @@ bool IsDigitAt(TextView text, std::size_t pos) {
   return pos < text.size() && text[pos] >= '0' && text[pos] <= '9';
 }
 
+// The script's results: each value in four-decimal form, joined by ",".
+Text JoinFixedFour(std::initializer_list<double> values) {
+  Text out;
+  out.reserve(values.size() * 8);
+  for (const double v : values) {
+    if (!out.empty()) out.push_back(',');
+    AppendFixedFour(out, v);
+  }
+  return out;
+}
+
 }  // namespace
 
 std::optional<double> ScriptChannelNumber(TextView text) {
@@ -195,14 +207,7 @@ Text ScriptHsvOfNumbers(double red, double green, double blue) {
     }
     h = h / 6;
   }
-  Text out;
-  out.reserve(24);
-  AppendFixedFour(out, h);
-  out.push_back(',');
-  AppendFixedFour(out, s);
-  out.push_back(',');
-  AppendFixedFour(out, v);
-  return out;
+  return JoinFixedFour({h, s, v});
 }
 
 Text ScriptCmykOfNumbers(double red, double green, double blue) {
@@ -214,16 +219,7 @@ Text ScriptCmykOfNumbers(double red, double green, double blue) {
   const double c = (cR - k) / (1 - k);
   const double m = (cG - k) / (1 - k);
   const double y = (cB - k) / (1 - k);
-  Text out;
-  out.reserve(32);
-  AppendFixedFour(out, c);
-  out.push_back(',');
-  AppendFixedFour(out, m);
-  out.push_back(',');
-  AppendFixedFour(out, y);
-  out.push_back(',');
-  AppendFixedFour(out, k);
-  return out;
+  return JoinFixedFour({c, m, y, k});
 }
 
 Text ScriptHsv(TextView red, TextView green, TextView blue) {

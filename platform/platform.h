@@ -42,7 +42,6 @@ enum class NativeKind {
 enum class TextAlign { Left, Centre, Right };
 
 struct EditSettings {
-  bool border = false;
   Pixel background = 0;
   Pixel textColour = 0;
   TextAlign align = TextAlign::Left;
@@ -58,7 +57,6 @@ struct SliderSettings {
   int tickFrequency = 0;
   int lineStep = 1;
   int pageStep = 5;
-  bool border = false;
 };
 
 struct ChildSpec {
