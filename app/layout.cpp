@@ -152,10 +152,11 @@ ui::Control& AddControl(ui::Form& form, const ControlRow& row) {
       platform::EditSettings settings;
       settings.textColour = static_cast<ui::Pixel>(ColourOf(row.foreground));
       settings.align = ToTextAlign(row.align);
-      settings.maxLength = row.maxLength;
       settings.readOnly = row.input == Input::ReadOnly;
-      settings.digitsOnly = row.input == Input::DigitsOnly;
-      return form.Add<ui::EditBox>(name, Text(row.text), settings, ColourOf(row.background));
+      ui::EditRules rules;
+      rules.maxLength = static_cast<std::size_t>(row.maxLength);
+      rules.digitsOnly = row.input == Input::DigitsOnly;
+      return form.Add<ui::EditBox>(name, Text(row.text), settings, rules, ColourOf(row.background));
     }
     case K::PicBox: {
       auto& box = form.Add<ui::PicBox>(name, row.pictureMode);
@@ -195,6 +196,11 @@ platform::TopLevelSpec WindowSettings() {
   params.caption = "Tinctora V1.0";
   params.outerWidth = 613;
   params.outerHeight = 430;
+  // The client area the layout is drawn for: the outer size less a fixed
+  // single frame of 3-pixel borders under a 23-pixel title bar. Where a
+  // window manager draws the frame, the window gets exactly this client area.
+  params.clientWidth = 607;
+  params.clientHeight = 401;
   params.alwaysOnTop = true;
   params.minimiseBox = true;
   params.maximiseBox = false;

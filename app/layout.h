@@ -5,13 +5,14 @@
 
 #include "colour/colour_value.h"
 #include "colour/text.h"
+#include "context/context.h"
 #include "ui/controls.h"
 #include "ui/form.h"
 
 namespace tinctora::app {
 
-inline constexpr std::string_view kWindowName = "main";
-inline constexpr std::string_view kCopyMenu = "图片框鼠标右键";
+using context::kCopyMenu;
+using context::kWindowName;
 inline constexpr const char* kFinalCaption = "Tinctora V1.0    (2018-08-16)";
 
 enum class Input { Normal, ReadOnly, DigitsOnly };

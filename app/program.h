@@ -2,11 +2,15 @@
 
 #include <memory>
 
-#include "app/state.h"
+#include "context/context.h"
 #include "platform/platform.h"
 #include "ui/form.h"
 
 namespace tinctora::app {
+
+using context::Context;
+using context::State;
+using context::Widgets;
 
 // The whole program on one platform: its state, its window and the
 // bindings of every handler.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "app/layout.h"
 #include "colour/notations.h"
 
 namespace tinctora::clipboard {
@@ -27,34 +26,36 @@ class OpenClipboard {
 
 }  // namespace
 
-void OpenCopyMenu(app::Context& c, colour::ColourValue colour) {
+void OpenCopyMenu(context::Context& c, colour::ColourValue colour) {
   c.state.MenuColour = colour;
   const ui::Point pointer = c.system.screen->CursorPos();
-  if (const ui::PopupMenu* menu = c.form.FindMenu(app::kCopyMenu)) c.form.ShowPopupMenu(*menu, pointer.x, pointer.y);
+  if (const ui::PopupMenu* menu = c.form.FindMenu(context::kCopyMenu)) c.form.ShowPopupMenu(*menu, pointer.x, pointer.y);
   // Filled whether or not an item was chosen; a chosen item's copy runs
   // after this handler has returned and so sees these texts.
   FillNotationTable(c);
 }
 
-void FillNotationTable(app::Context& c) {
+void FillNotationTable(context::Context& c) {
   auto texts = colour::NotationTexts(c.state.MenuColour);
   for (std::size_t i = 0; i < texts.size(); ++i) c.state.NotationTable[i] = std::move(texts[i]);
 }
 
-void CopyNotation(app::Context& c, int entry) {
+void CopyNotation(context::Context& c, int entry) {
   const Text text = c.state.NotationTable[static_cast<std::size_t>(entry)];
   (void)WriteClipboardText(*c.system.clipboard, text);
 }
 
 bool WriteClipboardText(platform::Clipboard& clipboard, TextView text) {
-  std::optional<platform::Clipboard::Block> block = clipboard.Allocate(text.size() + 1);
-  if (!block) return false;
-  std::copy(text.begin(), text.end(), block->bytes.begin());
+  // The text and its terminating 0 byte, in the system's memory, before the
+  // clipboard is touched.
+  platform::Clipboard::BlockHandle block = clipboard.Allocate(text.size() + 1);
+  if (!block || block->Bytes().size() != text.size() + 1) return false;
+  const std::span<std::uint8_t> bytes = block->Bytes();
+  std::copy(text.begin(), text.end(), bytes.begin());
+  bytes[text.size()] = 0;
   OpenClipboard open(clipboard);
-  if (!open.IsOpen()) return false;
-  clipboard.Empty();
-  clipboard.SetText(std::move(*block));
-  return true;
+  if (!open.IsOpen() || !clipboard.Empty()) return false;
+  return clipboard.SetText(std::move(block));
 }
 
 }  // namespace tinctora::clipboard

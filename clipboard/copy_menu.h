@@ -1,19 +1,19 @@
 #pragma once
 
-#include "app/state.h"
+#include "context/context.h"
 #include "platform/platform.h"
 
 namespace tinctora::clipboard {
 
 // A right-click on the current colour box or a swatch: shows the copy menu
 // at the pointer for that colour, then computes the texts its items copy.
-void OpenCopyMenu(app::Context& c, colour::ColourValue colour);
+void OpenCopyMenu(context::Context& c, colour::ColourValue colour);
 
 // The nine notations of MenuColour into NotationTable entries 0 to 8.
-void FillNotationTable(app::Context& c);
+void FillNotationTable(context::Context& c);
 
 // A chosen menu item: copies NotationTable entry `entry` to the clipboard.
-void CopyNotation(app::Context& c, int entry);
+void CopyNotation(context::Context& c, int entry);
 
 // Puts plain text on the clipboard. The text block is made first, so a
 // clipboard that is busy or memory that is short leaves the clipboard as it

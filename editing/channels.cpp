@@ -8,7 +8,7 @@ namespace tinctora::editing {
 using colour::RealToInt;
 using colour::TextToReal;
 
-void CheckChannelBox(app::Context& c, ui::EditBox& box) {
+void CheckChannelBox(context::Context& c, ui::EditBox& box) {
   if (box.Content().empty()) box.SetContent("0");
   const double v = TextToReal(box.Content());
   if (v - 255 > 0.0000001) {
@@ -21,8 +21,8 @@ void CheckChannelBox(app::Context& c, ui::EditBox& box) {
   ApplyChannelBoxes(c);
 }
 
-void ApplyChannelBoxes(app::Context& c) {
-  const app::Widgets& w = c.W();
+void ApplyChannelBoxes(context::Context& c) {
+  const context::Widgets& w = c.W();
   const double realRed = TextToReal(w.red.Content());
   const double realGreen = TextToReal(w.green.Content());
   const double realBlue = TextToReal(w.blue.Content());
@@ -32,8 +32,7 @@ void ApplyChannelBoxes(app::Context& c) {
 
   // The colour goes through its decimal text and back, as every path that
   // builds a colour from channels does.
-  w.colourValue.SetContent(colour::IntToDecimalText(colour::MakeColour(red, green, blue)));
-  w.current.SetBackColour(RealToInt(TextToReal(w.colourValue.Content())));
+  SetCurrentColourThroughValueBox(c, colour::MakeColour(red, green, blue));
   const colour::ColourValue current = w.current.BackColour();
   if (c.state.StripHoldFlag == 0) w.strip.SetGradientColour2(current);
 
@@ -46,14 +45,20 @@ void ApplyChannelBoxes(app::Context& c) {
   WriteNotationBoxes(c, {red, green, blue, current, realRed, realGreen, realBlue});
 }
 
-void WriteChannelBoxes(app::Context& c, colour::Channels channels) {
-  const app::Widgets& w = c.W();
+void SetCurrentColourThroughValueBox(context::Context& c, std::int32_t value) {
+  const context::Widgets& w = c.W();
+  w.colourValue.SetContent(colour::IntToDecimalText(value));
+  w.current.SetBackColour(RealToInt(TextToReal(w.colourValue.Content())));
+}
+
+void WriteChannelBoxes(context::Context& c, colour::Channels channels) {
+  const context::Widgets& w = c.W();
   w.red.SetContent(colour::IntToDecimalText(channels.red));
   w.green.SetContent(colour::IntToDecimalText(channels.green));
   w.blue.SetContent(colour::IntToDecimalText(channels.blue));
 }
 
-void SliderPositionChanged(app::Context& c, ui::SliderBar& slider, ui::EditBox& box) {
+void SliderPositionChanged(context::Context& c, ui::SliderBar& slider, ui::EditBox& box) {
   if (c.state.SliderEchoGuard != 0) return;
   box.SetContent(colour::IntToDecimalText(slider.Position()));
   RefreshNotations(c);

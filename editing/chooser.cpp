@@ -6,11 +6,10 @@
 
 namespace tinctora::editing {
 
-void ChooserColourChanged(app::Context& c) {
-  const app::Widgets& w = c.W();
+void ChooserColourChanged(context::Context& c) {
+  const context::Widgets& w = c.W();
   const colour::ColourValue chosen = w.chooser.Colour();
-  w.colourValue.SetContent(colour::IntToDecimalText(chosen));
-  w.current.SetBackColour(chosen);
+  SetCurrentColourThroughValueBox(c, static_cast<std::int32_t>(chosen));
 
   // Only the low 24 bits reach the colour. Each channel write rebuilds the
   // colour from the boxes; after the last one every display shows the choice.
@@ -20,8 +19,7 @@ void ChooserColourChanged(app::Context& c) {
   w.redSlider.SetPosition(ch.red);
   w.greenSlider.SetPosition(ch.green);
   w.blueSlider.SetPosition(ch.blue);
-  w.colourValue.SetContent(colour::IntToDecimalText(colour::MakeColour(ch.red, ch.green, ch.blue)));
-  w.current.SetBackColour(colour::RealToInt(colour::TextToReal(w.colourValue.Content())));
+  SetCurrentColourThroughValueBox(c, colour::MakeColour(ch.red, ch.green, ch.blue));
   w.cCpp.SetContent(colour::CCppNotation(w.current.BackColour()));
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/state.h"
+#include "context/context.h"
 
 namespace tinctora::editing {
 
 // The colour chooser's ColourChanged handler: the chosen colour becomes the
 // current colour through the three channel boxes.
-void ChooserColourChanged(app::Context& c);
+void ChooserColourChanged(context::Context& c);
 
 }  // namespace tinctora::editing

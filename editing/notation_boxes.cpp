@@ -5,8 +5,8 @@
 
 namespace tinctora::editing {
 
-void WriteNotationBoxes(app::Context& c, const NotationSource& s) {
-  const app::Widgets& w = c.W();
+void WriteNotationBoxes(context::Context& c, const NotationSource& s) {
+  const context::Widgets& w = c.W();
   w.html.SetContent(colour::HtmlColourText(s.red, s.green, s.blue));
   w.cCpp.SetContent(colour::CCppNotation(s.value));
   const Text red = w.red.Content();
@@ -21,8 +21,8 @@ void WriteNotationBoxes(app::Context& c, const NotationSource& s) {
   w.hex.SetContent(colour::HexNotation(s.red, s.green, s.blue));
 }
 
-void RefreshNotations(app::Context& c) {
-  const app::Widgets& w = c.W();
+void RefreshNotations(context::Context& c) {
+  const context::Widgets& w = c.W();
   const colour::ColourValue current = w.current.BackColour();
   w.strip.SetGradientColour2(current);
   const colour::Channels ch = colour::SplitColour(current);

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "app/state.h"
+#include "context/context.h"
 
 namespace tinctora::editing {
 
@@ -20,10 +20,10 @@ struct NotationSource {
 
 // Writes the nine notation boxes in the order the program always uses:
 // HTML, C/C++, HSV, CMYK, VB, Delphi, decimal, RGB, hex.
-void WriteNotationBoxes(app::Context& c, const NotationSource& source);
+void WriteNotationBoxes(context::Context& c, const NotationSource& source);
 
 // Re-bases the shade strip on the current colour and rewrites the nine
 // notation boxes from it.
-void RefreshNotations(app::Context& c);
+void RefreshNotations(context::Context& c);
 
 }  // namespace tinctora::editing

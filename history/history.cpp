@@ -2,8 +2,8 @@
 
 namespace tinctora::history {
 
-void PushHistory(app::Context& c) {
-  const app::Widgets& w = c.W();
+void PushHistory(context::Context& c) {
+  const context::Widgets& w = c.W();
   const auto& row = w.swatches;
   // From the old end, so that no colour is overwritten before it has moved.
   for (std::size_t i = row.size() - 1; i > 0; --i) row[i]->SetBackColour(row[i - 1]->BackColour());

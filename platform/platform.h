@@ -3,7 +3,19 @@
 // The seam between the portable program and an operating system. Every
 // service a backend offers is an interface here; the control layer and the
 // handlers see nothing else of the system. A backend maps these calls onto
-// native ones and holds none of the program's rules.
+// native ones and holds none of the program's rules: what an edit box
+// accepts, where the window goes, what the colour popup looks like, which
+// hot-key ids the program hands out are all decided above the seam.
+//
+// Threads: everything here is called on the one user-interface thread, and
+// a backend calls the EventSink on that thread only, from its message loop
+// (or from inside a call of the program's that the system answers
+// synchronously, as noted at each call). No call may block except the modal
+// ones (RunPopup, TrackPopupMenu, ChooseColour) and Loop::Run.
+//
+// Texts cross the seam as GBK byte strings (Text); a backend converts them at
+// its edge with colour/gbk.h. Coordinates are physical pixels, whatever scale
+// factor the desktop uses.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,42 +26,49 @@
 
 #include "colour/colour_value.h"
 #include "colour/text.h"
-#include "ui/image.h"
-#include "ui/picture.h"
-
-namespace tinctora::ui {
-class Font;
-}
+#include "graphics/font.h"
+#include "graphics/image.h"
+#include "graphics/picture.h"
 
 namespace tinctora::platform {
 
-using ui::Image;
-using ui::Pixel;
-using ui::Point;
-using ui::Rect;
+using gfx::Image;
+using gfx::Pixel;
+using gfx::Point;
+using gfx::Rect;
 
-// A native window: the top-level window or one of its child controls. 0 is none.
+// A native window: the top-level window, one of its child controls or a
+// popup window. 0 is none.
 using WindowId = std::uintptr_t;
 using CursorId = std::uintptr_t;
 
+// The colour every read gives for a pixel that cannot be read.
+inline constexpr Pixel kInvalidPixel = 0xFFFFFFFFu;
+
 enum class NativeKind {
-  Surface,    // custom-drawn: the control layer paints its client area
-  EditBox,    // the system's single-line edit control
-  Slider,     // the system's track bar
-  GroupFrame, // the system's group box
+  Surface,     // custom-drawn: the control layer paints its client area
+  EditBox,     // the system's single-line edit control
+  Slider,      // the system's track bar
+  GroupFrame,  // the system's group box
 };
 
 enum class TextAlign { Left, Centre, Right };
 
+// How an edit box looks and whether the user may change it. What it accepts
+// (digits only, a length limit) is not the native control's business: the
+// backend asks EventSink::AcceptedBytes before every insertion and must not
+// set a native length limit, which would also cut the program's own writes.
 struct EditSettings {
   Pixel background = 0;
   Pixel textColour = 0;
   TextAlign align = TextAlign::Left;
-  int maxLength = 0;  // 0: no limit; counts bytes; limits typing and pasting only
   bool readOnly = false;
-  bool digitsOnly = false;
 };
 
+// A horizontal track bar with tick marks above the track. Keys move it as
+// the Windows track bar does: Left, Up and PageUp toward the minimum, Right,
+// Down and PageDown toward the maximum, Home and End to the ends; a click
+// on the channel moves it by the page step.
 struct SliderSettings {
   int minimum = 0;
   int maximum = 100;
@@ -61,18 +80,23 @@ struct SliderSettings {
 
 struct ChildSpec {
   NativeKind kind = NativeKind::Surface;
-  Rect bounds;         // outer rectangle in the parent's client coordinates
-  bool border = false; // a plain one-pixel frame outside the client area
+  Rect bounds;          // outer rectangle in the parent's client coordinates
+  bool border = false;  // a plain one-pixel frame outside the client area
   bool tabStop = false;
-  Text text;           // edit text or group caption
+  Text text;  // edit text or group caption
   EditSettings edit;
   SliderSettings slider;
 };
 
 struct TopLevelSpec {
   Text caption;
+  // Where the system sizes a window by its outer rectangle (Windows), it
+  // gets this size; where a window manager adds the frame (X11), the client
+  // area gets the client size and the frame is the manager's.
   int outerWidth = 0;
   int outerHeight = 0;
+  int clientWidth = 0;
+  int clientHeight = 0;
   bool alwaysOnTop = false;
   bool minimiseBox = false;
   bool maximiseBox = false;
@@ -83,43 +107,83 @@ struct TopLevelSpec {
 // Slider notifications, as the system's track bar reports them.
 enum class ScrollCode { LineUp, LineDown, PageUp, PageDown, Top, Bottom, ThumbTrack, ThumbPosition, EndScroll };
 
-enum class MouseAction { Move, LeftDown, LeftUp, RightDown, RightUp, LeftDouble };
+// A quick second press is a press: a backend reports a toolkit's
+// double-click as LeftDown, so a fast second click or pick works.
+enum class MouseAction { Move, LeftDown, LeftUp, RightDown, RightUp };
 
-// Modifier bits as the control layer reports them to handlers.
-enum KeyBits : int { KeyCtrl = 1, KeyShift = 2, KeyAlt = 4 };
+// Modifier bits, as the program uses them in mouse events and hot keys.
+// They are not the Win32 MOD_* values (MOD_ALT 1, MOD_CONTROL 2, MOD_SHIFT
+// 4): a backend maps them.
+enum ModifierBits : int { ModCtrl = 1, ModShift = 2, ModAlt = 4 };
 
 struct MouseMessage {
   WindowId target = 0;  // the window under the pointer, or the capture holder
   MouseAction action = MouseAction::Move;
-  Point client;         // position in the target's client coordinates (signed)
-  int keys = 0;
+  Point client;  // position in the target's client coordinates (signed)
+  int keys = 0;  // ModifierBits down when the message was made
 };
 
-// Virtual-key codes the program knows by number.
-enum VirtualKey : int { KeyEscape = 0x1B, KeyLeft = 0x25, KeyUp = 0x26, KeyRight = 0x27, KeyDown = 0x28 };
+// Virtual-key codes the program knows by number (the Windows codes; other
+// backends map their key symbols onto them).
+enum VirtualKey : int {
+  KeyBackspace = 0x08,
+  KeyTab = 0x09,
+  KeyReturn = 0x0D,
+  KeyEscape = 0x1B,
+  KeyPageUp = 0x21,
+  KeyPageDown = 0x22,
+  KeyEnd = 0x23,
+  KeyHome = 0x24,
+  KeyLeft = 0x25,
+  KeyUp = 0x26,
+  KeyRight = 0x27,
+  KeyDown = 0x28,
+  KeyDelete = 0x2E,
+};
 
-// What the system tells the program. The control layer implements it; a
-// backend calls it from its message loop, on the one user-interface thread.
+// How text arrives at an edit box.
+enum class Insertion {
+  Typed,   // one typed character
+  Pasted,  // the clipboard's text, converted to GBK
+};
+
+// What the system tells the program. The control layer implements it.
 class EventSink {
  public:
   virtual ~EventSink() = default;
-  // Returns false when the message must not reach the control.
+  // A mouse message for one of the program's windows (a popup included).
+  // Returns false when the message must not reach the native control.
   virtual bool OnMouse(const MouseMessage& message) = 0;
+  // The window lost the mouse capture to anything but Screen::ReleaseCapture
+  // (another window took it, the grab broke).
   virtual void OnCaptureLost(WindowId window) = 0;
-  // The text of an edit box changed (user edit or program write).
+  // The text of an edit box changed (a user's edit or a program write).
   virtual void OnEditChanged(WindowId box) = 0;
-  // Whether a typed character (code 32 or above) may go into the box.
-  virtual bool AcceptTypedChar(WindowId box, std::uint32_t character) = 0;
+  // Asked before every insertion into an edit box: how many leading bytes
+  // of `text` the box takes when `text` replaces its selection; `kept` is
+  // the length in bytes of what remains of the box's text. A typed
+  // character is its GBK bytes (one or two; a character with no GBK form
+  // arrives as colour/gbk.h's replacement); editing keys (Backspace,
+  // Delete, cursor keys, the box's own shortcuts) are no insertion. 0
+  // refuses the insertion: nothing changes and no change is reported.
+  virtual std::size_t AcceptedBytes(WindowId box, TextView text, std::size_t kept, Insertion how) = 0;
   virtual void OnSliderScroll(WindowId slider, ScrollCode code) = 0;
   virtual void OnActivate(WindowId top, bool active) = 0;
-  // A key the focused control does not use itself. Returns true when taken.
+  // A key the focused control does not use itself, or a key in a popup.
+  // Returns true when taken.
   virtual bool OnKeyDown(WindowId focus, int virtualKey) = 0;
   virtual void OnCloseRequested(WindowId top) = 0;
+  // The window is being destroyed; it and its children still exist.
   virtual void OnDestroyed(WindowId top) = 0;
-  virtual void OnHotKey(WindowId owner, int id) = 0;
+  // A registered hot key was pressed; `nativeId` is the id it was
+  // registered with.
+  virtual void OnHotKey(WindowId owner, int nativeId) = 0;
   virtual void OnCommand(WindowId owner, int command) = 0;
-  // The system wants a custom-drawn window's client area painted.
+  // The system wants a custom-drawn window's client area painted. The
+  // program answers with Windows::Present before it returns.
   virtual void OnPaint(WindowId surface) = 0;
+  // A popup lost the user: a click outside it, or another window activated.
+  virtual void OnPopupDismissed(WindowId popup) = 0;
 };
 
 // Windows and the system's own controls.
@@ -130,35 +194,49 @@ class Windows {
 
   virtual WindowId CreateTopLevel(const TopLevelSpec& params) = 0;
   virtual WindowId CreateChild(WindowId parent, const ChildSpec& params) = 0;
+  // Destroys the top-level window: OnDestroyed first, then the window and
+  // its children go.
   virtual void Destroy(WindowId top) = 0;
 
+  // Children only; never activates anything.
   virtual void SetVisible(WindowId window, bool visible) = 0;
-  // Shows the top-level window centred on the primary display and activates it.
-  virtual void ShowCentred(WindowId top) = 0;
+  // Shows the top-level window where SetBounds last put it and activates it
+  // (OnActivate follows, synchronously or from the loop).
+  virtual void Show(WindowId top) = 0;
   virtual void SetCaption(WindowId window, TextView text) = 0;
-  // Outer rectangle in the parent's client coordinates (screen for the top level).
+  // Outer rectangle in the parent's client coordinates (screen coordinates
+  // for the top level, where it places the frame's top-left corner).
   virtual void SetBounds(WindowId window, const Rect& outer) = 0;
-  virtual Rect WindowRect(WindowId window) const = 0;  // outer, screen coordinates
+  // Outer rectangle, screen coordinates. Before the top-level window is
+  // first shown, a backend whose window manager draws the frame does not
+  // know it yet and reports the client rectangle as the outer one.
+  virtual Rect WindowRect(WindowId window) const = 0;
   virtual Rect ClientRect(WindowId window) const = 0;  // client, screen coordinates
 
   // Custom-drawn windows: the content needs painting again. The backend asks
-  // for it with EventSink::OnPaint before it next shows or reads the window.
+  // for it with EventSink::OnPaint before it next shows the window.
   virtual void Invalidate(WindowId surface) = 0;
+  // Paints now, through OnPaint, whatever of the window and its children is
+  // waiting to be painted, so that a direct drawing that follows is not
+  // painted over.
+  virtual void UpdateNow(WindowId window) = 0;
   // The whole client area as the control layer painted it, in answer to
   // OnPaint. The backend shows it and keeps it until the next call.
   virtual void Present(WindowId surface, const Image& client) = 0;
-  // Draws a picture stretched into a rectangle of the visible client area
-  // (clipped to it) without keeping it: the next Present or repaint
-  // replaces it. The quality is the system's stretch mode for the display.
-  virtual void DrawStretched(WindowId surface, const Image& picture, const Rect& client,
-                             ui::StretchQuality quality) = 0;
+  // Draws pixels straight onto the visible client area with their top-left
+  // corner at `at` (clipped to it), without keeping them: the next Present
+  // or repaint replaces them.
+  virtual void DrawDirect(WindowId surface, const Image& pixels, Point at) = 0;
   // The pixel of the window's visible client area, as the screen shows it;
-  // the invalid colour where the point is outside the client area or covered
-  // by a sibling lying above it.
+  // kInvalidPixel where the point is outside the client area or covered by
+  // a sibling lying above it.
   virtual Pixel VisiblePixel(WindowId window, Point client) const = 0;
 
+  // A program write: the whole text, never cut; the box reports it with
+  // OnEditChanged as any change.
   virtual void SetEditText(WindowId box, TextView text) = 0;
   virtual Text EditText(WindowId box) const = 0;
+  // A program write: moves the thumb and reports nothing.
   virtual void SetSliderPosition(WindowId slider, int position) = 0;
   virtual int SliderPosition(WindowId slider) const = 0;
 
@@ -167,58 +245,101 @@ class Windows {
 
   // Display-independent parts of the system's look.
   virtual Pixel FaceColour() const = 0;
-  virtual const ui::Font& DefaultGuiFont() const = 0;
+  virtual const gfx::Font& DefaultGuiFont() const = 0;
+};
+
+// Popup windows the control layer paints and hit-tests itself (the colour
+// chooser's grid): the backend only hosts the window, runs its modal loop
+// and shows a tooltip. Mouse messages inside it reach OnMouse with the popup
+// as target; keys reach OnKeyDown with the popup as focus; a click outside
+// or another window's activation reaches OnPopupDismissed.
+class Popups {
+ public:
+  virtual ~Popups() = default;
+  // A borderless popup window owned by `owner`, at a screen rectangle (the
+  // backend keeps it on the display that holds most of it), not yet shown.
+  virtual WindowId CreatePopup(WindowId owner, const Rect& screen) = 0;
+  // Shows the popup and dispatches messages until ClosePopup is called for
+  // it (from a handler of its messages); then hides it and returns.
+  virtual void RunPopup(WindowId popup) = 0;
+  virtual void ClosePopup(WindowId popup) = 0;
+  virtual void DestroyPopup(WindowId popup) = 0;
+  // Shows a tooltip for a rectangle of the popup's client area; an empty
+  // text hides it.
+  virtual void ShowTooltip(WindowId popup, const Rect& client, TextView text) = 0;
 };
 
 // The screen, the pointer and the cursor.
 class Screen {
  public:
   virtual ~Screen() = default;
-  // A pixel of the whole screen; the invalid colour if it cannot be read.
+  // The displays' rectangles in screen coordinates, the primary one first.
+  virtual std::vector<Rect> Displays() const = 0;
+  // A pixel of the screen; kInvalidPixel if it cannot be read.
   virtual colour::ColourValue PixelAt(Point screen) const = 0;
-  // The pixels of a rectangle of the screen, read from whichever displays
-  // it lies on; points outside every display take the fill colour.
-  virtual void Snapshot(const Rect& screen, Image& out, Pixel outside) const = 0;
+  // The pixels of a rectangle lying within one display (the caller clips),
+  // as the screen shows them; false when it cannot be read.
+  [[nodiscard]] virtual bool ReadRect(const Rect& screen, Image& out) const = 0;
+  // The bits per pixel of the primary display.
   virtual int BitsPerPixel() const = 0;
-  virtual Rect PrimaryDisplay() const = 0;
 
   virtual Point CursorPos() const = 0;
+  // Moves the pointer; the system then reports the movement as any other.
   virtual void SetCursorPos(Point screen) = 0;
   // Whether the primary mouse button is down now, whatever messages are
-  // still waiting.
+  // still waiting (swapped buttons respected).
   virtual bool PrimaryButtonDown() const = 0;
+  // While a window holds the capture, every mouse message goes to it.
   virtual void SetCapture(WindowId window) = 0;
+  // Releases the program's capture; raises no OnCaptureLost.
   virtual void ReleaseCapture() = 0;
   virtual WindowId Capture() const = 0;
 
-  virtual CursorId CreateCursor(const ui::CursorImage& image) = 0;
+  virtual CursorId CreateCursor(const gfx::CursorImage& image) = 0;
   virtual void DestroyCursor(CursorId cursor) = 0;
   // The cursor the pointer shows over the window and while it holds the
   // capture; 0 gives the standard arrow.
   virtual void SetWindowCursor(WindowId window, CursorId cursor) = 0;
 };
 
-// System-wide hot keys.
+// System-wide hot keys under native ids that the control layer hands out
+// and reuses; they lie in 1 ... kMaxNativeHotKeyId.
+inline constexpr int kMaxNativeHotKeyId = 0xBFFF;
 class HotKeys {
  public:
   virtual ~HotKeys() = default;
-  [[nodiscard]] virtual bool Register(WindowId owner, int id, int modifiers, int virtualKey) = 0;
-  [[nodiscard]] virtual bool Unregister(WindowId owner, int id) = 0;
+  // `modifiers` are ModifierBits. False when the system refuses the key
+  // (another program holds it).
+  [[nodiscard]] virtual bool Register(WindowId owner, int nativeId, int modifiers, int virtualKey) = 0;
+  [[nodiscard]] virtual bool Unregister(WindowId owner, int nativeId) = 0;
 };
 
-// The clipboard, step by step, so the program decides the order of the steps.
+// The clipboard, step by step, so the program decides the order of the
+// steps: the text block is made before the clipboard is opened and emptied,
+// so a failure to make it leaves the user's clipboard as it was.
 class Clipboard {
  public:
-  virtual ~Clipboard() = default;
-  struct Block {
-    std::vector<std::uint8_t> bytes;
+  // A block of the system's memory for clipboard text (Windows: movable
+  // global memory). Owned by the backend: freed when the handle goes, unless
+  // the system took it.
+  class Block {
+   public:
+    virtual ~Block() = default;
+    // Writable bytes, zero-filled, of the size allocated.
+    virtual std::span<std::uint8_t> Bytes() = 0;
   };
-  // A zero-filled block of the given size, or nothing when memory is short.
-  [[nodiscard]] virtual std::optional<Block> Allocate(std::size_t size) = 0;
+  using BlockHandle = std::unique_ptr<Block>;
+
+  virtual ~Clipboard() = default;
+  // Nothing when memory is short.
+  [[nodiscard]] virtual BlockHandle Allocate(std::size_t size) = 0;
   [[nodiscard]] virtual bool Open() = 0;
-  virtual void Empty() = 0;
-  // Hands the block to the clipboard as plain text (the system's code page).
-  virtual void SetText(Block block) = 0;
+  // While open: removes what the clipboard holds and makes the program its owner.
+  [[nodiscard]] virtual bool Empty() = 0;
+  // While open and after Empty: hands the block over as plain text in the
+  // program's code page (GBK), its last byte 0. True when the system took
+  // it; the handle is spent either way.
+  [[nodiscard]] virtual bool SetText(BlockHandle block) = 0;
   virtual void Close() = 0;
 };
 
@@ -229,20 +350,6 @@ class Dialogs {
   // Shows a popup menu with its top-left corner at a screen point and returns
   // the index of the chosen item when it closes, or nothing when dismissed.
   virtual std::optional<int> TrackPopupMenu(WindowId owner, std::span<const Text> items, Point at) = 0;
-
-  struct Swatch {
-    colour::ColourValue colour = 0;
-    Text name;
-  };
-  enum class PopupChoice { Swatch, Other, Cancel };
-  struct PopupResult {
-    PopupChoice choice = PopupChoice::Cancel;
-    int index = 0;
-  };
-  // The colour chooser's drop-down: a grid of swatches with their names as
-  // tooltips and one entry that leads to the colour dialog, below `anchor`.
-  virtual PopupResult ColourPopup(WindowId owner, const Rect& anchor, std::span<const Swatch> swatches,
-                                  TextView otherEntry) = 0;
   // The system colour dialog, opened with a colour; nothing when cancelled.
   virtual std::optional<colour::ColourValue> ChooseColour(WindowId owner, colour::ColourValue initial) = 0;
 };
@@ -263,6 +370,7 @@ class Loop {
 // One backend: every service of the seam.
 struct Platform {
   Windows* windows = nullptr;
+  Popups* popups = nullptr;
   Screen* screen = nullptr;
   HotKeys* hotKeys = nullptr;
   Clipboard* clipboard = nullptr;

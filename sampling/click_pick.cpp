@@ -1,6 +1,7 @@
 #include "sampling/click_pick.h"
 
 #include "colour/numbers.h"
+#include "editing/channels.h"
 #include "editing/notation_boxes.h"
 #include "history/history.h"
 #include "sampling/pixels.h"
@@ -9,24 +10,22 @@ namespace tinctora::sampling {
 
 namespace {
 
-void TakeClickedColour(app::Context& c, colour::ColourValue picked) {
-  const app::Widgets& w = c.W();
+void TakeClickedColour(context::Context& c, colour::ColourValue picked) {
+  const context::Widgets& w = c.W();
   w.current.SetBackColour(picked);
   history::PushHistory(c);
   const colour::Channels ch = colour::SplitColour(w.current.BackColour());
-  w.red.SetContent(colour::RealToText(ch.red));
-  w.green.SetContent(colour::RealToText(ch.green));
-  w.blue.SetContent(colour::RealToText(ch.blue));
+  editing::WriteChannelBoxes(c, ch);
   editing::RefreshNotations(c);
 }
 
 }  // namespace
 
-void ZoomViewLeftButtonDown(app::Context& c, const ui::EventArgs& args) {
+void ZoomViewLeftButtonDown(context::Context& c, const ui::EventArgs& args) {
   TakeClickedColour(c, c.W().zoom.PixelOf(args.x, args.y));
 }
 
-void PaletteLeftButtonDown(app::Context& c, const ui::EventArgs& args) {
+void PaletteLeftButtonDown(context::Context& c, const ui::EventArgs& args) {
   TakeClickedColour(c, PixelAtPoint(c, c.W().palette.Handle(), args.x, args.y));
 }
 

@@ -1,5 +1,7 @@
 #include "sampling/picker.h"
 
+#include <algorithm>
+
 #include "app/assets/assets.h"
 #include "colour/numbers.h"
 #include "editing/channels.h"
@@ -18,7 +20,7 @@ ui::Bytes Reticle() {
   return ui::Bytes(bytes.begin(), bytes.end());
 }
 
-void RegisterNudgeKeys(app::Context& c) {
+void RegisterNudgeKeys(context::Context& c) {
   const platform::WindowId owner = c.form.Window().Handle();
   ui::Label& receiver = c.W().nudgeReceiver;
   const int keys[] = {platform::KeyUp, platform::KeyDown, platform::KeyLeft, platform::KeyRight};
@@ -27,8 +29,8 @@ void RegisterNudgeKeys(app::Context& c) {
 
 enum class Capture { Release, AlreadyLost };
 
-void EndPick(app::Context& c, Capture capture) {
-  const app::Widgets& w = c.W();
+void EndPick(context::Context& c, Capture capture) {
+  const context::Widgets& w = c.W();
   if (capture == Capture::Release) c.form.ReleaseMouseCapture();
   w.pad.SetCursor({});
   w.pad.SetPicture(Reticle());
@@ -46,8 +48,8 @@ void EndPick(app::Context& c, Capture capture) {
 
 }  // namespace
 
-void PickerLeftButtonDown(app::Context& c, const ui::EventArgs&) {
-  const app::Widgets& w = c.W();
+void PickerLeftButtonDown(context::Context& c, const ui::EventArgs&) {
+  const context::Widgets& w = c.W();
   if (c.state.PickStarting) return;
   if (c.state.PickActive != 0) {
     // The pick is still on (its release went astray): keep the keys it holds
@@ -69,15 +71,28 @@ void PickerLeftButtonDown(app::Context& c, const ui::EventArgs&) {
   if (!c.system.screen->PrimaryButtonDown()) EndPick(c, Capture::Release);
 }
 
-void ZoomSnapshot(app::Context& c, ui::Point centre, ui::Pixel outside, ui::Image& out) {
+void ZoomSnapshot(context::Context& c, ui::Point centre, ui::Pixel outside, ui::Image& out) {
   const ui::Rect square{centre.x - kZoomRadius, centre.y - kZoomRadius, centre.x + kZoomRadius + 1,
                         centre.y + kZoomRadius + 1};
-  c.system.screen->Snapshot(square, out, outside);
+  out.Reset(square.Width(), square.Height(), outside);
+  // Each display shows its own part of the square; what lies on none of
+  // them, or cannot be read, keeps the zoom view's background.
+  ui::Image piece;
+  for (const ui::Rect& display : c.system.screen->Displays()) {
+    const ui::Rect part{std::max(square.left, display.left), std::max(square.top, display.top),
+                        std::min(square.right, display.right), std::min(square.bottom, display.bottom)};
+    if (part.Empty() || !c.system.screen->ReadRect(part, piece)) continue;
+    if (piece.Width() != part.Width() || piece.Height() != part.Height()) continue;
+    for (int y = 0; y < part.Height(); ++y) {
+      const ui::Pixel* src = piece.Row(y);
+      std::copy(src, src + part.Width(), out.Row(part.top - square.top + y) + (part.left - square.left));
+    }
+  }
 }
 
-void PickerMouseMove(app::Context& c, const ui::EventArgs&) {
+void PickerMouseMove(context::Context& c, const ui::EventArgs&) {
   if (c.state.PickActive != 1) return;
-  const app::Widgets& w = c.W();
+  const context::Widgets& w = c.W();
   ui::Pictures& pictures = c.form.PictureStore();
   pictures.Free(c.state.ZoomImage);
   c.state.ZoomImage = 0;
@@ -90,8 +105,7 @@ void PickerMouseMove(app::Context& c, const ui::EventArgs&) {
   // An unreadable pixel has every bit set and so reads as white.
   const colour::Channels ch = colour::SplitColour(c.system.screen->PixelAt(CursorPosition(c)));
   editing::WriteChannelBoxes(c, ch);
-  w.colourValue.SetContent(colour::IntToDecimalText(colour::MakeColour(ch.red, ch.green, ch.blue)));
-  w.current.SetBackColour(colour::RealToInt(colour::TextToReal(w.colourValue.Content())));
+  editing::SetCurrentColourThroughValueBox(c, colour::MakeColour(ch.red, ch.green, ch.blue));
 
   ui::Image square;
   ZoomSnapshot(c, CursorPosition(c), c.form.Resolve(w.zoom.BackColour()), square);
@@ -102,21 +116,21 @@ void PickerMouseMove(app::Context& c, const ui::EventArgs&) {
   editing::RefreshNotations(c);
 }
 
-void PickerLeftButtonUp(app::Context& c, const ui::EventArgs&) {
+void PickerLeftButtonUp(context::Context& c, const ui::EventArgs&) {
   if (c.state.PickActive == 1) EndPick(c, Capture::Release);
 }
 
-void PickerCaptureLost(app::Context& c, const ui::EventArgs&) {
+void PickerCaptureLost(context::Context& c, const ui::EventArgs&) {
   if (c.state.PickActive == 1) EndPick(c, Capture::AlreadyLost);
 }
 
-void NudgeFeedback(app::Context& c, const ui::EventArgs& args) {
-  const int id = args.x;
+void NudgeFeedback(context::Context& c, const ui::EventArgs& args) {
+  const int hotKeyId = args.feedbackA;
   const auto& ids = c.state.NudgeKeyIds;
   // Up, down, left, right; the first equal id decides.
   const ui::Point steps[] = {{0, -1}, {0, 1}, {-1, 0}, {1, 0}};
   for (std::size_t i = 0; i < ids.size(); ++i) {
-    if (ids[i] == 0 || ids[i] != id) continue;
+    if (ids[i] == 0 || ids[i] != hotKeyId) continue;
     const int x = CursorPosition(c).x;
     const int y = CursorPosition(c).y;
     MovePointerTo(c, 0, x + steps[i].x, y + steps[i].y);

@@ -2,7 +2,7 @@
 
 namespace tinctora::sampling {
 
-colour::ColourValue PixelAtPoint(app::Context& c, platform::WindowId window, int x, int y) {
+colour::ColourValue PixelAtPoint(context::Context& c, platform::WindowId window, int x, int y) {
   ui::Point at{x, y};
   if (x == 0 && y == 0) {
     at = CursorPosition(c);
@@ -15,14 +15,10 @@ colour::ColourValue PixelAtPoint(app::Context& c, platform::WindowId window, int
   return c.system.screen->PixelAt(at);
 }
 
-ui::Point CursorPosition(app::Context& c) { return c.system.screen->CursorPos(); }
+ui::Point CursorPosition(context::Context& c) { return c.system.screen->CursorPos(); }
 
-WindowRect WindowRectangle(app::Context& c, platform::WindowId window) {
-  const ui::Rect r = c.system.windows->WindowRect(window);
-  return {r.left, r.top, r.Width(), r.Height()};
-}
 
-void MovePointerTo(app::Context& c, platform::WindowId window, int x, int y) {
+void MovePointerTo(context::Context& c, platform::WindowId window, int x, int y) {
   ui::Point origin{0, 0};
   if (window != 0) {
     const ui::Rect client = c.system.windows->ClientRect(window);

@@ -1,14 +1,15 @@
 #include "sampling/shade_strip.h"
 
 #include "colour/numbers.h"
+#include "editing/channels.h"
 #include "editing/notation_boxes.h"
 #include "history/history.h"
 #include "sampling/pixels.h"
 
 namespace tinctora::sampling {
 
-void StripLeftButtonDown(app::Context& c, const ui::EventArgs& args) {
-  const app::Widgets& w = c.W();
+void StripLeftButtonDown(context::Context& c, const ui::EventArgs& args) {
+  const context::Widgets& w = c.W();
   c.state.StripHoldFlag = 1;
   w.current.SetBackColour(PixelAtPoint(c, w.strip.Handle(), args.x, args.y));
   // Centred under the clicked column: the strip's border is 1 pixel and the
@@ -20,9 +21,7 @@ void StripLeftButtonDown(app::Context& c, const ui::EventArgs& args) {
   const double red = ch.red;
   const double green = ch.green;
   const double blue = ch.blue;
-  w.red.SetContent(colour::RealToText(red));
-  w.green.SetContent(colour::RealToText(green));
-  w.blue.SetContent(colour::RealToText(blue));
+  editing::WriteChannelBoxes(c, ch);
   w.redSlider.SetPosition(colour::RealToInt(red));
   w.greenSlider.SetPosition(colour::RealToInt(green));
   w.blueSlider.SetPosition(colour::RealToInt(blue));

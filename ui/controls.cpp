@@ -3,59 +3,27 @@
 #include <algorithm>
 #include <utility>
 
+#include "ui/colour_popup.h"
 #include "ui/form.h"
 
 namespace tinctora::ui {
 
 namespace {
 
+// The longest prefix of at most `limit` bytes that does not split a character.
+std::size_t FitGbkPrefix(TextView text, std::size_t limit) {
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t next = at + GbkCharLength(text, at);
+    if (next > limit) break;
+    at = next;
+  }
+  return at;
+}
+
 int ClampCoordinate(int v) { return std::clamp(v, -CoordinateLimit, CoordinateLimit); }
 int ClampExtent(int v) { return std::clamp(v, 0, CoordinateLimit); }
 
-struct Preset {
-  ColourValue colour;
-  const char* name;
-};
-
-constexpr ColourValue Rgb(std::uint32_t rrggbb) { return static_cast<ColourValue>(RgbHex(rrggbb)); }
-
-// The colour popup's presets, in order, with the names shown as tooltips.
-constexpr Preset kPresets[] = {
-    {Rgb(0x000000), "\xBA\xDA\xC9\xAB"},  // 黑色
-    {Rgb(0x000080), "\xB2\xD8\xC7\xE0"},  // 藏青
-    {Rgb(0x008000), "\xC4\xAB\xC2\xCC"},  // 墨绿
-    {Rgb(0x008080), "\xC9\xEE\xC7\xE0"},  // 深青
-    {Rgb(0x800000), "\xBA\xEC\xBA\xD6"},  // 红褐
-    {Rgb(0x800080), "\xD7\xCF\xBA\xEC"},  // 紫红
-    {Rgb(0x808000), "\xBA\xD6\xC2\xCC"},  // 褐绿
-    {Rgb(0xC0C0C0), "\xC7\xB3\xBB\xD2"},  // 浅灰
-    {Rgb(0x808080), "\xBB\xD2\xC9\xAB"},  // 灰色
-    {Rgb(0x0000FF), "\xC0\xB6\xC9\xAB"},  // 蓝色
-    {Rgb(0x00FF00), "\xC2\xCC\xC9\xAB"},  // 绿色
-    {Rgb(0x00FFFF), "\xD1\xDE\xC7\xE0"},  // 艳青
-    {Rgb(0xFF0000), "\xBA\xEC\xC9\xAB"},  // 红色
-    {Rgb(0xFF00FF), "\xC6\xB7\xBA\xEC"},  // 品红
-    {Rgb(0xFFFF00), "\xBB\xC6\xC9\xAB"},  // 黄色
-    {Rgb(0xFFFFFF), "\xB0\xD7\xC9\xAB"},  // 白色
-    {Rgb(0x8080FF), "\xC0\xB6\xBB\xD2"},  // 蓝灰
-    {Rgb(0x5830E0), "\xB2\xD8\xC0\xB6"},  // 藏蓝
-    {Rgb(0x80E000), "\xC4\xDB\xC2\xCC"},  // 嫩绿
-    {Rgb(0x00E080), "\xC7\xE0\xC2\xCC"},  // 青绿
-    {Rgb(0xC06000), "\xBB\xC6\xBA\xD6"},  // 黄褐
-    {Rgb(0xFFA8FF), "\xB7\xDB\xBA\xEC"},  // 粉红
-    {Rgb(0xD8D800), "\xC4\xDB\xBB\xC6"},  // 嫩黄
-    {Rgb(0xECECEC), "\xD2\xF8\xB0\xD7"},  // 银白
-    {Rgb(0x9000FF), "\xD7\xCF\xC9\xAB"},  // 紫色
-    {Rgb(0x0088FF), "\xCC\xEC\xC0\xB6"},  // 天蓝
-    {Rgb(0x80A080), "\xBB\xD2\xC2\xCC"},  // 灰绿
-    {Rgb(0x0060C0), "\xC7\xE0\xC0\xB6"},  // 青蓝
-    {Rgb(0xFF8000), "\xB3\xC8\xBB\xC6"},  // 橙黄
-    {Rgb(0xFF5080), "\xCC\xD2\xBA\xEC"},  // 桃红
-    {Rgb(0xFF80C0), "\xDC\xBD\xBA\xEC"},  // 芙红
-    {Rgb(0x606060), "\xC9\xEE\xBB\xD2"},  // 深灰
-};
-
-constexpr const char* kOtherColours = "\xC6\xE4\xCB\xFC\xD1\xD5\xC9\xAB...";  // 其它颜色...
 
 }  // namespace
 
@@ -159,7 +127,10 @@ void MainWindow::CreateTopLevel() {
   handle_ = form_.System().windows->CreateTopLevel(params_);
   form_.Attach(*this, handle_);
   const Rect outer = form_.System().windows->WindowRect(handle_);
-  Configure({nullptr, outer, true, false, false});
+  Setup setup;
+  setup.bounds = outer;
+  setup.shown = true;
+  Configure(setup);
 }
 
 void MainWindow::TakeNativeBounds() {
@@ -199,10 +170,31 @@ void Label::Paint(Image& client) const {
 
 // ---- EditBox ---------------------------------------------------------------
 
-EditBox::EditBox(Form& form, std::string name, Text initial, platform::EditSettings settings,
+EditBox::EditBox(Form& form, std::string name, Text initial, platform::EditSettings settings, EditRules rules,
                  ColourValue background)
-    : Control(form, std::move(name), ControlKind::EditBox), initial_(std::move(initial)), settings_(settings) {
+    : Control(form, std::move(name), ControlKind::EditBox),
+      initial_(std::move(initial)),
+      settings_(settings),
+      rules_(rules) {
   settings_.background = form.Resolve(background);
+}
+
+std::size_t EditBox::AcceptedBytes(TextView text, std::size_t kept, platform::Insertion how) const {
+  if (settings_.readOnly || text.empty()) return 0;
+  const std::size_t room =
+      rules_.maxLength == 0 ? text.size() : (kept >= rules_.maxLength ? 0 : rules_.maxLength - kept);
+  if (how == platform::Insertion::Typed) {
+    // One character, taken whole or not at all. Control characters are the
+    // box's editing keys, never text.
+    const auto first = static_cast<unsigned char>(text[0]);
+    if (first < 0x20 || first == 0x7F) return 0;
+    if (rules_.digitsOnly && !((first >= '0' && first <= '9') || first == '-')) return 0;
+    return text.size() <= room ? text.size() : 0;
+  }
+  // A single-line box takes a paste up to its first line break.
+  std::size_t line = text.find_first_of("\r\n");
+  if (line == TextView::npos) line = text.size();
+  return FitGbkPrefix(text.substr(0, line), room);
 }
 
 platform::ChildSpec EditBox::NativeSpec() const {
@@ -266,9 +258,20 @@ void DrawPanel::DrawPicture(const Image& picture, int left, int top, int width, 
   if (handle_ == 0 || picture.Empty()) return;
   const int w = width < 0 ? picture.Width() : width;
   const int h = height < 0 ? picture.Height() : height;
-  if (w == 0 || h == 0) return;
-  form_.System().windows->DrawStretched(handle_, picture, {left, top, left + w, top + h},
-                                        StretchQualityFor(form_.System().screen->BitsPerPixel()));
+  if (w <= 0 || h <= 0) return;
+  platform::Windows& windows = *form_.System().windows;
+  // Only the part that falls on the client area is stretched.
+  const Rect client = windows.ClientRect(handle_);
+  const Rect target{left, top, left + w, top + h};
+  const Rect shown{std::max(0, left), std::max(0, top), std::min(client.Width(), target.right),
+                   std::min(client.Height(), target.bottom)};
+  if (shown.Empty()) return;
+  if (drawn_.Width() != shown.Width() || drawn_.Height() != shown.Height()) drawn_.Reset(shown.Width(), shown.Height());
+  StretchInto(picture, drawn_, {left - shown.left, top - shown.top, target.right - shown.left, target.bottom - shown.top},
+              StretchQualityFor(form_.System().screen->BitsPerPixel()));
+  // Whatever repaint is pending would land on top of the drawing: it goes first.
+  windows.UpdateNow(handle_);
+  windows.DrawDirect(handle_, drawn_, {shown.left, shown.top});
 }
 
 ColourValue DrawPanel::PixelOf(int x, int y) const {
@@ -361,19 +364,13 @@ void ColorPicker::DefaultMouse(const platform::MouseMessage& message) {
 }
 
 void ColorPicker::OpenPopup() {
-  std::vector<platform::Dialogs::Swatch> swatches;
-  swatches.reserve(std::size(kPresets));
-  for (const Preset& preset : kPresets) swatches.push_back({preset.colour, preset.name});
-  platform::Dialogs& dialogs = *form_.System().dialogs;
-  const platform::WindowId owner = form_.Window().Handle();
-  const Rect anchor = form_.System().windows->WindowRect(handle_);
-  const platform::Dialogs::PopupResult result = dialogs.ColourPopup(owner, anchor, swatches, kOtherColours);
+  ColourPopup popup(form_, colour_);
+  const ColourPopup::Choice choice = popup.Run(form_.System().windows->WindowRect(handle_));
   std::optional<ColourValue> chosen;
-  if (result.choice == platform::Dialogs::PopupChoice::Swatch && result.index >= 0 &&
-      static_cast<std::size_t>(result.index) < swatches.size()) {
-    chosen = swatches[static_cast<std::size_t>(result.index)].colour;
-  } else if (result.choice == platform::Dialogs::PopupChoice::Other) {
-    chosen = dialogs.ChooseColour(owner, colour_);
+  if (choice.kind == ColourPopup::Choice::Kind::Preset) {
+    chosen = ColourPopup::Presets()[static_cast<std::size_t>(choice.index)].colour;
+  } else if (choice.kind == ColourPopup::Choice::Kind::Other) {
+    chosen = form_.System().dialogs->ChooseColour(form_.Window().Handle(), colour_);
   }
   if (!chosen) return;
   // A confirmed choice always notifies, also when it equals the colour shown.

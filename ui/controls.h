@@ -11,9 +11,7 @@
 #include "colour/text.h"
 #include "platform/platform.h"
 #include "ui/events.h"
-#include "ui/image.h"
 #include "ui/paint.h"
-#include "ui/picture.h"
 
 namespace tinctora::ui {
 
@@ -155,9 +153,19 @@ class Label : public Control {
   Text caption_;
 };
 
+// What the user may put into an edit box. The box's own program writes are
+// never limited.
+struct EditRules {
+  // 0: no limit. Counts GBK bytes; limits typing and pasting only.
+  std::size_t maxLength = 0;
+  // Typed characters other than 0-9 and "-" are refused; a paste is not
+  // filtered.
+  bool digitsOnly = false;
+};
+
 class EditBox : public Control {
  public:
-  EditBox(Form& form, std::string name, Text initial, platform::EditSettings settings,
+  EditBox(Form& form, std::string name, Text initial, platform::EditSettings settings, EditRules rules,
           ColourValue background);
   // The text the box holds now.
   Text Content() const;
@@ -166,7 +174,12 @@ class EditBox : public Control {
   // apply to program writes.
   void SetContent(TextView text);
   const platform::EditSettings& Settings() const { return settings_; }
-  bool DigitsOnly() const { return settings_.digitsOnly; }
+  const EditRules& Rules() const { return rules_; }
+  // How many leading bytes of `text` the box takes when the user types or
+  // pastes it over the selection, `kept` bytes of the old text remaining.
+  // A keystroke is taken whole or refused; a paste is cut at its first line
+  // break and at the length limit, never inside a double-byte character.
+  std::size_t AcceptedBytes(TextView text, std::size_t kept, platform::Insertion how) const;
   bool Suppressing() const { return suppress_; }
 
  protected:
@@ -175,6 +188,7 @@ class EditBox : public Control {
  private:
   Text initial_;
   platform::EditSettings settings_;
+  EditRules rules_;
   bool suppress_ = false;
 };
 
@@ -230,6 +244,7 @@ class DrawPanel : public Control {
 
  private:
   ColourValue background_;
+  Image drawn_;  // the last drawing, kept so its memory is reused
 };
 
 class GroupBox : public Control {

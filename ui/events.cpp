@@ -14,7 +14,6 @@ int EventNumber(EventId id) {
     case EventId::Resized: return 8;
     case EventId::LeftButtonDown: return -1;
     case EventId::LeftButtonUp: return -2;
-    case EventId::LeftDoubleClick: return -3;
     case EventId::RightButtonDown: return -4;
     case EventId::RightButtonUp: return -5;
     case EventId::MouseMove: return -6;
@@ -43,7 +42,6 @@ std::string_view EventName(EventId id) {
     case EventId::LeftButtonUp: return "LeftButtonUp";
     case EventId::RightButtonDown: return "RightButtonDown";
     case EventId::RightButtonUp: return "RightButtonUp";
-    case EventId::LeftDoubleClick: return "LeftDoubleClick";
     case EventId::MouseMove: return "MouseMove";
     case EventId::FocusGained: return "FocusGained";
     case EventId::CaptureLost: return "CaptureLost";

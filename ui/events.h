@@ -23,7 +23,6 @@ enum class EventId {
   LeftButtonUp,
   RightButtonDown,
   RightButtonUp,  // unbound
-  LeftDoubleClick,  // unbound
   MouseMove,
   FocusGained,  // unbound
   // the control lost the mouse capture it held
@@ -41,11 +40,14 @@ int EventNumber(EventId id);
 std::string_view EventName(EventId id);
 
 // Mouse events carry x, y (client coordinates, each as an unsigned 16-bit
-// number) and the modifier keys; Feedback carries its two integers in x and y.
+// number) and the modifier keys; Feedback carries its two integers, a hot
+// key's id and 0.
 struct EventArgs {
   int x = 0;
   int y = 0;
   int keys = 0;
+  int feedbackA = 0;
+  int feedbackB = 0;
 };
 
 using Handler = std::function<void(const EventArgs&)>;

@@ -1,5 +1,7 @@
 #include "ui/form.h"
 
+#include <algorithm>
+#include <limits>
 #include <stdexcept>
 #include <utility>
 
@@ -9,9 +11,13 @@ namespace tinctora::ui {
 
 int Pictures::Load(Image image) {
   if (image.Empty()) return 0;
-  const int handle = ++last_;
-  images_.emplace(handle, std::move(image));
-  return handle;
+  // Past the largest handle the count starts again at 1; 0 stays "no
+  // picture" and a handle still held is skipped.
+  do {
+    last_ = last_ == std::numeric_limits<int>::max() ? 1 : last_ + 1;
+  } while (images_.count(last_) != 0);
+  images_.emplace(last_, std::move(image));
+  return last_;
 }
 
 void Pictures::Free(int handle) { images_.erase(handle); }
@@ -106,8 +112,7 @@ void Form::Build() {
   if (destroyed_) return;
   Raise(*window_, EventId::Moved);
   Raise(*window_, EventId::Resized);
-  platform_.windows->ShowCentred(window_->Handle());
-  window_->TakeNativeBounds();
+  ShowCentred();
   // Showing activates the window; the first control that takes the focus then
   // reports it.
   for (const auto& control : controls_) {
@@ -117,6 +122,19 @@ void Form::Build() {
       break;
     }
   }
+}
+
+void Form::ShowCentred() {
+  // Centred on the primary display by the window's outer size, whatever
+  // position the layout stores.
+  const std::vector<Rect> displays = platform_.screen->Displays();
+  const Rect primary = displays.empty() ? Rect{} : displays.front();
+  const Rect outer = platform_.windows->WindowRect(window_->Handle());
+  const int left = primary.left + (primary.Width() - outer.Width()) / 2;
+  const int top = primary.top + (primary.Height() - outer.Height()) / 2;
+  platform_.windows->SetBounds(window_->Handle(), {left, top, left + outer.Width(), top + outer.Height()});
+  platform_.windows->Show(window_->Handle());
+  window_->TakeNativeBounds();
 }
 
 void Form::Raise(Control& control, EventId event, const EventArgs& args) {
@@ -162,6 +180,10 @@ void Form::Close() {
 // ---- system messages -------------------------------------------------------
 
 bool Form::OnMouse(const platform::MouseMessage& message) {
+  if (popup_ != nullptr && message.target == popup_->Window()) {
+    popup_->OnMouse(message);
+    return true;
+  }
   Control* control = FromHandle(message.target);
   if (control == nullptr) return true;
   EventId event = EventId::MouseMove;
@@ -171,7 +193,6 @@ bool Form::OnMouse(const platform::MouseMessage& message) {
     case platform::MouseAction::LeftUp: event = EventId::LeftButtonUp; break;
     case platform::MouseAction::RightDown: event = EventId::RightButtonDown; break;
     case platform::MouseAction::RightUp: event = EventId::RightButtonUp; break;
-    case platform::MouseAction::LeftDouble: event = EventId::LeftDoubleClick; break;
   }
   // Positions reach handlers as unsigned 16-bit numbers: left of or above the
   // window they wrap to 65536 minus the distance.
@@ -191,10 +212,9 @@ void Form::OnEditChanged(platform::WindowId box) {
   Raise(*edit, EventId::ContentChanged);
 }
 
-bool Form::AcceptTypedChar(platform::WindowId box, std::uint32_t character) {
+std::size_t Form::AcceptedBytes(platform::WindowId box, TextView text, std::size_t kept, platform::Insertion how) {
   auto* edit = dynamic_cast<EditBox*>(FromHandle(box));
-  if (edit == nullptr || !edit->DigitsOnly()) return true;
-  return (character >= '0' && character <= '9') || character == '-';
+  return edit == nullptr ? 0 : edit->AcceptedBytes(text, kept, how);
 }
 
 void Form::OnSliderScroll(platform::WindowId slider, platform::ScrollCode code) {
@@ -209,6 +229,9 @@ void Form::OnActivate(platform::WindowId top, bool active) {
   if (window_ == nullptr || top != window_->Handle() || inActivation_) return;
   inActivation_ = true;
   if (active) {
+    // Activated comes after the window has been brought up to date on the
+    // screen, so what its handler draws straight onto a panel stays.
+    platform_.windows->UpdateNow(window_->Handle());
     if (firstActivation_) {
       firstActivation_ = false;
       Raise(*window_, EventId::FirstActivation);
@@ -221,6 +244,10 @@ void Form::OnActivate(platform::WindowId top, bool active) {
 }
 
 bool Form::OnKeyDown(platform::WindowId focus, int virtualKey) {
+  if (popup_ != nullptr && focus == popup_->Window()) {
+    popup_->OnKey(virtualKey);
+    return true;
+  }
   if (virtualKey == platform::KeyEscape) {
     Close();
     return true;
@@ -237,8 +264,8 @@ void Form::OnDestroyed(platform::WindowId top) {
   platform_.loop->Quit();
 }
 
-void Form::OnHotKey(platform::WindowId owner, int id) {
-  if (hotKeyHook_) hotKeyHook_(id);
+void Form::OnHotKey(platform::WindowId owner, int nativeId) {
+  if (hotKeyHook_) hotKeyHook_(nativeId);
 }
 
 void Form::OnCommand(platform::WindowId owner, int command) {
@@ -250,7 +277,18 @@ void Form::OnCommand(platform::WindowId owner, int command) {
   if (delivered) it->second({});
 }
 
+void Form::OnPopupDismissed(platform::WindowId popup) {
+  if (popup_ != nullptr && popup == popup_->Window()) popup_->OnDismissed();
+}
+
 void Form::OnPaint(platform::WindowId surface) {
+  if (popup_ != nullptr && surface == popup_->Window()) {
+    const Rect client = platform_.windows->ClientRect(surface);
+    paintBuffer_.Reset(client.Width(), client.Height());
+    popup_->Paint(paintBuffer_);
+    platform_.windows->Present(surface, paintBuffer_);
+    return;
+  }
   Control* control = FromHandle(surface);
   if (control == nullptr || !control->CustomDrawn()) return;
   const Rect client = platform_.windows->ClientRect(surface);
@@ -265,21 +303,52 @@ HotKeyService::HotKeyService(Form& form) : form_(form) {
   form_.SetHotKeyHook([this](int id) { Deliver(id); });
 }
 
+int HotKeyService::TakeNativeId() {
+  if (!freeNative_.empty()) {
+    const int id = *freeNative_.begin();
+    freeNative_.erase(freeNative_.begin());
+    return id;
+  }
+  return nextNative_ <= platform::kMaxNativeHotKeyId ? nextNative_++ : 0;
+}
+
 int HotKeyService::Register(platform::WindowId owner, Label& receiver, int modifiers, int virtualKey) {
   const int id = ++last_;
   ++outstanding_;
   receiver_ = &receiver;
-  return form_.System().hotKeys->Register(owner, id, modifiers, virtualKey) ? id : 0;
+  const int native = TakeNativeId();
+  if (native == 0) return 0;
+  if (!form_.System().hotKeys->Register(owner, native, modifiers, virtualKey)) {
+    freeNative_.insert(native);
+    return 0;
+  }
+  native_.emplace(id, native);
+  return id;
 }
 
 bool HotKeyService::Unregister(platform::WindowId owner, int id) {
   if (outstanding_ > 0) --outstanding_;
-  return form_.System().hotKeys->Unregister(owner, id);
+  const auto it = native_.find(id);
+  // An id the system never took (0 for a refused key) fails harmlessly.
+  if (it == native_.end()) return false;
+  if (!form_.System().hotKeys->Unregister(owner, it->second)) return false;
+  freeNative_.insert(it->second);
+  native_.erase(it);
+  return true;
 }
 
-void HotKeyService::Deliver(int id) {
-  if (!Watching() || receiver_ == nullptr || id < FirstId || id > last_) return;
-  form_.Raise(*receiver_, EventId::Feedback, {id, 0, 0});
+void HotKeyService::Deliver(int nativeId) {
+  if (!Watching() || receiver_ == nullptr) return;
+  const auto it = std::find_if(native_.begin(), native_.end(), [nativeId](const auto& entry) {
+    return entry.second == nativeId;
+  });
+  if (it == native_.end()) return;
+  const int id = it->first;
+  if (id < FirstId || id > last_) return;
+  EventArgs args;
+  args.feedbackA = id;
+  args.feedbackB = 0;
+  form_.Raise(*receiver_, EventId::Feedback, args);
 }
 
 }  // namespace tinctora::ui

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "ui/colour_popup.h"
 #include "ui/controls.h"
 #include "ui/events.h"
 
@@ -29,6 +31,8 @@ struct PopupMenu {
 // picture.
 class Pictures {
  public:
+  // `lastHandle` is the handle before the first one given out.
+  explicit Pictures(int lastHandle = 0) : last_(lastHandle) {}
   [[nodiscard]] int Load(Image image);
   void Free(int handle);
   const Image* Find(int handle) const;
@@ -112,7 +116,8 @@ class Form : public platform::EventSink {
   bool OnMouse(const platform::MouseMessage& message) override;
   void OnCaptureLost(platform::WindowId window) override;
   void OnEditChanged(platform::WindowId box) override;
-  bool AcceptTypedChar(platform::WindowId box, std::uint32_t character) override;
+  std::size_t AcceptedBytes(platform::WindowId box, TextView text, std::size_t kept,
+                            platform::Insertion how) override;
   void OnSliderScroll(platform::WindowId slider, platform::ScrollCode code) override;
   void OnActivate(platform::WindowId top, bool active) override;
   bool OnKeyDown(platform::WindowId focus, int virtualKey) override;
@@ -121,9 +126,13 @@ class Form : public platform::EventSink {
   void OnHotKey(platform::WindowId owner, int id) override;
   void OnCommand(platform::WindowId owner, int command) override;
   void OnPaint(platform::WindowId surface) override;
+  void OnPopupDismissed(platform::WindowId popup) override;
 
-  // The hot-key service hands hot-key messages to this hook.
-  void SetHotKeyHook(std::function<void(int id)> hook) { hotKeyHook_ = std::move(hook); }
+  // The colour popup open now, whose window's messages go to it; null none.
+  void HostPopup(ColourPopup* popup) { popup_ = popup; }
+
+  // The hot-key service takes hot-key messages, by their native ids.
+  void SetHotKeyHook(std::function<void(int nativeId)> hook) { hotKeyHook_ = std::move(hook); }
 
   void Attach(Control& control, platform::WindowId handle);
 
@@ -131,6 +140,7 @@ class Form : public platform::EventSink {
   void Register(std::unique_ptr<Control> control);
   Control& FindOrDie(std::string_view name) const;
   Control* FromHandle(platform::WindowId handle) const;
+  void ShowCentred();
 
   platform::Platform platform_;
   std::vector<std::unique_ptr<Control>> controls_;
@@ -144,6 +154,7 @@ class Form : public platform::EventSink {
   std::function<void(int)> hotKeyHook_;
   Pictures pictures_;
   Image paintBuffer_;
+  ColourPopup* popup_ = nullptr;
   bool deliveryOn_ = false;
   bool firstActivation_ = true;
   bool inActivation_ = false;
@@ -153,7 +164,10 @@ class Form : public platform::EventSink {
 
 // System-wide hot keys raised as Feedback(id, 0) on one receiver label. Ids
 // are handed out from 33001 upward and never reused; a refused key still
-// uses up its id.
+// uses up its id. The system knows each key by a native id of the
+// service's, in 1 ... platform::kMaxNativeHotKeyId, which is reused once
+// the key is released: the program's ids run on for ever, the system's
+// range does not.
 class HotKeyService {
  public:
   static constexpr int FirstId = 33001;
@@ -163,13 +177,19 @@ class HotKeyService {
   bool Unregister(platform::WindowId owner, int id);
   bool Watching() const { return outstanding_ > 0; }
   int LastId() const { return last_; }
+  // Native ids held now.
+  std::size_t NativeIdsInUse() const { return native_.size(); }
 
  private:
-  void Deliver(int id);
+  void Deliver(int nativeId);
+  int TakeNativeId();
   Form& form_;
   int last_ = FirstId - 1;
   int outstanding_ = 0;
   Label* receiver_ = nullptr;
+  std::map<int, int> native_;  // program id -> native id, for the keys held
+  std::set<int> freeNative_;   // released native ids, reused lowest first
+  int nextNative_ = 1;
 };
 
 }  // namespace tinctora::ui

@@ -7,23 +7,26 @@
 
 #include "colour/colour_value.h"
 #include "colour/text.h"
-#include "ui/image.h"
-#include "ui/picture.h"
+#include "graphics/font.h"
+#include "graphics/image.h"
+#include "graphics/picture.h"
 
 namespace tinctora::ui {
 
-// Glyphs come from the platform's default GUI font; the layout of text
-// (alignment, word wrap) is decided here so every backend wraps alike.
-class Font {
- public:
-  virtual ~Font() = default;
-  virtual int LineHeight() const = 0;
-  // Advance width of one character given as its GBK bytes (one or two).
-  virtual int CharWidth(TextView gbkChar) const = 0;
-  // Draws one character with its cell's top-left corner at (x, y), clipped to
-  // the image; only the glyph's own pixels are touched (transparent background).
-  virtual void DrawChar(Image& target, int x, int y, TextView gbkChar, Pixel colour) const = 0;
-};
+// The drawing types, as the control layer names them.
+using gfx::CursorImage;
+using gfx::Font;
+using gfx::Image;
+using gfx::Picture;
+using gfx::Pixel;
+using gfx::Point;
+using gfx::Rect;
+using gfx::RgbHex;
+using gfx::RgbPixel;
+using gfx::StretchQuality;
+using gfx::DecodeCursor;
+using gfx::DecodePicture;
+using gfx::EncodePng;
 
 
 inline StretchQuality StretchQualityFor(int bitsPerPixel) {

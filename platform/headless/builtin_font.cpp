@@ -131,7 +131,7 @@ constexpr std::array<Glyph, kCount> ParseGlyphs() {
 
 constexpr std::array<Glyph, kCount> kGlyphs = ParseGlyphs();
 
-void Plot(ui::Image& target, int x, int y, ui::Pixel colour) {
+void Plot(gfx::Image& target, int x, int y, gfx::Pixel colour) {
   if (x >= 0 && y >= 0 && x < target.Width() && y < target.Height()) target.Set(x, y, colour);
 }
 
@@ -141,7 +141,7 @@ int BuiltinFont::CharWidth(TextView gbkChar) const {
   return gbkChar.size() >= 2 ? kDoubleByteAdvance : kAdvance;
 }
 
-void BuiltinFont::DrawChar(ui::Image& target, int x, int y, TextView gbkChar, ui::Pixel colour) const {
+void BuiltinFont::DrawChar(gfx::Image& target, int x, int y, TextView gbkChar, gfx::Pixel colour) const {
   if (gbkChar.empty()) return;
   if (gbkChar.size() >= 2) {
     // A hollow 10 x 10 square inside the 12 x 13 cell.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/paint.h"
+#include "graphics/font.h"
 
 namespace tinctora::headless {
 
@@ -8,7 +8,7 @@ namespace tinctora::headless {
 // glyph set (with two rows of descender) for ASCII 20-7E in cells 6 pixels
 // wide and 13 high. A double-byte GBK character is drawn as a hollow square
 // 12 pixels wide, so a screenshot shows where CJK text sits and how wide it is.
-class BuiltinFont : public ui::Font {
+class BuiltinFont : public gfx::Font {
  public:
   static constexpr int kLineHeight = 13;
   static constexpr int kAdvance = 6;
@@ -16,7 +16,7 @@ class BuiltinFont : public ui::Font {
 
   int LineHeight() const override { return kLineHeight; }
   int CharWidth(TextView gbkChar) const override;
-  void DrawChar(ui::Image& target, int x, int y, TextView gbkChar, ui::Pixel colour) const override;
+  void DrawChar(gfx::Image& target, int x, int y, TextView gbkChar, gfx::Pixel colour) const override;
 };
 
 }  // namespace tinctora::headless

@@ -4,27 +4,38 @@
 // drawn with a frame, the pointer and its buttons, the keyboard, the
 // clipboard, the hot-key registry and the modal choices. The real program
 // runs on it with input only from its caller and time only when the caller
-// pumps messages.
+// pumps messages. It decides none of the program's rules: like a real
+// backend it asks the control layer through the seam.
+//
+// The class is one simulated system; its services live in one file each:
+// desktop.cpp (set-up and the window tree), render.cpp (what the screen
+// shows), screen.cpp (pixels, pointer, capture, cursors), input.cpp (the
+// message queue and the user's actions), native_controls.cpp (edit boxes and
+// sliders), modal.cpp (menus, popups, the colour dialog and their answers);
+// the hot-key registry and the clipboard are classes of their own.
 
 #include <deque>
+#include <functional>
 #include <map>
-#include <unordered_map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/headless/builtin_font.h"
+#include "platform/headless/sim_clipboard.h"
+#include "platform/headless/sim_hotkeys.h"
 #include "platform/platform.h"
 
 namespace tinctora::headless {
 
 using platform::WindowId;
-using ui::Image;
-using ui::Pixel;
-using ui::Point;
-using ui::Rect;
+using gfx::Image;
+using gfx::Pixel;
+using gfx::Point;
+using gfx::Rect;
 
 struct Display {
   Rect bounds;            // in screen coordinates; the primary display starts at 0, 0
@@ -43,10 +54,13 @@ struct FrameMetrics {
 
 enum class Button { Left, Right };
 
+// A window that is not the program's own: holds the capture when another
+// program takes it.
+inline constexpr WindowId ForeignWindow = 1;
+
 class Desktop final : public platform::Windows,
+                      public platform::Popups,
                       public platform::Screen,
-                      public platform::HotKeys,
-                      public platform::Clipboard,
                       public platform::Dialogs,
                       public platform::Loop {
  public:
@@ -59,7 +73,8 @@ class Desktop final : public platform::Windows,
   // Replaces every display; the first is the primary one and should lie at 0, 0.
   void SetDisplays(std::vector<Display> displays);
   void AddDisplay(const Rect& bounds, int bitsPerPixel, Pixel fill);
-  const std::vector<Display>& Displays() const { return displays_; }
+  const std::vector<Display>& DisplayList() const { return displays_; }
+  Rect PrimaryDisplay() const;
   void SetFrame(const FrameMetrics& frame) { frame_ = frame; }
   const FrameMetrics& Frame() const { return frame_; }
   // Paints the desktop (under the program's window) in screen coordinates.
@@ -70,12 +85,10 @@ class Desktop final : public platform::Windows,
   // ---- faults and other programs
   void SetUnreadable(const Rect& screen) { unreadable_.push_back(screen); }
   void ClearUnreadable() { unreadable_.clear(); }
-  // Another program registers (or releases) a hot key.
-  void HoldHotKey(int modifiers, int virtualKey, bool hold);
-  void SetClipboardHeldOpen(bool held) { clipboardHeld_ = held; }
-  void SetAllocationFails(bool fails) { allocationFails_ = fails; }
-  // Another program puts text on the clipboard.
-  void SetClipboardText(std::optional<Text> text) { clipboardText_ = std::move(text); }
+  SimHotKeys& HotKeyRegistry() { return hotKeys_; }
+  const SimHotKeys& HotKeyRegistry() const { return hotKeys_; }
+  SimClipboard& ClipboardService() { return clipboard_; }
+  const SimClipboard& ClipboardService() const { return clipboard_; }
   // Another window takes the mouse capture; it keeps it until the next
   // button release, as a drag in another program does.
   void StealCapture();
@@ -90,6 +103,9 @@ class Desktop final : public platform::Windows,
   void Release(Button button);
   // A press and a release that arrive before the program reads either.
   void PressAndRelease(Button button);
+  // Two clicks in quick succession: the system reports the second press as
+  // a double click, which reaches the program as a press.
+  void DoubleClick();
   void KeyDown(int virtualKey);
   void SetModifiers(int keys) { modifiers_ = keys; }
   // Typing into the focused window, one character at a time (GBK text).
@@ -104,37 +120,48 @@ class Desktop final : public platform::Windows,
   void DragSliderThumb(WindowId slider, const std::vector<int>& positions);
   void ClickSliderChannel(WindowId slider, bool towardMaximum);
 
-  // ---- answers for the modal choices the program will open next
-  struct MenuAnswer {
-    std::optional<int> index;  // nothing: dismiss
-  };
-  void QueueMenuAnswer(MenuAnswer answer) { menuAnswers_.push_back(answer); }
-  void QueuePopupAnswer(PopupResult answer) { popupAnswers_.push_back(answer); }
-  void QueueDialogAnswer(std::optional<colour::ColourValue> answer) { dialogAnswers_.push_back(answer); }
+  // ---- answers for the modal choices the program will open next. They
+  // wait in order, each for the next modal of its kind; `origin` names who
+  // queued it (the runner's line) so an answer nothing used can be reported.
   struct MenuShown {
     Point at;
     std::vector<Text> items;
     std::optional<int> chosen;
   };
+  // Returns the item chosen (from 0), or nothing to dismiss the menu.
+  using MenuAnswer = std::function<std::optional<int>(const MenuShown&)>;
+  // The user's actions while the popup is open (pointer moves, clicks,
+  // keys). A popup still open afterwards is dismissed by a click outside it.
+  using PopupAnswer = std::function<void(Desktop&, WindowId popup)>;
+  // The colour confirmed in the colour dialog, or nothing to cancel it.
+  using DialogAnswer = std::optional<colour::ColourValue>;
+  enum class ModalKind { Menu, Popup, Dialog };
+  void QueueMenuAnswer(int origin, MenuAnswer answer);
+  void QueuePopupAnswer(int origin, PopupAnswer answer);
+  void QueueDialogAnswer(int origin, DialogAnswer answer);
+  // Removes the answers nothing used (those of one origin, or all), oldest first.
+  std::vector<std::pair<int, ModalKind>> TakeUnusedAnswers(std::optional<int> origin = std::nullopt);
+
   const std::vector<MenuShown>& MenusShown() const { return menusShown_; }
   struct PopupShown {
-    Rect anchor;
-    std::vector<Swatch> swatches;
-    Text otherEntry;
+    Rect at;       // screen coordinates
+    Image client;  // what it showed when it opened
   };
   const std::vector<PopupShown>& PopupsShown() const { return popupsShown_; }
   const std::vector<colour::ColourValue>& DialogsShown() const { return dialogsShown_; }
+  // The last non-empty tooltip a popup showed.
+  const Text& LastTooltip() const { return lastTooltip_; }
+  // The popup open now, or 0.
+  WindowId OpenPopup() const { return openPopup_; }
 
   // ---- what the user sees
   // The whole screen area as it looks now (unreadable areas included).
   Image Render(const Rect& screen);
-  std::optional<Text> ClipboardText() const { return clipboardText_; }
-  bool ClipboardOpen() const { return clipboardOpen_; }
   // The cursor the pointer shows now; nothing for the standard arrow.
-  const ui::CursorImage* PointerCursor() const;
+  const gfx::CursorImage* PointerCursor() const;
+  // Cursors the program has made and not destroyed.
+  std::size_t LiveCursors() const { return cursors_.size(); }
   WindowId TopLevel() const { return top_; }
-  bool IsHotKeyRegistered(int modifiers, int virtualKey) const;
-  int OwnHotKeyCount() const;
   bool Visible(WindowId window) const;
 
   // ---- platform::Windows
@@ -143,15 +170,15 @@ class Desktop final : public platform::Windows,
   WindowId CreateChild(WindowId parent, const platform::ChildSpec& params) override;
   void Destroy(WindowId top) override;
   void SetVisible(WindowId window, bool visible) override;
-  void ShowCentred(WindowId top) override;
+  void Show(WindowId top) override;
   void SetCaption(WindowId window, TextView text) override;
   void SetBounds(WindowId window, const Rect& outer) override;
   Rect WindowRect(WindowId window) const override;
   Rect ClientRect(WindowId window) const override;
   void Invalidate(WindowId surface) override;
+  void UpdateNow(WindowId window) override;
   void Present(WindowId surface, const Image& client) override;
-  void DrawStretched(WindowId surface, const Image& picture, const Rect& client,
-                     ui::StretchQuality quality) override;
+  void DrawDirect(WindowId surface, const Image& pixels, Point at) override;
   Pixel VisiblePixel(WindowId window, Point client) const override;
   void SetEditText(WindowId box, TextView text) override;
   Text EditText(WindowId box) const override;
@@ -160,38 +187,32 @@ class Desktop final : public platform::Windows,
   void SetFocus(WindowId window) override;
   WindowId Focus() const override { return focus_; }
   Pixel FaceColour() const override;
-  const ui::Font& DefaultGuiFont() const override { return font_; }
+  const gfx::Font& DefaultGuiFont() const override { return font_; }
+
+  // ---- platform::Popups
+  WindowId CreatePopup(WindowId owner, const Rect& screen) override;
+  void RunPopup(WindowId popup) override;
+  void ClosePopup(WindowId popup) override;
+  void DestroyPopup(WindowId popup) override;
+  void ShowTooltip(WindowId popup, const Rect& client, TextView text) override;
 
   // ---- platform::Screen
+  std::vector<Rect> Displays() const override;
   colour::ColourValue PixelAt(Point screen) const override;
-  void Snapshot(const Rect& screen, Image& out, Pixel outside) const override;
+  bool ReadRect(const Rect& screen, Image& out) const override;
   int BitsPerPixel() const override;
-  Rect PrimaryDisplay() const override;
   Point CursorPos() const override { return pointer_; }
   void SetCursorPos(Point screen) override;
   bool PrimaryButtonDown() const override { return leftDown_; }
   void SetCapture(WindowId window) override;
   void ReleaseCapture() override;
   WindowId Capture() const override { return capture_; }
-  platform::CursorId CreateCursor(const ui::CursorImage& image) override;
+  platform::CursorId CreateCursor(const gfx::CursorImage& image) override;
   void DestroyCursor(platform::CursorId cursor) override;
   void SetWindowCursor(WindowId window, platform::CursorId cursor) override;
 
-  // ---- platform::HotKeys
-  bool Register(WindowId owner, int id, int modifiers, int virtualKey) override;
-  bool Unregister(WindowId owner, int id) override;
-
-  // ---- platform::Clipboard
-  std::optional<Block> Allocate(std::size_t size) override;
-  bool Open() override;
-  void Empty() override;
-  void SetText(Block block) override;
-  void Close() override;
-
   // ---- platform::Dialogs
   std::optional<int> TrackPopupMenu(WindowId owner, std::span<const Text> items, Point at) override;
-  PopupResult ColourPopup(WindowId owner, const Rect& anchor, std::span<const Swatch> swatches,
-                          TextView otherEntry) override;
   std::optional<colour::ColourValue> ChooseColour(WindowId owner, colour::ColourValue initial) override;
 
   // ---- platform::Loop
@@ -215,6 +236,13 @@ class Desktop final : public platform::Windows,
     // a track bar has fewer pixels than positions.
     std::optional<int> target;
   };
+  struct Answer {
+    int origin = 0;
+    ModalKind kind = ModalKind::Menu;
+    MenuAnswer menu;
+    PopupAnswer popup;
+    DialogAnswer dialog;
+  };
 
   Win* Find(WindowId id) const;
   Rect OuterScreenRect(const Win& win) const;
@@ -225,6 +253,8 @@ class Desktop final : public platform::Windows,
   const Display* DisplayAt(Point screen) const;
   Pixel DesktopPixel(Point screen) const;
   Pixel ComposeAt(Point screen) const;
+  // The screen as it shows a rectangle; points outside every display take `outside`.
+  void ComposeRect(const Rect& screen, Image& out, Pixel outside) const;
   Pixel WindowPixel(const Win& win, Point screen) const;
   void FlushPaint(const Rect& area) const;
   void PaintOne(WindowId id) const;
@@ -238,8 +268,9 @@ class Desktop final : public platform::Windows,
   void Notify(WindowId slider, platform::ScrollCode code);
   int SliderPositionAt(const Win& slider, int clientX) const;
   Rect SliderThumb(const Win& slider) const;
-  void EditReplaceSelection(Win& box, TextView text, bool typed);
+  void EditInsert(Win& box, TextView text, platform::Insertion how);
   void RemoveWindow(WindowId id);
+  std::optional<Answer> NextAnswer(ModalKind kind);
 
   platform::EventSink* sink_ = nullptr;
   std::vector<Display> displays_;
@@ -261,7 +292,7 @@ class Desktop final : public platform::Windows,
   int modifiers_ = 0;
   WindowId capture_ = 0;
   std::optional<SliderDrag> sliderDrag_;
-  std::map<platform::CursorId, ui::CursorImage> cursors_;
+  std::map<platform::CursorId, gfx::CursorImage> cursors_;
   platform::CursorId nextCursor_ = 1;
 
   std::deque<Message> queue_;
@@ -269,28 +300,18 @@ class Desktop final : public platform::Windows,
   bool busy_ = false;
   bool quit_ = false;
 
-  struct HotKeyEntry {
-    WindowId owner = 0;  // 0: another program
-    int id = 0;
-  };
-  std::map<std::pair<int, int>, HotKeyEntry> hotKeys_;
+  SimHotKeys hotKeys_;
+  SimClipboard clipboard_;
 
-  std::optional<Text> clipboardText_;
-  bool clipboardOpen_ = false;
-  bool clipboardHeld_ = false;
-  bool allocationFails_ = false;
+  WindowId openPopup_ = 0;
+  bool popupClosing_ = false;
+  Text lastTooltip_;
 
   std::vector<Rect> unreadable_;
-  std::deque<MenuAnswer> menuAnswers_;
-  std::deque<PopupResult> popupAnswers_;
-  std::deque<std::optional<colour::ColourValue>> dialogAnswers_;
+  std::deque<Answer> answers_;
   std::vector<MenuShown> menusShown_;
   std::vector<PopupShown> popupsShown_;
   std::vector<colour::ColourValue> dialogsShown_;
 };
-
-// A window that is not the program's own: holds the capture when another
-// program takes it.
-inline constexpr WindowId ForeignWindow = 1;
 
 }  // namespace tinctora::headless

@@ -19,9 +19,9 @@ class FormTest : public ::testing::Test {
     params.outerWidth = 300;
     params.outerHeight = 200;
     form.AddWindow("main", params);
-    platform::EditSettings settings;
-    settings.maxLength = 3;
-    box = &form.Add<EditBox>("box", "start", settings, colour::DefaultColour);
+    EditRules rules;
+    rules.maxLength = 3;
+    box = &form.Add<EditBox>("box", "start", platform::EditSettings{}, rules, colour::DefaultColour);
     box->Configure({nullptr, {10, 10, 60, 30}, true, true, true});
     platform::SliderSettings sliderSettings;
     sliderSettings.maximum = 255;
@@ -154,7 +154,7 @@ TEST_F(FormTest, AMenuChoiceIsDeliveredAfterTheOpeningHandlerReturns) {
     order.push_back("handler returns");
   });
   form.Build();
-  desktop.QueueMenuAnswer({1});
+  desktop.QueueMenuAnswer(0, [](const headless::Desktop::MenuShown&) { return std::optional<int>(1); });
   const Rect client = desktop.ClientRect(swatch->Handle());
   desktop.MovePointer({client.left + 4, client.top + 7});
   desktop.Press(headless::Button::Right);
@@ -165,7 +165,7 @@ TEST_F(FormTest, AMenuChoiceIsDeliveredAfterTheOpeningHandlerReturns) {
 
   // A dismissed menu raises nothing.
   order.clear();
-  desktop.QueueMenuAnswer({std::nullopt});
+  desktop.QueueMenuAnswer(0, [](const headless::Desktop::MenuShown&) { return std::optional<int>(); });
   desktop.Press(headless::Button::Right);
   EXPECT_EQ(order, (std::vector<std::string>{"handler returns"}));
 }
@@ -174,8 +174,8 @@ TEST_F(FormTest, HotKeyIdsCountUpAndFeedbackArrivesSynchronously) {
   HotKeyService hotKeys(form);
   std::vector<int> feedback;
   form.Bind("receiver", EventId::Feedback, [&](const EventArgs& a) {
-    feedback.push_back(a.x);
-    EXPECT_EQ(a.y, 0);
+    feedback.push_back(a.feedbackA);
+    EXPECT_EQ(a.feedbackB, 0);
   });
   form.Build();
   const platform::WindowId owner = form.Window().Handle();
@@ -186,9 +186,11 @@ TEST_F(FormTest, HotKeyIdsCountUpAndFeedbackArrivesSynchronously) {
   desktop.KeyDown(platform::KeyDown);
   desktop.KeyDown(platform::KeyUp);
   EXPECT_EQ(feedback, (std::vector<int>{33003, 33001}));
-  // A hot-key message with an id the service never handed out is ignored.
-  form.OnHotKey(owner, 33004);
-  form.OnHotKey(owner, 33000);
+  // The system knows the keys by native ids of the service's, the refused
+  // key's given back: a message with a native id it does not hold is ignored.
+  EXPECT_EQ(hotKeys.NativeIdsInUse(), 2u);
+  form.OnHotKey(owner, 3);
+  form.OnHotKey(owner, 33003);
   EXPECT_EQ(feedback.size(), 2u);
 
   EXPECT_TRUE(hotKeys.Unregister(owner, 33001));
@@ -196,10 +198,13 @@ TEST_F(FormTest, HotKeyIdsCountUpAndFeedbackArrivesSynchronously) {
   EXPECT_TRUE(hotKeys.Watching());
   EXPECT_TRUE(hotKeys.Unregister(owner, 33003));
   EXPECT_FALSE(hotKeys.Watching());
-  form.OnHotKey(owner, 33003);
+  form.OnHotKey(owner, 2);
   EXPECT_EQ(feedback.size(), 2u);
-  // Ids are never reused.
+  // The program's ids are never reused; the native ones are.
   EXPECT_EQ(hotKeys.Register(owner, *receiver, 0, platform::KeyUp), 33004);
+  EXPECT_EQ(hotKeys.NativeIdsInUse(), 1u);
+  desktop.KeyDown(platform::KeyUp);
+  EXPECT_EQ(feedback.back(), 33004);
 }
 
 TEST_F(FormTest, MousePositionsLeftOfTheControlArriveAsUnsigned16Bit) {

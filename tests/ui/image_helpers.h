@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "ui/image.h"
+#include "ui/paint.h"
 
 namespace tinctora::ui::testing {
 

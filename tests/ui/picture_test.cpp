@@ -14,7 +14,7 @@
 #include "app/assets/assets.h"
 #include "tests/ui/image_helpers.h"
 #include "ui/paint.h"
-#include "ui/picture.h"
+#include "graphics/picture.h"
 
 namespace tinctora::ui {
 namespace {

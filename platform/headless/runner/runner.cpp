@@ -18,14 +18,14 @@
 #include <vector>
 
 #include "app/program.h"
-#include "app/state.h"
+#include "context/context.h"
 #include "platform/headless/desktop.h"
 #include "platform/headless/gbk.h"
 #include "ui/controls.h"
 #include "ui/events.h"
 #include "ui/form.h"
-#include "ui/image.h"
-#include "ui/picture.h"
+#include "graphics/image.h"
+#include "graphics/picture.h"
 
 namespace tinctora::headless::runner {
 
@@ -366,10 +366,11 @@ Value ParseExpected(ValueKind kind, Args& args) {
 
 // ---- modal answers --------------------------------------------------------------
 
-// Stands between the program and the desktop's modal choices so that a menu
-// can be answered by an item's caption (looked up when the menu opens) and so
-// that answers nothing used are reported at the line that gave them.
-class AnsweringDialogs final : public platform::Dialogs {
+// The answers a script gives for the modal choices the program opens. Each
+// is queued with the desktop as what the simulated user does when the
+// choice opens; the line that gave it is its origin, so an answer nothing
+// used is reported there.
+class ModalAnswers {
  public:
   using Failure = std::function<void(int line, const std::string& expected, const std::string& got)>;
 
@@ -380,80 +381,65 @@ class AnsweringDialogs final : public platform::Dialogs {
   };
   struct PopupAnswer {
     int line = 0;
-    PopupResult result;
+    ui::ColourPopup::Choice choice;
   };
   struct DialogAnswer {
     int line = 0;
     std::optional<ColourValue> colour;  // nothing: cancel
   };
 
-  AnsweringDialogs(Desktop& desktop, Failure fail) : desktop_(desktop), fail_(std::move(fail)) {}
+  ModalAnswers(Desktop& desktop, Failure fail) : desktop_(desktop), fail_(std::move(fail)) {}
 
-  void Queue(MenuAnswer a) { menus_.push_back(std::move(a)); }
-  void Queue(PopupAnswer a) { popups_.push_back(a); }
-  void Queue(DialogAnswer a) { dialogs_.push_back(a); }
+  void Queue(const MenuAnswer& mine) {
+    Failure fail = fail_;
+    desktop_.QueueMenuAnswer(mine.line, [mine, fail](const Desktop::MenuShown& shown) -> std::optional<int> {
+      const std::vector<Text>& items = shown.items;
+      if (mine.caption) {
+        const auto it = std::find(items.begin(), items.end(), *mine.caption);
+        if (it != items.end()) return static_cast<int>(it - items.begin());
+        fail(mine.line, "a menu item " + QuoteGbk(*mine.caption), "a menu of " + Captions(items));
+      } else if (mine.index) {
+        if (*mine.index < static_cast<int>(items.size())) return mine.index;
+        fail(mine.line, "a menu with an item " + std::to_string(*mine.index + 1),
+             "a menu of " + std::to_string(items.size()) + " items");
+      }
+      return std::nullopt;
+    });
+  }
+
+  // The user points at the choice in the open popup and clicks it; Escape
+  // closes it without one.
+  void Queue(const PopupAnswer& mine) {
+    desktop_.QueuePopupAnswer(mine.line, [mine](Desktop& desk, platform::WindowId popup) {
+      using Kind = ui::ColourPopup::Choice::Kind;
+      if (mine.choice.kind == Kind::Cancelled) {
+        desk.KeyDown(platform::KeyEscape);
+        return;
+      }
+      const ui::Rect target = mine.choice.kind == Kind::Preset ? ui::ColourPopup::SwatchRect(mine.choice.index)
+                                                               : ui::ColourPopup::OtherRect();
+      const ui::Rect client = desk.ClientRect(popup);
+      desk.MovePointer({client.left + (target.left + target.right) / 2, client.top + (target.top + target.bottom) / 2});
+      desk.Press(Button::Left);
+      desk.Release(Button::Left);
+    });
+  }
+
+  void Queue(const DialogAnswer& mine) { desktop_.QueueDialogAnswer(mine.line, mine.colour); }
 
   // Removes the answers that a line queued and nothing used, naming what
   // should have opened for each.
   std::vector<std::pair<int, std::string>> TakeUnused(std::optional<int> line = std::nullopt) {
     std::vector<std::pair<int, std::string>> unused;
-    Drain(menus_, line, "a popup menu", unused);
-    Drain(popups_, line, "the colour popup", unused);
-    Drain(dialogs_, line, "the colour dialog", unused);
+    for (const auto& [origin, kind] : desktop_.TakeUnusedAnswers(line)) {
+      switch (kind) {
+        case Desktop::ModalKind::Menu: unused.emplace_back(origin, "a popup menu"); break;
+        case Desktop::ModalKind::Popup: unused.emplace_back(origin, "the colour popup"); break;
+        case Desktop::ModalKind::Dialog: unused.emplace_back(origin, "the colour dialog"); break;
+      }
+    }
     std::sort(unused.begin(), unused.end());
     return unused;
-  }
-
-  std::optional<int> TrackPopupMenu(platform::WindowId owner, std::span<const Text> items, Point at) override {
-    Desktop::MenuAnswer answer;
-    if (!menus_.empty()) {
-      const MenuAnswer mine = menus_.front();
-      menus_.pop_front();
-      if (mine.caption) {
-        const auto it = std::find(items.begin(), items.end(), *mine.caption);
-        if (it == items.end()) {
-          fail_(mine.line, "a menu item " + QuoteGbk(*mine.caption), "a menu of " + Captions(items));
-        } else {
-          answer.index = static_cast<int>(it - items.begin());
-        }
-      } else if (mine.index) {
-        if (*mine.index >= static_cast<int>(items.size())) {
-          fail_(mine.line, "a menu with an item " + std::to_string(*mine.index + 1),
-                "a menu of " + std::to_string(items.size()) + " items");
-        } else {
-          answer.index = mine.index;
-        }
-      }
-    }
-    desktop_.QueueMenuAnswer(answer);
-    return desktop_.TrackPopupMenu(owner, items, at);
-  }
-
-  PopupResult ColourPopup(platform::WindowId owner, const ui::Rect& anchor, std::span<const Swatch> swatches,
-                          TextView otherEntry) override {
-    PopupResult result;
-    if (!popups_.empty()) {
-      const PopupAnswer mine = popups_.front();
-      popups_.pop_front();
-      result = mine.result;
-      if (result.choice == PopupChoice::Swatch && result.index >= static_cast<int>(swatches.size())) {
-        fail_(mine.line, "a colour popup with a preset " + std::to_string(result.index + 1),
-              "a popup of " + std::to_string(swatches.size()) + " presets");
-        result = {};
-      }
-    }
-    desktop_.QueuePopupAnswer(result);
-    return desktop_.ColourPopup(owner, anchor, swatches, otherEntry);
-  }
-
-  std::optional<ColourValue> ChooseColour(platform::WindowId owner, ColourValue initial) override {
-    std::optional<ColourValue> answer;
-    if (!dialogs_.empty()) {
-      answer = dialogs_.front().colour;
-      dialogs_.pop_front();
-    }
-    desktop_.QueueDialogAnswer(answer);
-    return desktop_.ChooseColour(owner, initial);
   }
 
  private:
@@ -462,24 +448,9 @@ class AnsweringDialogs final : public platform::Dialogs {
     for (const Text& item : items) out += (out.empty() ? "" : " ") + QuoteGbk(item);
     return out.empty() ? "no items" : out;
   }
-  template <class Queue>
-  static void Drain(Queue& queue, std::optional<int> line, const std::string& what,
-                    std::vector<std::pair<int, std::string>>& unused) {
-    for (auto it = queue.begin(); it != queue.end();) {
-      if (!line || it->line == *line) {
-        unused.emplace_back(it->line, what);
-        it = queue.erase(it);
-      } else {
-        ++it;
-      }
-    }
-  }
 
   Desktop& desktop_;
   Failure fail_;
-  std::deque<MenuAnswer> menus_;
-  std::deque<PopupAnswer> popups_;
-  std::deque<DialogAnswer> dialogs_;
 };
 
 // ---- the session: the desktop, the program and what was recorded ----------------
@@ -493,7 +464,7 @@ class Session {
         dialogs_(desktop_, [this](int line, const std::string& e, const std::string& g) { Fail(line, e, g); }) {}
 
   Desktop& Desk() { return desktop_; }
-  AnsweringDialogs& Answers() { return dialogs_; }
+  ModalAnswers& Answers() { return dialogs_; }
   const RunOptions& Options() const { return options_; }
   bool Started() const { return program_ != nullptr; }
   int Line() const { return line_; }
@@ -532,8 +503,7 @@ class Session {
 
   void Start() {
     if (program_) Refuse("the program has already been started");
-    platform::Platform system = desktop_.Services();
-    system.dialogs = &dialogs_;
+    const platform::Platform system = desktop_.Services();
     program_ = std::make_unique<app::Program>(system);
     // Installed before the window is built, so the events of the build are seen.
     program_->Form().SetObserver([this](const ui::RaisedEvent& e) { Record(e); });
@@ -577,7 +547,7 @@ class Session {
   std::ostream& diagnostics_;
   RunOptions options_;
   Desktop desktop_;
-  AnsweringDialogs dialogs_;
+  ModalAnswers dialogs_;
   std::unique_ptr<app::Program> program_;  // destroyed before the desktop it runs on
   EventLog eventLog_ = EventLog::Delivered;
   std::vector<std::string> events_;
@@ -663,18 +633,18 @@ Query PropertyQuery(const std::string& control, const std::string& property) {
 struct StateRow {
   std::string_view name;
   ValueKind value;
-  Value (*read)(const app::State&);
+  Value (*read)(const context::State&);
 };
 const StateRow kState[] = {
-    {"PickActive", ValueKind::Integer, [](const app::State& s) { return Value::Integer(s.PickActive); }},
-    {"ZoomImage", ValueKind::Integer, [](const app::State& s) { return Value::Integer(s.ZoomImage); }},
-    {"StripHoldFlag", ValueKind::Integer, [](const app::State& s) { return Value::Integer(s.StripHoldFlag); }},
-    {"SliderEchoGuard", ValueKind::Integer, [](const app::State& s) { return Value::Integer(s.SliderEchoGuard); }},
-    {"MenuColour", ValueKind::Colour, [](const app::State& s) { return Value::Colour(Raw(s.MenuColour)); }},
+    {"PickActive", ValueKind::Integer, [](const context::State& s) { return Value::Integer(s.PickActive); }},
+    {"ZoomImage", ValueKind::Integer, [](const context::State& s) { return Value::Integer(s.ZoomImage); }},
+    {"StripHoldFlag", ValueKind::Integer, [](const context::State& s) { return Value::Integer(s.StripHoldFlag); }},
+    {"SliderEchoGuard", ValueKind::Integer, [](const context::State& s) { return Value::Integer(s.SliderEchoGuard); }},
+    {"MenuColour", ValueKind::Colour, [](const context::State& s) { return Value::Colour(Raw(s.MenuColour)); }},
     {"HistoryColours.size", ValueKind::Integer,
-     [](const app::State& s) { return Value::Integer(static_cast<long long>(s.HistoryColours.size())); }},
+     [](const context::State& s) { return Value::Integer(static_cast<long long>(s.HistoryColours.size())); }},
     {"NotationTable.size", ValueKind::Integer,
-     [](const app::State& s) { return Value::Integer(static_cast<long long>(s.NotationTable.size())); }},
+     [](const context::State& s) { return Value::Integer(static_cast<long long>(s.NotationTable.size())); }},
 };
 
 std::string JoinIds(const std::array<int, 4>& ids) {
@@ -723,7 +693,7 @@ Query StateQuery(const std::string& name) {
       const auto k = static_cast<std::size_t>(history ? *index - 1 : *index);
       q.expected = Expect(history ? ValueKind::Colour : ValueKind::Text);
       q.read = [k, history](Session& s) {
-        const app::State& state = s.Program().GetState();
+        const context::State& state = s.Program().GetState();
         const std::size_t size = history ? state.HistoryColours.size() : state.NotationTable.size();
         if (k >= size) {
           return Value::Word("no entry " + std::to_string(history ? k + 1 : k) + " (the list has " +
@@ -763,7 +733,7 @@ Query ParseQuery(Args& args) {
       return Value::Gbk(a.String("the expected clipboard text"));
     };
     q.read = [](Session& s) {
-      const auto text = s.Desk().ClipboardText();
+      const auto text = s.Desk().ClipboardService().Contents();
       return text ? Value::Gbk(*text) : Value::Word("none");
     };
     return q;
@@ -786,13 +756,13 @@ Query ParseQuery(Args& args) {
   }
   if (what == "hotkeys") {
     q.expected = Expect(ValueKind::Integer);
-    q.read = [](Session& s) { return Value::Integer(s.Desk().OwnHotKeyCount()); };
+    q.read = [](Session& s) { return Value::Integer(s.Desk().HotKeyRegistry().OwnCount()); };
     return q;
   }
   if (what == "hotkey-registered") {
     const int key = args.Key("the key");
     q.expected = Expect(ValueKind::YesNo);
-    q.read = [key](Session& s) { return Value::Word(s.Desk().IsHotKeyRegistered(0, key) ? "yes" : "no"); };
+    q.read = [key](Session& s) { return Value::Word(s.Desk().HotKeyRegistry().IsRegistered(0, key) ? "yes" : "no"); };
     return q;
   }
   if (what == "menus-shown" || what == "popups-shown" || what == "dialogs-shown") {
@@ -839,7 +809,7 @@ Query ParseQuery(Args& args) {
       q.expected = Expect(ValueKind::Integer);
       q.read = [](Session& s) {
         if (s.Desk().PopupsShown().empty()) return Nothing("no popup shown");
-        return Value::Integer(static_cast<long long>(s.Desk().PopupsShown().back().swatches.size()));
+        return Value::Integer(static_cast<long long>(ui::ColourPopup::Presets().size()));
       };
     } else if (part == "swatch") {
       const int k = args.Integer("the swatch number (from 1)");
@@ -850,16 +820,19 @@ Query ParseQuery(Args& args) {
       };
       q.read = [k](Session& s) {
         if (s.Desk().PopupsShown().empty()) return Nothing("no popup shown");
-        const auto& swatches = s.Desk().PopupsShown().back().swatches;
-        if (static_cast<std::size_t>(k) > swatches.size()) return Nothing("no swatch " + std::to_string(k));
-        const auto& swatch = swatches[static_cast<std::size_t>(k) - 1];
-        return Value::List({Value::Colour(Raw(swatch.colour)), Value::Gbk(swatch.name)});
+        const auto presets = ui::ColourPopup::Presets();
+        if (static_cast<std::size_t>(k) > presets.size()) return Nothing("no swatch " + std::to_string(k));
+        // The colour as the popup showed it, the name as its tooltip gives it.
+        const ui::Image& shown = s.Desk().PopupsShown().back().client;
+        const ui::Rect r = ui::ColourPopup::SwatchRect(k - 1);
+        const ui::Pixel colour = shown.At((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        return Value::List({Value::Colour(colour), Value::Gbk(presets[static_cast<std::size_t>(k) - 1].name)});
       };
     } else {
       q.expected = Expect(ValueKind::Text);
       q.read = [](Session& s) {
         if (s.Desk().PopupsShown().empty()) return Nothing("no popup shown");
-        return Value::Gbk(s.Desk().PopupsShown().back().otherEntry);
+        return Value::Gbk(Text(ui::ColourPopup::OtherEntry()));
       };
     }
     return q;
@@ -935,8 +908,8 @@ Button ParseButton(Args& args) {
   return args.OneOf("the button", {"left", "right"}) == "left" ? Button::Left : Button::Right;
 }
 
-AnsweringDialogs::MenuAnswer ParseMenuAnswer(Args& args, int line) {
-  AnsweringDialogs::MenuAnswer answer;
+ModalAnswers::MenuAnswer ParseMenuAnswer(Args& args, int line) {
+  ModalAnswers::MenuAnswer answer;
   answer.line = line;
   if (args.PeekQuoted()) {
     answer.caption = args.String("the item's caption");
@@ -974,7 +947,7 @@ Action ParseDisplay(Args& args, bool primary) {
   if (bounds.Empty()) Refuse("a display must not be empty");
   return [bounds, bpp, primary](Session& s) {
     RequireSetUp(s, primary ? "primary" : "display");
-    std::vector<Display> displays = s.Desk().Displays();
+    std::vector<Display> displays = s.Desk().DisplayList();
     Display d;
     d.bounds = bounds;
     d.bitsPerPixel = bpp;
@@ -1034,8 +1007,8 @@ Action ParseFault(Args& args) {
     return [r](Session& s) { s.Desk().SetUnreadable(r); };
   }
   const bool on = args.OnOff("on or off");
-  if (what == "clipboard-busy") return [on](Session& s) { s.Desk().SetClipboardHeldOpen(on); };
-  return [on](Session& s) { s.Desk().SetAllocationFails(on); };
+  if (what == "clipboard-busy") return [on](Session& s) { s.Desk().ClipboardService().SetHeldOpen(on); };
+  return [on](Session& s) { s.Desk().ClipboardService().SetAllocationFails(on); };
 }
 
 Action ParseOther(Args& args) {
@@ -1044,12 +1017,12 @@ Action ParseOther(Args& args) {
   if (what == "hold-hotkey" || what == "release-hotkey") {
     const int key = args.Key("the key");
     const bool hold = what == "hold-hotkey";
-    return [key, hold](Session& s) { s.Desk().HoldHotKey(0, key, hold); };
+    return [key, hold](Session& s) { s.Desk().HotKeyRegistry().Hold(0, key, hold); };
   }
   if (what == "clipboard") {
-    if (args.TakeWord("none")) return [](Session& s) { s.Desk().SetClipboardText(std::nullopt); };
+    if (args.TakeWord("none")) return [](Session& s) { s.Desk().ClipboardService().PutText(std::nullopt); };
     const Text text = args.String("the text");
-    return [text](Session& s) { s.Desk().SetClipboardText(text); };
+    return [text](Session& s) { s.Desk().ClipboardService().PutText(text); };
   }
   return [](Session& s) { s.Desk().StealCapture(); };
 }
@@ -1061,19 +1034,19 @@ Action ParseAnswer(Args& args, int line) {
     return [answer](Session& s) { s.Answers().Queue(answer); };
   }
   if (what == "chooser") {
-    AnsweringDialogs::PopupAnswer answer;
+    ModalAnswers::PopupAnswer answer;
     answer.line = line;
     const std::string how = args.OneOf("the choice", {"preset", "other", "cancel"});
     if (how == "preset") {
       const int n = args.Integer("the preset (from 1)");
       if (n < 1) Refuse("presets count from 1");
-      answer.result = {platform::Dialogs::PopupChoice::Swatch, n - 1};
+      answer.choice = {ui::ColourPopup::Choice::Kind::Preset, n - 1};
     } else if (how == "other") {
-      answer.result = {platform::Dialogs::PopupChoice::Other, 0};
+      answer.choice = {ui::ColourPopup::Choice::Kind::Other, 0};
     }
     return [answer](Session& s) { s.Answers().Queue(answer); };
   }
-  AnsweringDialogs::DialogAnswer answer;
+  ModalAnswers::DialogAnswer answer;
   answer.line = line;
   if (!args.TakeWord("cancel")) answer.colour = static_cast<ColourValue>(args.Colour("the colour"));
   return [answer](Session& s) { s.Answers().Queue(answer); };
@@ -1081,17 +1054,17 @@ Action ParseAnswer(Args& args, int line) {
 
 // choose-colour preset N | other COLOUR | other cancel | cancel
 Action ParseChooseColour(Args& args, int line) {
-  AnsweringDialogs::PopupAnswer popup;
+  ModalAnswers::PopupAnswer popup;
   popup.line = line;
   const std::string how = args.OneOf("the choice", {"preset", "other", "cancel"});
-  std::optional<AnsweringDialogs::DialogAnswer> dialog;
+  std::optional<ModalAnswers::DialogAnswer> dialog;
   if (how == "preset") {
     const int n = args.Integer("the preset (from 1)");
     if (n < 1) Refuse("presets count from 1");
-    popup.result = {platform::Dialogs::PopupChoice::Swatch, n - 1};
+    popup.choice = {ui::ColourPopup::Choice::Kind::Preset, n - 1};
   } else if (how == "other") {
-    popup.result = {platform::Dialogs::PopupChoice::Other, 0};
-    dialog = AnsweringDialogs::DialogAnswer{line, std::nullopt};
+    popup.choice = {ui::ColourPopup::Choice::Kind::Other, 0};
+    dialog = ModalAnswers::DialogAnswer{line, std::nullopt};
     if (!args.TakeWord("cancel")) dialog->colour = static_cast<ColourValue>(args.Colour("the colour"));
   }
   return [popup, dialog](Session& s) {
@@ -1108,11 +1081,11 @@ Action ParseChooseColour(Args& args, int line) {
 Action ParseClick(Args& args, int line, bool right) {
   const std::string name = args.Name("the control's name");
   const std::optional<platform::Point> client = OptionalPoint(args);
-  std::optional<AnsweringDialogs::MenuAnswer> answer;
+  std::optional<ModalAnswers::MenuAnswer> answer;
   if (right && args.TakeWord("choose")) {
     answer = ParseMenuAnswer(args, line);
   } else if (right && args.TakeWord("dismiss")) {
-    answer = AnsweringDialogs::MenuAnswer{line, std::nullopt, std::nullopt};
+    answer = ModalAnswers::MenuAnswer{line, std::nullopt, std::nullopt};
   }
   return [name, client, answer, right](Session& s) {
     const platform::Point at = s.ClientToScreen(name, client);
@@ -1130,9 +1103,9 @@ int ParseModifiers(Args& args) {
   if (args.AtEnd()) Refuse("missing the modifiers (ctrl shift alt, or none)");
   while (!args.AtEnd()) {
     const std::string m = args.OneOf("a modifier", {"ctrl", "shift", "alt", "none"});
-    if (m == "ctrl") keys |= platform::KeyCtrl;
-    if (m == "shift") keys |= platform::KeyShift;
-    if (m == "alt") keys |= platform::KeyAlt;
+    if (m == "ctrl") keys |= platform::ModCtrl;
+    if (m == "shift") keys |= platform::ModShift;
+    if (m == "alt") keys |= platform::ModAlt;
   }
   return keys;
 }

@@ -1,4 +1,4 @@
-#include "ui/picture.h"
+#include "graphics/picture.h"
 
 #include <png.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <new>
 
-namespace tinctora::ui {
+namespace tinctora::gfx {
 namespace {
 
 // No image this program handles comes anywhere near this; anything larger in
@@ -441,4 +441,4 @@ std::vector<std::uint8_t> EncodePng(const Image& image) {
   return std::move(job.out);
 }
 
-}  // namespace tinctora::ui
+}  // namespace tinctora::gfx

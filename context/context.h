@@ -1,6 +1,9 @@
 #pragma once
 
 #include <array>
+#include <span>
+#include <utility>
+#include <string_view>
 #include <cstdint>
 #include <vector>
 
@@ -9,7 +12,11 @@
 #include "platform/platform.h"
 #include "ui/form.h"
 
-namespace tinctora::app {
+namespace tinctora::context {
+
+// Layout names the handlers use besides the controls'.
+inline constexpr std::string_view kWindowName = "main";
+inline constexpr std::string_view kCopyMenu = "图片框鼠标右键";
 
 // Program-wide state. Lives for the whole run; nothing is saved.
 struct State {
@@ -68,6 +75,10 @@ struct Widgets {
   static Widgets Find(const ui::Form& form);
 };
 
+// The swatches of the history row, newest first, each with the number of
+// its HistoryColours entry.
+std::span<const std::pair<const char*, int>> Swatches();
+
 // What every handler works with: the window's controls, the program-wide
 // state and the services of the seam. Handlers reach the system only through
 // these.
@@ -81,4 +92,4 @@ struct Context {
   const Widgets& W() const { return *widgets; }
 };
 
-}  // namespace tinctora::app
+}  // namespace tinctora::context

@@ -5,9 +5,9 @@
 #include <span>
 #include <vector>
 
-#include "ui/image.h"
+#include "graphics/image.h"
 
-namespace tinctora::ui {
+namespace tinctora::gfx {
 
 // A decoded picture. An opaque picture (a PNG without transparency, a DIB)
 // has an empty mask. A cursor or icon keeps the system's two-bitmap form:
@@ -38,4 +38,4 @@ std::optional<CursorImage> DecodeCursor(std::span<const std::uint8_t> bytes);
 // Encodes an image as an 8-bit RGB PNG file (used to save screenshots).
 std::vector<std::uint8_t> EncodePng(const Image& image);
 
-}  // namespace tinctora::ui
+}  // namespace tinctora::gfx

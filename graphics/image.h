@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace tinctora::ui {
+// The drawing types every layer shares: the control layer paints into
+// images, backends show them and read the screen into them.
+namespace tinctora::gfx {
 
 // A 32-bit pixel in the system's colour order: red in bits 0-7, green 8-15,
 // blue 16-23, top byte 0. The same layout as a colour value, so a pixel read
@@ -79,4 +81,4 @@ class Image {
   std::vector<Pixel> pixels_;
 };
 
-}  // namespace tinctora::ui
+}  // namespace tinctora::gfx

@@ -1,0 +1,121 @@
+#pragma once
+
+// What the simulated desktop's files share: its window record and small
+// drawing helpers. Not part of the desktop's interface.
+
+#include <algorithm>
+
+#include "platform/headless/desktop.h"
+
+namespace tinctora::headless::internal {
+
+
+inline constexpr Pixel kInvalid = platform::kInvalidPixel;
+inline constexpr Pixel kBorder = gfx::RgbHex(0x646464);
+inline constexpr Pixel kFace = gfx::RgbHex(0xF0F0F0);
+inline constexpr Pixel kDesktop = gfx::RgbHex(0x3A6EA5);
+
+inline Rect Inset(const Rect& r, int left, int top, int right, int bottom) {
+  return {r.left + left, r.top + top, r.right - right, r.bottom - bottom};
+}
+
+inline Rect Offset(const Rect& r, int dx, int dy) { return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
+
+// A 16-bit display keeps 5 bits of red and blue and 6 of green.
+inline Pixel Quantise(Pixel p, int bitsPerPixel) {
+  if (bitsPerPixel > 16) return p;
+  return p & gfx::RgbPixel(0xF8, 0xFC, 0xF8);
+}
+
+inline std::size_t GbkCharLength(TextView text, std::size_t at) {
+  return static_cast<unsigned char>(text[at]) >= 0x80 && at + 1 < text.size() ? 2 : 1;
+}
+
+// Removes the last character of a GBK text.
+inline void PopChar(Text& text) {
+  std::size_t at = 0;
+  std::size_t last = 0;
+  while (at < text.size()) {
+    last = at;
+    at += GbkCharLength(text, at);
+  }
+  text.resize(last);
+}
+
+// The longest prefix of text of at most limit bytes that does not split a character.
+inline TextView FitBytes(TextView text, std::size_t limit) {
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t next = at + GbkCharLength(text, at);
+    if (next > limit) break;
+    at = next;
+  }
+  return text.substr(0, at);
+}
+
+inline void DrawText(Image& image, const gfx::Font& font, TextView text, int x, int y, Pixel colour) {
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t length = GbkCharLength(text, at);
+    const TextView ch = text.substr(at, length);
+    font.DrawChar(image, x, y, ch, colour);
+    x += font.CharWidth(ch);
+    at += length;
+  }
+}
+
+inline int TextWidth(const gfx::Font& font, TextView text) {
+  int width = 0;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t length = GbkCharLength(text, at);
+    width += font.CharWidth(text.substr(at, length));
+    at += length;
+  }
+  return width;
+}
+
+inline void FillRect(Image& image, const Rect& r, Pixel colour) {
+  const int left = std::max(0, r.left);
+  const int right = std::min(image.Width(), r.right);
+  for (int y = std::max(0, r.top); y < std::min(image.Height(), r.bottom); ++y) {
+    Pixel* row = image.Row(y);
+    std::fill(row + left, row + std::max(left, right), colour);
+  }
+}
+
+inline void FrameRect(Image& image, const Rect& r, Pixel colour) {
+  FillRect(image, {r.left, r.top, r.right, r.top + 1}, colour);
+  FillRect(image, {r.left, r.bottom - 1, r.right, r.bottom}, colour);
+  FillRect(image, {r.left, r.top, r.left + 1, r.bottom}, colour);
+  FillRect(image, {r.right - 1, r.top, r.right, r.bottom}, colour);
+}
+
+
+}  // namespace tinctora::headless::internal
+
+namespace tinctora::headless {
+
+struct Desktop::Win {
+  WindowId id = 0;
+  WindowId parent = 0;
+  platform::NativeKind kind = platform::NativeKind::Surface;
+  bool topLevel = false;
+  bool popup = false;  // a popup window: bounds in screen coordinates, no parent
+  Rect bounds;  // outer; the parent's client coordinates, screen for the top level
+  bool border = false;
+  bool visible = false;
+  bool tabStop = false;
+  Text text;
+  bool allSelected = false;
+  platform::EditSettings edit;
+  platform::SliderSettings slider;
+  int position = 0;
+  std::vector<WindowId> children;  // bottom first
+  mutable Image client;            // the painted client area
+  mutable bool nativeDirty = true;
+  platform::CursorId cursor = 0;
+  platform::TopLevelSpec params;
+};
+
+}  // namespace tinctora::headless
