@@ -162,6 +162,8 @@ class Desktop final : public platform::Windows,
   // Cursors the program has made and not destroyed.
   std::size_t LiveCursors() const { return cursors_.size(); }
   WindowId TopLevel() const { return top_; }
+  // Windows waiting to be painted.
+  std::size_t PendingPaint() const { return dirty_.size(); }
   bool Visible(WindowId window) const;
 
   // ---- platform::Windows

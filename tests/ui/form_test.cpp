@@ -1,5 +1,6 @@
 // The control layer's firing rules, on a small form of its own: which
 // program writes raise which events, and when.
+#include <limits>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -217,6 +218,65 @@ TEST_F(FormTest, MousePositionsLeftOfTheControlArriveAsUnsigned16Bit) {
   desktop.MovePointer({client.left - 5, client.top - 1});
   form.ReleaseMouseCapture();
   EXPECT_EQ(moves, (std::vector<std::pair<int, int>>{{2, 3}, {65531, 65535}}));
+}
+
+TEST_F(FormTest, ActivatedComesAfterThePendingPaint) {
+  // A handler that draws straight onto a panel must not be painted over by
+  // a repaint that was waiting when the window came back to the front.
+  std::vector<std::size_t> pendingAtActivation;
+  form.Bind("main", EventId::Activated, [&](const EventArgs&) { pendingAtActivation.push_back(desktop.PendingPaint()); });
+  form.Build();
+  desktop.SetActive(false);
+  ASSERT_GT(desktop.PendingPaint(), 0u);
+  desktop.SetActive(true);
+  EXPECT_EQ(pendingAtActivation, (std::vector<std::size_t>{0, 0}));
+}
+
+TEST_F(FormTest, EditBoxDecidesWhatATypedCharacterOrAPasteInserts) {
+  using platform::Insertion;
+  EditRules digits;
+  digits.maxLength = 3;
+  digits.digitsOnly = true;
+  EditBox& channel = form.Add<EditBox>("channel", "", platform::EditSettings{}, digits, colour::DefaultColour);
+  // Typed: digits and "-" fit while there is room; anything else, and every
+  // control character, is refused whole.
+  EXPECT_EQ(channel.AcceptedBytes("7", 2, Insertion::Typed), 1u);
+  EXPECT_EQ(channel.AcceptedBytes("-", 0, Insertion::Typed), 1u);
+  EXPECT_EQ(channel.AcceptedBytes("7", 3, Insertion::Typed), 0u);
+  EXPECT_EQ(channel.AcceptedBytes("a", 0, Insertion::Typed), 0u);
+  EXPECT_EQ(channel.AcceptedBytes("\x01", 0, Insertion::Typed), 0u);
+  EXPECT_EQ(channel.AcceptedBytes("\t", 0, Insertion::Typed), 0u);
+  EXPECT_EQ(channel.AcceptedBytes("\xBA\xEC", 0, Insertion::Typed), 0u);  // 红
+  // Pasted: not filtered, cut at the limit and at the first line break,
+  // never inside a double-byte character.
+  EXPECT_EQ(channel.AcceptedBytes("ab12", 0, Insertion::Pasted), 3u);
+  EXPECT_EQ(channel.AcceptedBytes("1\xBA\xEC", 1, Insertion::Pasted), 1u);
+  EXPECT_EQ(channel.AcceptedBytes("\xBA\xEC9", 1, Insertion::Pasted), 2u);
+  EXPECT_EQ(channel.AcceptedBytes("12\r\n3", 0, Insertion::Pasted), 2u);
+  EXPECT_EQ(channel.AcceptedBytes("5", 3, Insertion::Pasted), 0u);
+
+  EditBox& notation = form.Add<EditBox>("notation", "", platform::EditSettings{}, EditRules{}, colour::DefaultColour);
+  EXPECT_EQ(notation.AcceptedBytes("\xBA\xEC", 40, Insertion::Typed), 2u);
+  EXPECT_EQ(notation.AcceptedBytes("a", 0, Insertion::Typed), 1u);
+  EXPECT_EQ(notation.AcceptedBytes(std::string(1000, 'x'), 40, Insertion::Pasted), 1000u);
+
+  platform::EditSettings readOnly;
+  readOnly.readOnly = true;
+  EditBox& value = form.Add<EditBox>("value", "", readOnly, EditRules{}, colour::DefaultColour);
+  EXPECT_EQ(value.AcceptedBytes("1", 0, Insertion::Typed), 0u);
+  EXPECT_EQ(value.AcceptedBytes("1", 0, Insertion::Pasted), 0u);
+}
+
+TEST(Pictures, HandlesWrapPastTheLargestToOne) {
+  Pictures store(std::numeric_limits<int>::max() - 1);
+  EXPECT_EQ(store.Load(Image(1, 1)), std::numeric_limits<int>::max());
+  // The largest is still held; the count starts again at 1, never 0.
+  EXPECT_EQ(store.Load(Image(1, 1)), 1);
+  EXPECT_EQ(store.Load(Image(1, 1)), 2);
+  EXPECT_EQ(store.Count(), 3u);
+  EXPECT_NE(store.Find(std::numeric_limits<int>::max()), nullptr);
+  // An empty image is no picture.
+  EXPECT_EQ(store.Load(Image()), 0);
 }
 
 }  // namespace

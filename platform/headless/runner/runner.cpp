@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <ostream>
 #include <span>
 #include <sstream>
@@ -511,6 +512,21 @@ class Session {
   }
 
   void SetEventLog(EventLog mode) { eventLog_ = mode; }
+
+  // What a control's client area shows on the screen now.
+  ui::Image ClientImage(const std::string& name) {
+    const ui::Rect r = desktop_.ClientRect(Handle(name));
+    ui::Image out(r.Width(), r.Height());
+    for (int y = 0; y < r.Height(); ++y) {
+      for (int x = 0; x < r.Width(); ++x) out.Set(x, y, desktop_.PixelAt({r.left + x, r.top + y}));
+    }
+    return out;
+  }
+  void KeepImage(const std::string& label, ui::Image image) { kept_[label] = std::move(image); }
+  const ui::Image* KeptImage(const std::string& label) const {
+    const auto it = kept_.find(label);
+    return it == kept_.end() ? nullptr : &it->second;
+  }
   void ClearEvents() { events_.clear(); }
   const std::vector<std::string>& Events() const { return events_; }
 
@@ -551,6 +567,7 @@ class Session {
   std::unique_ptr<app::Program> program_;  // destroyed before the desktop it runs on
   EventLog eventLog_ = EventLog::Delivered;
   std::vector<std::string> events_;
+  std::map<std::string, ui::Image> kept_;
   int line_ = 0;
   int failures_ = 0;
   int passes_ = 0;
@@ -746,6 +763,33 @@ Query ParseQuery(Args& args) {
     q.read = [](Session& s) {
       const platform::Point p = s.Desk().CursorPos();
       return Value::List({Value::Integer(p.x), Value::Integer(p.y)});
+    };
+    return q;
+  }
+  if (what == "live-cursors") {
+    q.expected = Expect(ValueKind::Integer);
+    q.read = [](Session& s) { return Value::Integer(static_cast<long long>(s.Desk().LiveCursors())); };
+    return q;
+  }
+  if (what == "last-tooltip") {
+    q.expected = Expect(ValueKind::Text);
+    q.read = [](Session& s) { return Value::Gbk(s.Desk().LastTooltip()); };
+    return q;
+  }
+  if (what == "same-image") {
+    const std::string control = args.Name("the control's name");
+    const std::string label = args.Word("the label of a kept image");
+    q.expected = [](Args& a) { return Value::Word(a.OneOf("yes or no", {"yes", "no"})); };
+    q.read = [control, label](Session& s) {
+      const ui::Image* kept = s.KeptImage(label);
+      if (kept == nullptr) Refuse("no image kept as " + label);
+      const ui::Image now = s.ClientImage(control);
+      if (now.Width() != kept->Width() || now.Height() != kept->Height()) return Value::Word("no (another size)");
+      std::size_t differ = 0;
+      for (std::size_t i = 0; i < now.Pixels().size(); ++i) differ += now.Pixels()[i] != kept->Pixels()[i] ? 1 : 0;
+      if (differ == 0) return Value::Word("yes");
+      return Value::Word("no (" + std::to_string(differ) + " of " + std::to_string(now.Pixels().size()) +
+                         " pixels differ)");
     };
     return q;
   }
@@ -1191,6 +1235,28 @@ Action ParseCommand(const std::string& command, Args& args, int line) {
     const std::string name = args.Name("the slider's name");
     const bool up = args.OneOf("the direction", {"up", "down"}) == "up";
     return [name, up](Session& s) { s.Desk().ClickSliderChannel(s.Handle(name), up); };
+  }
+  if (command == "double-click") {
+    const std::string name = args.Name("the control's name");
+    const std::optional<platform::Point> client = OptionalPoint(args);
+    return [name, client](Session& s) {
+      s.Desk().MovePointer(s.ClientToScreen(name, client));
+      s.Desk().DoubleClick();
+    };
+  }
+  if (command == "keep-image") {
+    const std::string name = args.Name("the control's name");
+    const std::string label = args.Word("the label to keep it as");
+    return [name, label](Session& s) { s.KeepImage(label, s.ClientImage(name)); };
+  }
+  if (command == "repeat") {
+    const int times = args.Count("how many times");
+    const std::string inner = args.Word("the command to repeat");
+    if (inner == "repeat" || inner == "expect" || inner == "print") Refuse("repeat takes an action");
+    Action action = ParseCommand(inner, args, line);
+    return [times, action](Session& s) {
+      for (int i = 0; i < times; ++i) action(s);
+    };
   }
   if (command == "activate") return [](Session& s) { s.Desk().SetActive(true); };
   if (command == "deactivate") return [](Session& s) { s.Desk().SetActive(false); };
