@@ -23,21 +23,21 @@ class FormTest : public ::testing::Test {
     EditRules rules;
     rules.maxLength = 3;
     box = &form.Add<EditBox>("box", "start", platform::EditSettings{}, rules, colour::DefaultColour);
-    box->Configure({nullptr, {10, 10, 60, 30}, true, true, true});
+    box->Configure({.bounds = {10, 10, 60, 30}, .shown = true, .border = true, .tabStop = true});
     platform::SliderSettings sliderSettings;
     sliderSettings.maximum = 255;
     sliderSettings.position = 1;
     slider = &form.Add<SliderBar>("slider", sliderSettings);
-    slider->Configure({nullptr, {10, 40, 150, 76}, true, true, true});
+    slider->Configure({.bounds = {10, 40, 150, 76}, .shown = true, .border = true, .tabStop = true});
     swatch = &form.Add<PicBox>("swatch", PictureMode::Natural);
-    swatch->Configure({nullptr, {10, 80, 48, 118}, true, true, false});
+    swatch->Configure({.bounds = {10, 80, 48, 118}, .shown = true, .border = true});
     receiver = &form.Add<Label>("receiver");
-    receiver->Configure({nullptr, {100, 80, 150, 100}, true, false, false});
+    receiver->Configure({.bounds = {100, 80, 150, 100}, .shown = true});
     panel = &form.Add<DrawPanel>("panel", static_cast<ColourValue>(RgbHex(0x102030)));
-    panel->Configure({nullptr, {160, 10, 200, 50}, true, true, false});
+    panel->Configure({.bounds = {160, 10, 200, 50}, .shown = true, .border = true});
     // A sibling made later lies above the panel's lower right corner.
     cover = &form.Add<Label>("cover");
-    cover->Configure({nullptr, {190, 40, 210, 60}, true, false, false});
+    cover->Configure({.bounds = {190, 40, 210, 60}, .shown = true});
     form.AddMenu({"menu", {{"one"}, {"two"}}});
     form.SetObserver([this](const RaisedEvent& e) {
       if (e.delivered) log.push_back(e.control + "." + std::string(EventName(e.event)));
