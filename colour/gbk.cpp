@@ -56,13 +56,13 @@ int ExtensionSlot(unsigned lead, unsigned trail) {
 }
 
 std::uint16_t ExtensionCode(int slot) {
-  int lead = 0;
+  unsigned lead = 0;
   int index = 0;
   if (slot < kGbk3Codes) {
-    lead = 0x81 + slot / kTrailsPerRow;
+    lead = 0x81 + static_cast<unsigned>(slot / kTrailsPerRow);
     index = slot % kTrailsPerRow;
   } else {
-    lead = 0xAA + (slot - kGbk3Codes) / kGbk4TrailsPerRow;
+    lead = 0xAA + static_cast<unsigned>((slot - kGbk3Codes) / kGbk4TrailsPerRow);
     index = (slot - kGbk3Codes) % kGbk4TrailsPerRow;
   }
   return static_cast<std::uint16_t>((lead << 8) | TrailAt(index));

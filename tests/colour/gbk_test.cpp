@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -216,6 +217,30 @@ TEST(GbkBoundaries, SplitsMixedTexts) {
   }, Split);
   EXPECT_EQ(GbkCharLength("ab", 2), 0u);
   EXPECT_EQ(GbkCharLength("ab", 9), 0u);
+}
+
+TEST(GbkBoundaries, RandomBytesGiveOneCharacterPerPiece) {
+  // Bytes drawn mostly from the edges of the lead and trail ranges.
+  constexpr unsigned char kBytes[] = {0x00, 0x0A, 0x22, 0x30, 0x3F, 0x40, 0x41, 0x7E, 0x7F, 0x80,
+                                      0x81, 0xA0, 0xA1, 0xAA, 0xB0, 0xD7, 0xF7, 0xFA, 0xFE, 0xFF};
+  std::mt19937 random(936);
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(kBytes) - 1);
+  for (int run = 0; run < 5000; ++run) {
+    Text text(run % 12, '\0');
+    for (char& c : text) c = static_cast<char>(kBytes[pick(random)]);
+    const std::vector<std::size_t> pieces = Split(text);
+    std::size_t bytes = 0;
+    for (const std::size_t n : pieces) bytes += n;
+    ASSERT_EQ(bytes, text.size());
+    ASSERT_EQ(GbkToUtf16(text).size(), pieces.size()) << ::testing::PrintToString(text);
+    ASSERT_EQ(GbkPreviousBoundary(text, text.size()), text.size() - (pieces.empty() ? 0 : pieces.back()));
+    if (const auto utf8 = GbkToUtf8Exact(text)) {
+      ASSERT_EQ(Utf8ToGbk(*utf8), text);
+    }
+    // Read as UTF-8 the bytes are mostly malformed; what comes out is still
+    // GBK that converts back exactly.
+    ASSERT_TRUE(GbkToUtf8Exact(Utf8ToGbk(text)).has_value()) << ::testing::PrintToString(text);
+  }
 }
 
 TEST(GbkBoundaries, PreviousBoundaryWalksBack) {
