@@ -36,8 +36,8 @@ namespace tinctora::colour {
 [[nodiscard]] TextView GbkFitPrefix(TextView text, std::size_t limit);
 
 // Conversions. They never fail: a character that has no form on the other
-// side becomes "?" (U+003F or byte 3F), as the Windows conversions' default
-// character does, and so does each malformed piece of input:
+// side becomes "?" (U+003F or byte 3F; Windows' conversion into code page 936
+// puts the same default character), and so does each malformed piece of input:
 // - GBK: a byte or byte pair that is a character by the rule above but maps
 //   to nothing (80 converts to the euro sign);
 // - UTF-8: a byte that cannot start a sequence, or a sequence cut short by a
