@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "colour/gbk.h"
 #include "colour/numbers.h"
 #include "colour/script.h"
 
@@ -46,11 +47,6 @@ Text PrefixedValueHex(const char* prefix, ColourValue value, const char* suffix)
   return out;
 }
 
-// A byte of 0x80 or above starts a double-byte character.
-std::size_t CharacterWidth(TextView text, std::size_t pos) {
-  return static_cast<unsigned char>(text[pos]) >= 0x80 && pos + 1 < text.size() ? 2 : 1;
-}
-
 }  // namespace
 
 Text HexPair(std::int32_t x) {
@@ -74,10 +70,10 @@ Text TextAfterLast(TextView text, TextView mark) {
   // Both ends of a match must fall on character boundaries, so walk the
   // text character by character and remember where each one starts.
   std::size_t found = TextView::npos;
-  for (std::size_t pos = 0; pos + mark.size() <= text.size(); pos += CharacterWidth(text, pos)) {
+  for (std::size_t pos = 0; pos + mark.size() <= text.size(); pos += GbkCharLength(text, pos)) {
     if (text.compare(pos, mark.size(), mark) != 0) continue;
     std::size_t end = pos;
-    while (end < pos + mark.size()) end += CharacterWidth(text, end);
+    while (end < pos + mark.size()) end += GbkCharLength(text, end);
     if (end == pos + mark.size()) found = pos;
   }
   if (found == TextView::npos) return {};

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "colour/decimal_reading.h"
+#include "colour/gbk.h"
 
 namespace tinctora::colour {
 
@@ -200,12 +201,14 @@ class NormalisedReader {
  public:
   explicit NormalisedReader(TextView text) : text_(text) {}
 
-  // The current character's byte, or -1 at the end of the text.
+  // The current character's byte, or -1 at the end of the text. A lone
+  // non-ASCII byte reads as 0x80 too, so it ends a number as the end of the
+  // text would.
   [[nodiscard]] int Peek() const {
     if (pos_ >= text_.size()) return -1;
     const auto first = static_cast<unsigned char>(text_[pos_]);
     if (first < 0x80) return first;
-    if (pos_ + 1 >= text_.size()) return -1;  // a lone lead byte ends the text
+    if (GbkCharLength(text_, pos_) == 1) return 0x80;
     const auto second = static_cast<unsigned char>(text_[pos_ + 1]);
     if (first == 0xA3 && second >= 0xA1 && second <= 0xFE) return second & 0x7F;
     if (first == 0xA1) {
@@ -215,9 +218,7 @@ class NormalisedReader {
     }
     return 0x80;
   }
-  void Advance() {
-    pos_ += static_cast<unsigned char>(text_[pos_]) < 0x80 ? 1 : 2;
-  }
+  void Advance() { pos_ += GbkCharLength(text_, pos_); }
 
  private:
   TextView text_;

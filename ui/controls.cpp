@@ -3,23 +3,13 @@
 #include <algorithm>
 #include <utility>
 
+#include "colour/gbk.h"
 #include "ui/colour_popup.h"
 #include "ui/form.h"
 
 namespace tinctora::ui {
 
 namespace {
-
-// The longest prefix of at most `limit` bytes that does not split a character.
-std::size_t FitGbkPrefix(TextView text, std::size_t limit) {
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t next = at + GbkCharLength(text, at);
-    if (next > limit) break;
-    at = next;
-  }
-  return at;
-}
 
 int ClampCoordinate(int v) { return std::clamp(v, -CoordinateLimit, CoordinateLimit); }
 int ClampExtent(int v) { return std::clamp(v, 0, CoordinateLimit); }
@@ -194,7 +184,7 @@ std::size_t EditBox::AcceptedBytes(TextView text, std::size_t kept, platform::In
   // A single-line box takes a paste up to its first line break.
   std::size_t line = text.find_first_of("\r\n");
   if (line == TextView::npos) line = text.size();
-  return FitGbkPrefix(text.substr(0, line), room);
+  return colour::GbkFitPrefix(text.substr(0, line), room).size();
 }
 
 platform::ChildSpec EditBox::NativeSpec() const {

@@ -74,15 +74,13 @@ void PaintLabel(Image& client, const LabelLook& look, const Font& font);
 // spaces and on either side of a double-byte character (CJK text has no
 // spaces), and a word wider than the line is split between characters.
 // The spaces at a wrap are dropped; width excludes trailing spaces.
+// Characters are split as colour::GbkCharLength splits them.
 struct TextLine {
   std::size_t begin = 0;   // byte offset into the text
   std::size_t length = 0;  // bytes
   int width = 0;           // pixels
   friend bool operator==(const TextLine&, const TextLine&) = default;
 };
-// Bytes of the GBK character starting at `at`: 2 for a lead byte 81-FE
-// followed by a trail byte 40-FE other than 7F, else 1.
-std::size_t GbkCharLength(TextView text, std::size_t at);
 std::vector<TextLine> LayoutText(TextView text, const Font& font, int width, bool wordWrap);
 // Draws the text from the top of the image, each line aligned within the
 // image's width, with a transparent background, clipped to the image.

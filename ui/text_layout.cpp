@@ -1,12 +1,13 @@
 #include <algorithm>
 
+#include "colour/gbk.h"
 #include "ui/paint.h"
 
 namespace tinctora::ui {
 namespace {
 
-bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
+using colour::GbkCharLength;
+
 bool IsBreak(char c) { return c == '\r' || c == '\n'; }
 
 int CharWidthAt(TextView text, std::size_t at, const Font& font) {
@@ -95,14 +96,6 @@ class ParagraphLayout {
 };
 
 }  // namespace
-
-std::size_t GbkCharLength(TextView text, std::size_t at) {
-  if (at + 1 < text.size() && IsLeadByte(static_cast<unsigned char>(text[at])) &&
-      IsTrailByte(static_cast<unsigned char>(text[at + 1]))) {
-    return 2;
-  }
-  return 1;
-}
 
 std::vector<TextLine> LayoutText(TextView text, const Font& font, int width, bool wordWrap) {
   std::vector<TextLine> lines;

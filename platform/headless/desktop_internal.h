@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "colour/gbk.h"
 #include "platform/headless/desktop.h"
 
 namespace tinctora::headless::internal {
@@ -27,36 +28,10 @@ inline Pixel Quantise(Pixel p, int bitsPerPixel) {
   return p & gfx::RgbPixel(0xF8, 0xFC, 0xF8);
 }
 
-inline std::size_t GbkCharLength(TextView text, std::size_t at) {
-  return static_cast<unsigned char>(text[at]) >= 0x80 && at + 1 < text.size() ? 2 : 1;
-}
-
-// Removes the last character of a GBK text.
-inline void PopChar(Text& text) {
-  std::size_t at = 0;
-  std::size_t last = 0;
-  while (at < text.size()) {
-    last = at;
-    at += GbkCharLength(text, at);
-  }
-  text.resize(last);
-}
-
-// The longest prefix of text of at most limit bytes that does not split a character.
-inline TextView FitBytes(TextView text, std::size_t limit) {
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t next = at + GbkCharLength(text, at);
-    if (next > limit) break;
-    at = next;
-  }
-  return text.substr(0, at);
-}
-
 inline void DrawText(Image& image, const gfx::Font& font, TextView text, int x, int y, Pixel colour) {
   std::size_t at = 0;
   while (at < text.size()) {
-    const std::size_t length = GbkCharLength(text, at);
+    const std::size_t length = colour::GbkCharLength(text, at);
     const TextView ch = text.substr(at, length);
     font.DrawChar(image, x, y, ch, colour);
     x += font.CharWidth(ch);
@@ -68,7 +43,7 @@ inline int TextWidth(const gfx::Font& font, TextView text) {
   int width = 0;
   std::size_t at = 0;
   while (at < text.size()) {
-    const std::size_t length = GbkCharLength(text, at);
+    const std::size_t length = colour::GbkCharLength(text, at);
     width += font.CharWidth(text.substr(at, length));
     at += length;
   }

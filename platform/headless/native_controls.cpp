@@ -104,7 +104,7 @@ void Desktop::EditInsert(Win& box, TextView text, platform::Insertion how) {
 void Desktop::Type(TextView text) {
   std::size_t at = 0;
   while (at < text.size()) {
-    const std::size_t length = GbkCharLength(text, at);
+    const std::size_t length = colour::GbkCharLength(text, at);
     const TextView ch = text.substr(at, length);
     at += length;
     Win* box = Find(focus_);
@@ -123,7 +123,7 @@ void Desktop::Backspace() {
   } else if (box->text.empty()) {
     return;
   } else {
-    PopChar(box->text);
+    box->text.resize(colour::GbkPreviousBoundary(box->text, box->text.size()));
   }
   box->nativeDirty = true;
   if (sink_ != nullptr) sink_->OnEditChanged(box->id);

@@ -55,9 +55,11 @@ TEST(TextAfterLast, MatchesOnlyAtCharacterBoundaries) {
       {"no mark", {"123456", "#"}, ""},
       {"empty mark", {"a#b", ""}, ""},
       {"mark at the end", {"#", "#"}, ""},
-      // "\xB0#" is one double-byte character, so its '#' is no mark.
-      {"mark inside a character", {"\xB0#x", "#"}, ""},
-      {"later boundary match", {"\xB0#x#y", "#"}, "y"},
+      // "\xB0@" is one double-byte character, so its '@' is no mark.
+      {"mark inside a character", {"\xB0@x", "@"}, ""},
+      {"later boundary match", {"\xB0@x@y", "@"}, "y"},
+      // '#' cannot be a trail byte: B0 stands alone and the '#' after it is a mark.
+      {"mark after a lone lead byte", {"\xB0#x", "#"}, "x"},
       // 啊啊 is B0 A1 B0 A1; A1 B0 straddles the two characters.
       {"mark across a boundary", {"\xB0\xA1\xB0\xA1z", "\xA1\xB0"}, ""},
       {"mark ending inside a character", {"a\xB0\xA1" "b", "a\xB0"}, ""},

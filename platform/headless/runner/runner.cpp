@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "app/program.h"
+#include "colour/gbk.h"
 #include "context/context.h"
 #include "platform/headless/desktop.h"
-#include "platform/headless/gbk.h"
 #include "ui/controls.h"
 #include "ui/events.h"
 #include "ui/form.h"
@@ -147,21 +147,22 @@ void AppendEscaped(std::string& out, unsigned char c) {
   }
 }
 
-// A text as a script would write it: quoted, UTF-8, with escapes. When the
-// bytes are not GBK, every byte above 7F shows as \xNN.
+// A text as a script would write it: quoted, UTF-8, with escapes. A
+// character that is not GBK shows its bytes as \xNN.
 std::string QuoteGbk(const Text& gbk) {
   std::string out = "\"";
-  if (const auto utf8 = GbkToUtf8(gbk)) {
-    for (unsigned char c : *utf8) AppendEscaped(out, c);
-  } else {
-    for (unsigned char c : gbk) {
-      if (c < 0x80) {
-        AppendEscaped(out, c);
-      } else {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "\\x%02X", c);
-        out += buf;
-      }
+  const TextView text = gbk;
+  for (std::size_t at = 0; at < text.size();) {
+    const TextView character = text.substr(at, colour::GbkCharLength(text, at));
+    at += character.size();
+    if (const auto utf8 = colour::GbkToUtf8Exact(character)) {
+      for (unsigned char c : *utf8) AppendEscaped(out, c);
+      continue;
+    }
+    for (unsigned char c : character) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      out += buf;
     }
   }
   return out + "\"";
@@ -297,7 +298,7 @@ class Args {
   Text String(std::string_view what) {
     const Token& t = Take(what);
     if (!t.quoted) Refuse("expected " + std::string(what) + " in double quotes, got " + t.text);
-    auto gbk = Utf8ToGbk(t.text);
+    auto gbk = colour::Utf8ToGbkExact(t.text);
     if (!gbk) Refuse("the text \"" + t.text + "\" has characters GBK cannot hold");
     return *gbk;
   }
