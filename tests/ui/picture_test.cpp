@@ -637,5 +637,23 @@ TEST(EncodePng, RoundTrips) {
   EXPECT_TRUE(EncodePng(Image()).empty());
 }
 
+
+TEST(DecodeIcon, HeaderMayStateTheFullColourCount) {
+  // A colour table of exactly 2 to the bits per pixel entries, stated in
+  // the header, is the whole table: the last entry is reachable.
+  for (const int bpp : {1, 4, 8}) {
+    IconSpec s;
+    s.width = 2;
+    s.height = 1;
+    s.bpp = bpp;
+    const int full = 1 << bpp;
+    for (int i = 0; i < full; ++i) s.palette.push_back(FromRgb(static_cast<std::uint32_t>(0x010203 * (i + 1))));
+    s.indices = {full - 1, 0};
+    const auto picture = DecodePicture(MakeIcon(s));
+    ASSERT_TRUE(picture.has_value()) << bpp << " bits per pixel";
+    ExpectPixels(*picture, 2, {0x010203u * static_cast<std::uint32_t>(full), 0x010203}, "full table");
+  }
+}
+
 }  // namespace
 }  // namespace tinctora::ui
