@@ -3,10 +3,10 @@
 namespace tinctora::sampling {
 
 colour::ColourValue PixelAtPoint(context::Context& c, platform::WindowId window, int x, int y) {
+  // Every click carries its own position, (0, 0) included: the pointer may
+  // have moved on before the click is handled.
   ui::Point at{x, y};
-  if (x == 0 && y == 0) {
-    at = CursorPosition(c);
-  } else if (window != 0) {
+  if (window != 0) {
     // A click position is in the control's client coordinates; its own
     // border and frame are not part of it.
     const ui::Rect client = c.system.windows->ClientRect(window);

@@ -5,8 +5,7 @@
 namespace tinctora::sampling {
 
 
-// The colour on the screen at a point of a window's client area. The point
-// (0, 0) stands for no point and means the pixel under the pointer; with no
+// The colour on the screen at a point of a window's client area; with no
 // window the point is in screen coordinates. An unreadable pixel gives the
 // invalid colour.
 colour::ColourValue PixelAtPoint(context::Context& c, platform::WindowId window, int x, int y);

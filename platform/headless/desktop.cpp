@@ -67,6 +67,8 @@ void Desktop::DrawOnDesktop(Point screen, const Image& image) {
 void Desktop::StealCapture() {
   const WindowId old = capture_;
   capture_ = ForeignWindow;
+  // A track bar whose thumb was being dragged lets go of it.
+  if (sliderDrag_ && sliderDrag_->slider == old) EndSliderDrag();
   if (old != 0 && old != ForeignWindow && sink_ != nullptr) sink_->OnCaptureLost(old);
   Pump();
 }

@@ -271,6 +271,7 @@ class Desktop final : public platform::Windows,
   int SliderPositionAt(const Win& slider, int clientX) const;
   Rect SliderThumb(const Win& slider) const;
   void EditInsert(Win& box, TextView text, platform::Insertion how);
+  void EndSliderDrag();
   void RemoveWindow(WindowId id);
   std::optional<Answer> NextAnswer(ModalKind kind);
 

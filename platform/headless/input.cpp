@@ -124,6 +124,8 @@ void Desktop::Release(Button button) {
     PostMouse(platform::MouseAction::RightUp);
   }
   Pump();
+  // A release that went anywhere but the track bar still ends its drag.
+  if (button == Button::Left && sliderDrag_) EndSliderDrag();
 }
 
 void Desktop::PressAndRelease(Button button) {

@@ -84,6 +84,13 @@ void Desktop::NativeMouse(const platform::MouseMessage& message) {
   }
 }
 
+void Desktop::EndSliderDrag() {
+  const WindowId slider = sliderDrag_->slider;
+  sliderDrag_.reset();
+  if (capture_ == slider) capture_ = 0;
+  Notify(slider, platform::ScrollCode::EndScroll);
+}
+
 void Desktop::EditInsert(Win& box, TextView text, platform::Insertion how) {
   // Which part of the insertion the box takes is the program's decision.
   const std::size_t kept = box.allSelected ? 0 : box.text.size();
