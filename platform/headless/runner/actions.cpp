@@ -7,10 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "graphics/image.h"
-#include "graphics/picture.h"
 #include "platform/headless/runner/queries.h"
 #include "platform/headless/runner/session.h"
+#include "ui/paint.h"
 
 namespace tinctora::headless::runner {
 
