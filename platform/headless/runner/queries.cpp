@@ -1,0 +1,347 @@
+#include "platform/headless/runner/queries.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "app/program.h"
+#include "context/context.h"
+#include "platform/headless/runner/session.h"
+#include "ui/controls.h"
+
+namespace tinctora::headless::runner {
+
+namespace {
+
+using colour::ColourValue;
+
+std::function<Value(Args&)> Expect(ValueKind kind) {
+  return [kind](Args& args) { return ParseExpected(kind, args); };
+}
+
+// A query whose expected value is one value of the kind.
+Query Reading(ValueKind kind, std::function<Value(Session&)> read) { return {std::move(read), Expect(kind)}; }
+
+// X Y, as a script writes a point.
+Value PointValue(platform::Point p) { return Value::List({Value::Integer(p.x), Value::Integer(p.y)}); }
+
+// What a query about the last menu, popup or dialog reads when none was shown.
+Value Nothing(const std::string& what) { return Value::Word(what); }
+
+// Control properties by the control's kind and the property's name; a row
+// without a kind applies to every control.
+struct PropertyRow {
+  std::optional<ui::ControlKind> kind;
+  std::string_view name;
+  ValueKind value;
+  Value (*read)(Session&, const ui::Control&);
+};
+
+template <class T>
+const T& As(const ui::Control& c) {
+  return static_cast<const T&>(c);
+}
+
+std::uint32_t Raw(ColourValue v) { return static_cast<std::uint32_t>(v); }
+
+using K = ui::ControlKind;
+const PropertyRow kProperties[] = {
+    {std::nullopt, "Left", ValueKind::Integer, [](Session&, const ui::Control& c) { return Value::Integer(c.Left()); }},
+    {std::nullopt, "Top", ValueKind::Integer, [](Session&, const ui::Control& c) { return Value::Integer(c.Top()); }},
+    {std::nullopt, "Width", ValueKind::Integer, [](Session&, const ui::Control& c) { return Value::Integer(c.Width()); }},
+    {std::nullopt, "Height", ValueKind::Integer, [](Session&, const ui::Control& c) { return Value::Integer(c.Height()); }},
+    {std::nullopt, "Cursor", ValueKind::Integer,
+     [](Session&, const ui::Control& c) { return Value::Integer(static_cast<long long>(c.Cursor().size())); }},
+    {std::nullopt, "Visible", ValueKind::YesNo,
+     [](Session& s, const ui::Control& c) { return Value::Word(s.Desk().Visible(c.Handle()) ? "yes" : "no"); }},
+    {K::Window, "Caption", ValueKind::Text,
+     [](Session&, const ui::Control& c) { return Value::Gbk(As<ui::MainWindow>(c).Caption()); }},
+    {K::Label, "Caption", ValueKind::Text, [](Session&, const ui::Control& c) { return Value::Gbk(As<ui::Label>(c).Caption()); }},
+    {K::Label, "GradientColour2", ValueKind::Colour,
+     [](Session&, const ui::Control& c) { return Value::Colour(Raw(As<ui::Label>(c).GradientColour2())); }},
+    {K::EditBox, "Content", ValueKind::Text,
+     [](Session&, const ui::Control& c) { return Value::Gbk(As<ui::EditBox>(c).Content()); }},
+    {K::PicBox, "BackColour", ValueKind::Colour,
+     [](Session&, const ui::Control& c) { return Value::Colour(Raw(As<ui::PicBox>(c).BackColour())); }},
+    {K::PicBox, "Picture", ValueKind::Integer,
+     [](Session&, const ui::Control& c) { return Value::Integer(static_cast<long long>(As<ui::PicBox>(c).Picture().size())); }},
+    {K::SliderBar, "Position", ValueKind::Integer,
+     [](Session&, const ui::Control& c) { return Value::Integer(As<ui::SliderBar>(c).Position()); }},
+    {K::ColorPicker, "Colour", ValueKind::Colour,
+     [](Session&, const ui::Control& c) { return Value::Colour(Raw(As<ui::ColorPicker>(c).Colour())); }},
+};
+
+Query PropertyQuery(const std::string& control, const std::string& property) {
+  const auto named = std::find_if(std::begin(kProperties), std::end(kProperties),
+                                  [&](const PropertyRow& row) { return row.name == property; });
+  if (named == std::end(kProperties)) Refuse("unknown property " + property + " (of " + control + ")");
+  return Reading(named->value, [control, property](Session& s) {
+    const ui::Control& c = s.Control(control);
+    for (const PropertyRow& row : kProperties) {
+      if (row.name == property && (!row.kind || *row.kind == c.Kind())) return row.read(s, c);
+    }
+    Refuse(control + " (" + std::string(ui::KindName(c.Kind())) + ") has no property " + property);
+  });
+}
+
+// Program-wide state by name.
+struct StateRow {
+  std::string_view name;
+  ValueKind value;
+  Value (*read)(const context::State&);
+};
+const StateRow kState[] = {
+    {"PickActive", ValueKind::Integer, [](const context::State& s) { return Value::Integer(s.PickActive); }},
+    {"ZoomImage", ValueKind::Integer, [](const context::State& s) { return Value::Integer(s.ZoomImage); }},
+    {"StripHoldFlag", ValueKind::Integer, [](const context::State& s) { return Value::Integer(s.StripHoldFlag); }},
+    {"SliderEchoGuard", ValueKind::Integer, [](const context::State& s) { return Value::Integer(s.SliderEchoGuard); }},
+    {"MenuColour", ValueKind::Colour, [](const context::State& s) { return Value::Colour(Raw(s.MenuColour)); }},
+    {"HistoryColours.size", ValueKind::Integer,
+     [](const context::State& s) { return Value::Integer(static_cast<long long>(s.HistoryColours.size())); }},
+    {"NotationTable.size", ValueKind::Integer,
+     [](const context::State& s) { return Value::Integer(static_cast<long long>(s.NotationTable.size())); }},
+};
+
+std::string JoinIds(const std::array<int, 4>& ids) {
+  std::string out;
+  for (int id : ids) out += (out.empty() ? "" : ",") + std::to_string(id);
+  return out;
+}
+
+// a,b,c,d: four decimal ids.
+Value ParseIds(Args& args) {
+  const std::string w = args.Word("the four ids as a,b,c,d");
+  std::array<int, 4> ids{};
+  std::stringstream in(w);
+  std::string part;
+  std::size_t n = 0;
+  bool wellFormed = true;
+  while (wellFormed && std::getline(in, part, ',')) {
+    const auto id = ParseDecimal(part);
+    wellFormed = id && n < ids.size();
+    if (wellFormed) ids[n++] = static_cast<int>(*id);
+  }
+  if (!wellFormed || n != ids.size()) Refuse("expected the four ids as a,b,c,d, got " + w);
+  return Value::Word(JoinIds(ids));
+}
+
+Query StateQuery(const std::string& name) {
+  for (const StateRow& row : kState) {
+    if (row.name == name) {
+      return Reading(row.value, [read = row.read](Session& s) { return read(s.Program().GetState()); });
+    }
+  }
+  if (name == "NudgeKeyIds") {
+    return {[](Session& s) { return Value::Word(JoinIds(s.Program().GetState().NudgeKeyIds)); }, ParseIds};
+  }
+  // HistoryColours[k] and NotationTable[k]
+  const std::size_t open = name.find('[');
+  if (open != std::string::npos && name.back() == ']') {
+    const std::string list = name.substr(0, open);
+    const auto index = ParseDecimal(name.substr(open + 1, name.size() - open - 2));
+    if (index && *index >= 0 && (list == "HistoryColours" || list == "NotationTable")) {
+      const bool history = list == "HistoryColours";
+      // History entries are counted from 1, as the program names them; the
+      // notation table's from 0.
+      if (history && *index == 0) Refuse("HistoryColours entries are counted from 1");
+      const auto k = static_cast<std::size_t>(history ? *index - 1 : *index);
+      return Reading(history ? ValueKind::Colour : ValueKind::Text, [k, history](Session& s) {
+        const context::State& state = s.Program().GetState();
+        const std::size_t size = history ? state.HistoryColours.size() : state.NotationTable.size();
+        if (k >= size) {
+          return Value::Word("no entry " + std::to_string(history ? k + 1 : k) + " (the list has " +
+                             std::to_string(size) + ")");
+        }
+        return history ? Value::Colour(Raw(state.HistoryColours[k])) : Value::Gbk(state.NotationTable[k]);
+      });
+    }
+  }
+  Refuse("unknown state " + name +
+         " (PickActive ZoomImage StripHoldFlag SliderEchoGuard MenuColour NudgeKeyIds HistoryColours[k] "
+         "HistoryColours.size NotationTable[k] NotationTable.size)");
+}
+
+}  // namespace
+
+Query ParseQuery(Args& args) {
+  const std::string what = args.Word("what to check");
+  if (what == "state") return StateQuery(args.Word("the state's name"));
+  if (what == "pixel" || what == "client-pixel") {
+    std::string control;
+    if (what == "client-pixel") control = args.Name("the control's name");
+    const platform::Point p = args.Point("the point");
+    return Reading(ValueKind::Colour, [control, p](Session& s) {
+      const platform::Point at = control.empty() ? p : s.ClientToScreen(control, p);
+      return Value::Colour(Raw(s.Desk().PixelAt(at)));
+    });
+  }
+  if (what == "clipboard") {
+    const auto expected = [](Args& a) {
+      if (a.TakeWord("none")) return Value::Word("none");
+      if (a.TakeWord("empty")) return Value::Gbk("");
+      return Value::Gbk(a.String("the expected clipboard text"));
+    };
+    const auto read = [](Session& s) {
+      const auto text = s.Desk().ClipboardService().Contents();
+      return text ? Value::Gbk(*text) : Value::Word("none");
+    };
+    return {read, expected};
+  }
+  if (what == "pointer") {
+    return {[](Session& s) { return PointValue(s.Desk().CursorPos()); },
+            [](Args& a) { return PointValue(a.Point("the pointer")); }};
+  }
+  if (what == "live-cursors") {
+    return Reading(ValueKind::Integer,
+                   [](Session& s) { return Value::Integer(static_cast<long long>(s.Desk().LiveCursors())); });
+  }
+  if (what == "last-tooltip") {
+    return Reading(ValueKind::Text, [](Session& s) { return Value::Gbk(s.Desk().LastTooltip()); });
+  }
+  if (what == "same-image") {
+    const std::string control = args.Name("the control's name");
+    const std::string label = args.Word("the label of a kept image");
+    const auto read = [control, label](Session& s) {
+      const ui::Image* kept = s.KeptImage(label);
+      if (kept == nullptr) Refuse("no image kept as " + label);
+      const ui::Image now = s.ClientImage(control);
+      if (now.Width() != kept->Width() || now.Height() != kept->Height()) return Value::Word("no (another size)");
+      std::size_t differ = 0;
+      for (std::size_t i = 0; i < now.Pixels().size(); ++i) differ += now.Pixels()[i] != kept->Pixels()[i] ? 1 : 0;
+      if (differ == 0) return Value::Word("yes");
+      return Value::Word("no (" + std::to_string(differ) + " of " + std::to_string(now.Pixels().size()) +
+                         " pixels differ)");
+    };
+    return {read, [](Args& a) { return Value::Word(a.OneOf("yes or no", {"yes", "no"})); }};
+  }
+  if (what == "pointer-cursor") {
+    return {[](Session& s) { return Value::Word(s.Desk().PointerCursor() != nullptr ? "custom" : "arrow"); },
+            [](Args& a) { return Value::Word(a.OneOf("the cursor", {"custom", "arrow"})); }};
+  }
+  if (what == "hotkeys") {
+    return Reading(ValueKind::Integer, [](Session& s) { return Value::Integer(s.Desk().HotKeyRegistry().OwnCount()); });
+  }
+  if (what == "hotkey-registered") {
+    const int key = args.Key("the key");
+    return Reading(ValueKind::YesNo, [key](Session& s) {
+      return Value::Word(s.Desk().HotKeyRegistry().IsRegistered(0, key) ? "yes" : "no");
+    });
+  }
+  if (what == "menus-shown" || what == "popups-shown" || what == "dialogs-shown") {
+    return Reading(ValueKind::Integer, [what](Session& s) {
+      const Desktop& d = s.Desk();
+      const std::size_t n = what == "menus-shown"    ? d.MenusShown().size()
+                            : what == "popups-shown" ? d.PopupsShown().size()
+                                                     : d.DialogsShown().size();
+      return Value::Integer(static_cast<long long>(n));
+    });
+  }
+  if (what == "last-menu") {
+    const std::string part = args.OneOf("what of the menu", {"at", "items"});
+    if (part == "at") {
+      const auto read = [](Session& s) {
+        if (s.Desk().MenusShown().empty()) return Nothing("no menu shown");
+        return PointValue(s.Desk().MenusShown().back().at);
+      };
+      return {read, [](Args& a) { return PointValue(a.Point("the menu's corner")); }};
+    }
+    const auto expected = [](Args& a) {
+      std::vector<Value> items;
+      while (!a.AtEnd()) items.push_back(Value::Gbk(a.String("an item's caption")));
+      return Value::List(std::move(items));
+    };
+    const auto read = [](Session& s) {
+      if (s.Desk().MenusShown().empty()) return Nothing("no menu shown");
+      std::vector<Value> items;
+      for (const Text& item : s.Desk().MenusShown().back().items) items.push_back(Value::Gbk(item));
+      return Value::List(std::move(items));
+    };
+    return {read, expected};
+  }
+  if (what == "last-popup") {
+    const std::string part = args.OneOf("what of the popup", {"swatches", "swatch", "other"});
+    if (part == "swatches") {
+      return Reading(ValueKind::Integer, [](Session& s) {
+        if (s.Desk().PopupsShown().empty()) return Nothing("no popup shown");
+        return Value::Integer(static_cast<long long>(ui::ColourPopup::Presets().size()));
+      });
+    }
+    if (part == "other") {
+      return Reading(ValueKind::Text, [](Session& s) {
+        if (s.Desk().PopupsShown().empty()) return Nothing("no popup shown");
+        return Value::Gbk(Text(ui::ColourPopup::OtherEntry()));
+      });
+    }
+    const int k = args.Integer("the swatch number (from 1)");
+    if (k < 1) Refuse("swatches count from 1");
+    const auto expected = [](Args& a) {
+      const std::uint32_t c = a.Colour("the swatch's colour");
+      return Value::List({Value::Colour(c), Value::Gbk(a.String("the swatch's name"))});
+    };
+    const auto read = [k](Session& s) {
+      if (s.Desk().PopupsShown().empty()) return Nothing("no popup shown");
+      const auto presets = ui::ColourPopup::Presets();
+      if (static_cast<std::size_t>(k) > presets.size()) return Nothing("no swatch " + std::to_string(k));
+      // The colour as the popup showed it, the name as its tooltip gives it.
+      const ui::Image& shown = s.Desk().PopupsShown().back().client;
+      const ui::Rect r = ui::ColourPopup::SwatchRect(k - 1);
+      const ui::Pixel colour = shown.At((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+      return Value::List({Value::Colour(colour), Value::Gbk(presets[static_cast<std::size_t>(k) - 1].name)});
+    };
+    return {read, expected};
+  }
+  if (what == "last-dialog") {
+    return Reading(ValueKind::Colour, [](Session& s) {
+      if (s.Desk().DialogsShown().empty()) return Nothing("no dialog shown");
+      return Value::Colour(Raw(s.Desk().DialogsShown().back()));
+    });
+  }
+  if (what == "running") {
+    return {[](Session& s) { return Value::Word(s.Program().Finished() ? "finished" : "running"); },
+            [](Args&) { return Value::Word("running"); }};
+  }
+  if (what == "exit") {
+    return Reading(ValueKind::Integer, [](Session& s) {
+      app::Program& p = s.Program();
+      return p.Finished() ? Value::Integer(p.ExitCode()) : Value::Word("still running");
+    });
+  }
+  if (what == "focus") {
+    const auto read = [](Session& s) {
+      s.Program();
+      return Value::Word(s.NameOf(s.Desk().Focus()));
+    };
+    return {read, [](Args& a) { return Value::Word(a.Name("the control's name")); }};
+  }
+  if (what == "events") {
+    const auto expected = [](Args& a) {
+      std::vector<Value> events;
+      while (!a.AtEnd()) events.push_back(Value::Word(a.Name("an event as control.Event")));
+      return Value::List(std::move(events));
+    };
+    const auto read = [](Session& s) {
+      s.Program();
+      std::vector<Value> events;
+      for (const std::string& e : s.Events()) events.push_back(Value::Word(e));
+      return Value::List(std::move(events));
+    };
+    return {read, expected};
+  }
+  if (what == "event-count") {
+    const std::string event = args.Name("the event as control.Event");
+    return Reading(ValueKind::Integer, [event](Session& s) {
+      s.Program();
+      return Value::Integer(std::count(s.Events().begin(), s.Events().end(), event));
+    });
+  }
+  const std::size_t dot = what.find('.');
+  if (dot == std::string::npos || dot == 0 || dot + 1 == what.size()) {
+    Refuse("unknown check " + what + " (a control's NAME.Property, state, pixel, client-pixel, clipboard, ...)");
+  }
+  return PropertyQuery(what.substr(0, dot), what.substr(dot + 1));
+}
+
+}  // namespace tinctora::headless::runner
