@@ -78,7 +78,7 @@ class Generator {
   std::string Control() {
     static const std::vector<std::string> names{
         "图片框1", "图片框1", "图片框1", "画板1", "图片框7", "标签14", "当前颜色", "图片框2", "图片框12",
-        "R编辑框", "G编辑框", "B编辑框", "编辑框6", "HTML编辑框", "鼠标位置编辑框", "滑块条1", "滑块条2",
+        "R编辑框", "G编辑框", "B编辑框", "滑块条1", "滑块条2",
         "滑块条3", "颜色选择器1", "标签11", "标签13", "分组框1", "外形框1", "标签20"};
     return Pick(names);
   }
@@ -97,9 +97,10 @@ class Generator {
   }
 
   void Action() {
-    // Modal choices only open when nothing holds the mouse and the program
-    // reads its messages: their answers are checked on their own line.
-    const bool calm = !pressed_ && !busy_;
+    // Modal choices only open when nothing holds the mouse (the program or
+    // another window) and the program reads its messages: their answers are
+    // checked on their own line.
+    const bool calm = !pressed_ && !busy_ && !stolen_;
     switch (Int(0, 25)) {
       case 0: case 1: case 2: out_ << "move " << Point() << '\n'; break;
       case 3: out_ << "move-to " << Control() << '\n'; break;
@@ -111,17 +112,24 @@ class Generator {
       case 6:
         out_ << "release\n";
         pressed_ = false;
+        stolen_ = false;
         break;
       case 7: out_ << (pressed_ ? "move " + Point() : "press-release") << '\n'; break;
       case 8:
-        if (!pressed_) out_ << "click " << Control() << (Chance(50) ? " 0 0" : "") << '\n';
+        if (!pressed_) {
+          out_ << "click " << Control() << (Chance(50) ? " 0 0" : "") << '\n';
+          stolen_ = false;
+        }
         break;
       case 9:
-        if (calm) out_ << "right-click " << (Chance(50) ? "当前颜色" : "图片框" + std::to_string(Int(2, 12)))
-                       << " choose " << Int(1, 9) << '\n';
+        if (calm) {
+          static const std::vector<std::string> owners{"当前颜色", "图片框2", "图片框3", "图片框6", "图片框8", "图片框12"};
+          out_ << "right-click " << Pick(owners) << (Chance(80) ? " choose " + std::to_string(Int(1, 9)) : " dismiss")
+               << '\n';
+        }
         break;
       case 10: out_ << "key " << Key() << '\n'; break;
-      case 11: out_ << "type " << Pick(std::vector<std::string>{"R编辑框", "G编辑框", "B编辑框", "编辑框4"}) << ' ' << Text() << '\n'; break;
+      case 11: out_ << "type " << Pick(std::vector<std::string>{"R编辑框", "G编辑框", "B编辑框"}) << ' ' << Text() << '\n'; break;
       case 12: out_ << Pick(std::vector<std::string>{"select-all", "paste", "clear R编辑框", "clear G编辑框", "focus 滑块条1"}) << '\n'; break;
       case 13:
         if (!pressed_) out_ << "slider-drag 滑块条" << Int(1, 3) << ' ' << Int(-10, 300) << ' ' << Int(0, 255) << '\n';
@@ -151,7 +159,14 @@ class Generator {
         break;
       case 19: out_ << "fault " << (Chance(50) ? "clipboard-busy " : "alloc-fails ") << (Chance(50) ? "on" : "off") << '\n'; break;
       case 20: out_ << "other " << (Chance(50) ? "hold-hotkey " : "release-hotkey ") << Pick(std::vector<std::string>{"Up", "Down", "Left", "Right"}) << '\n'; break;
-      case 21: out_ << "other " << (Chance(50) ? "clipboard " + Text() : "steal-capture") << '\n'; break;
+      case 21:
+        if (Chance(50)) {
+          out_ << "other clipboard " << Text() << '\n';
+        } else {
+          out_ << "other steal-capture\n";
+          stolen_ = true;
+        }
+        break;
       case 22: out_ << "modifiers " << Pick(std::vector<std::string>{"none", "ctrl", "shift", "alt", "ctrl shift"}) << '\n'; break;
       case 23:
         if (!pressed_) out_ << "double-click " << Control() << '\n';
@@ -167,6 +182,7 @@ class Generator {
   int height_ = 1080;
   bool pressed_ = false;
   bool busy_ = false;
+  bool stolen_ = false;  // another window holds the capture until a release
 };
 
 }  // namespace

@@ -8,6 +8,9 @@
 #include <string_view>
 
 #include "app/program.h"
+#include "colour/notations.h"
+#include "colour/numbers.h"
+#include "colour/script.h"
 #include "context/context.h"
 #include "platform/headless/runner/session.h"
 #include "ui/controls.h"
@@ -166,6 +169,76 @@ Query StateQuery(const std::string& name) {
 
 }  // namespace
 
+// What every session must hold when nothing is pressed any more, whatever
+// happened in it; each broken rule is named.
+std::vector<std::string> BrokenInvariants(Session& s) {
+  std::vector<std::string> broken;
+  app::Program& program = s.Program();
+  const context::State& state = program.GetState();
+  const context::Widgets& w = program.GetContext().W();
+  Desktop& desk = s.Desk();
+  if (state.PickActive != 0) broken.push_back("a pick is still active");
+  if (desk.HotKeyRegistry().OwnCount() != 0) broken.push_back("the program still holds hot keys");
+  if (state.NudgeKeyIds != std::array<int, 4>{0, 0, 0, 0}) broken.push_back("NudgeKeyIds are not all 0");
+  if (desk.PointerCursor() != nullptr) broken.push_back("the pointer does not show the arrow");
+  if (desk.LiveCursors() != 0) broken.push_back("a cursor was left alive");
+  const std::array<ui::EditBox*, 3> boxes{&w.red, &w.green, &w.blue};
+  const std::array<ui::SliderBar*, 3> sliders{&w.redSlider, &w.greenSlider, &w.blueSlider};
+  std::array<std::int32_t, 3> channels{};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const double v = colour::TextToReal(boxes[i]->Content());
+    if (!(v >= 0 && v <= 255)) broken.push_back(boxes[i]->Name() + " holds " + QuoteGbk(boxes[i]->Content()));
+    channels[i] = colour::RealToInt(v);
+  }
+  // Until the program first sets a colour the sliders keep their layout
+  // position and the preview its face colour.
+  const ColourValue current = w.current.BackColour();
+  if (current != colour::DefaultColour) {
+    for (std::size_t i = 0; i < 3; ++i) {
+      if (sliders[i]->Position() != channels[i]) {
+        broken.push_back(sliders[i]->Name() + " at " + std::to_string(sliders[i]->Position()) + " disagrees with " +
+                         boxes[i]->Name());
+      }
+    }
+    const ColourValue fromBoxes = colour::MakeColour(channels[0], channels[1], channels[2]);
+    if (current != fromBoxes) broken.push_back("the current colour disagrees with the channel boxes");
+    const colour::Channels ch = colour::SplitColour(current);
+    const std::pair<ui::EditBox*, Text> notations[] = {
+        {&w.decimal, colour::DecimalNotation(current)},
+        {&w.hex, colour::HexNotation(ch.red, ch.green, ch.blue)},
+        {&w.html, colour::HtmlColourText(ch.red, ch.green, ch.blue)},
+        {&w.cCpp, colour::CCppNotation(current)},
+        {&w.vb, colour::VbNotation(current)},
+        {&w.delphi, colour::DelphiNotation(current)},
+        {&w.hsv, colour::ScriptHsv(w.red.Content(), w.green.Content(), w.blue.Content())},
+        {&w.cmyk, colour::ScriptCmyk(w.red.Content(), w.green.Content(), w.blue.Content())},
+    };
+    for (const auto& [box, expected] : notations) {
+      if (box->Content() != expected) {
+        broken.push_back(box->Name() + " shows " + QuoteGbk(box->Content()) + ", not " + QuoteGbk(expected));
+      }
+    }
+  }
+  // A new pick starts and ends cleanly.
+  const ui::Rect pad = desk.ClientRect(w.pad.Handle());
+  desk.MovePointer({pad.left + pad.Width() / 2, pad.top + pad.Height() / 2});
+  desk.Press(Button::Left);
+  const int held = desk.HotKeyRegistry().OwnCount();
+  const int registered = static_cast<int>(std::count_if(state.NudgeKeyIds.begin(), state.NudgeKeyIds.end(),
+                                                         [](int id) { return id != 0; }));
+  if (state.PickActive != 1) broken.push_back("a new pick did not start");
+  if (held != registered || held == 0 && !desk.HotKeyRegistry().IsRegistered(0, platform::KeyUp)) {
+    broken.push_back("a new pick holds " + std::to_string(held) + " keys for " + std::to_string(registered) + " ids");
+  }
+  if (desk.PointerCursor() == nullptr) broken.push_back("a new pick does not show the reticle");
+  desk.MovePointer({pad.left - 40, pad.top + 300});
+  desk.Release(Button::Left);
+  if (state.PickActive != 0 || desk.HotKeyRegistry().OwnCount() != 0 || desk.PointerCursor() != nullptr) {
+    broken.push_back("a new pick did not end cleanly");
+  }
+  return broken;
+}
+
 Query ParseQuery(Args& args) {
   const std::string what = args.Word("what to check");
   if (what == "state") return StateQuery(args.Word("the state's name"));
@@ -193,6 +266,18 @@ Query ParseQuery(Args& args) {
   if (what == "pointer") {
     return {[](Session& s) { return PointValue(s.Desk().CursorPos()); },
             [](Args& a) { return PointValue(a.Point("the pointer")); }};
+  }
+  if (what == "invariants") {
+    Query q;
+    q.expected = [](Args& a) { return Value::Word(a.OneOf("the word ok", {"ok"})); };
+    q.read = [](Session& s) {
+      const std::vector<std::string> broken = BrokenInvariants(s);
+      if (broken.empty()) return Value::Word("ok");
+      std::string text = "broken:";
+      for (const std::string& b : broken) text += " " + b + ";";
+      return Value::Word(text);
+    };
+    return q;
   }
   if (what == "live-cursors") {
     return Reading(ValueKind::Integer,
