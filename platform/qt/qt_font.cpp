@@ -21,16 +21,33 @@ constexpr int kPixelSize = 12;
 }  // namespace
 
 struct QtFont::Impl {
-  QFont font;
+  QFont font;    // double-byte characters, and the system's controls
+  QFont narrow;  // single-byte characters: half a Chinese character wide
   QFontMetrics metrics;
+  QFontMetrics narrowMetrics;
   mutable std::map<Text, QImage> glyphs;  // coverage, Format_Alpha8, one line high
 
-  Impl() : font(MakeFont()), metrics(font) {}
+  Impl() : font(MakeFont()), narrow(MakeNarrow(font)), metrics(font), narrowMetrics(narrow) {}
+
+  // The layout was drawn for a font whose Latin characters take exactly half
+  // the width of a Chinese one; the letter spacing makes up the difference.
+  static QFont MakeNarrow(const QFont& wide) {
+    QFont f = wide;
+    const QFontMetrics m(wide);
+    const int half = m.horizontalAdvance(QString::fromUtf8("\u4E2D")) / 2;
+    const int latin = m.horizontalAdvance(QStringLiteral("0"));
+    if (half > 0 && latin != half) f.setLetterSpacing(QFont::AbsoluteSpacing, half - latin);
+    return f;
+  }
+
+  bool Narrow(TextView gbkChar) const { return gbkChar.size() < 2; }
 
   static QFont MakeFont() {
     QFont f;
-    f.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
-                   QStringLiteral("Droid Sans Fallback"), QStringLiteral("sans-serif")});
+    // A face whose Latin characters are half as wide as its Chinese ones,
+    // as in the fonts the layout was drawn for.
+    f.setFamilies({QStringLiteral("WenQuanYi Micro Hei Mono"), QStringLiteral("WenQuanYi Micro Hei"),
+                   QStringLiteral("Noto Sans Mono CJK SC"), QStringLiteral("monospace")});
     f.setPixelSize(kPixelSize);
     f.setHintingPreference(QFont::PreferFullHinting);
     return f;
@@ -41,12 +58,14 @@ struct QtFont::Impl {
     auto it = glyphs.find(key);
     if (it != glyphs.end()) return it->second;
     const QString text = FromGbk(gbkChar);
-    const int width = std::max(1, metrics.horizontalAdvance(text));
+    const QFontMetrics& m = Narrow(gbkChar) ? narrowMetrics : metrics;
+    // Wide enough for a glyph that reaches past its advance.
+    const int width = std::max(1, m.horizontalAdvance(text) + 2);
     QImage coverage(width, metrics.height(), QImage::Format_Alpha8);
     coverage.fill(0);
     {
       QPainter painter(&coverage);
-      painter.setFont(font);
+      painter.setFont(Narrow(gbkChar) ? narrow : font);
       painter.setPen(Qt::black);
       painter.drawText(0, metrics.ascent(), text);
     }
@@ -61,7 +80,10 @@ const QFont& QtFont::Native() const { return impl_->font; }
 
 int QtFont::LineHeight() const { return impl_->metrics.height(); }
 
-int QtFont::CharWidth(TextView gbkChar) const { return impl_->metrics.horizontalAdvance(FromGbk(gbkChar)); }
+int QtFont::CharWidth(TextView gbkChar) const {
+  const QFontMetrics& m = impl_->Narrow(gbkChar) ? impl_->narrowMetrics : impl_->metrics;
+  return m.horizontalAdvance(FromGbk(gbkChar));
+}
 
 void QtFont::DrawChar(Image& target, int x, int y, TextView gbkChar, Pixel colour) const {
   const QImage& glyph = impl_->Glyph(gbkChar);

@@ -457,8 +457,11 @@ WindowId QtWindows::CreateTopLevel(const platform::TopLevelSpec& params) {
   } else {
     widget->setFixedSize(params.clientWidth, params.clientHeight);
   }
+  // A background of 0 is the one the layout leaves unset: the face colour,
+  // as the simulated desktop takes it too.
+  const Pixel background = params.background == 0 ? FaceColour() : params.background;
   QPalette palette = widget->palette();
-  palette.setColor(QPalette::Window, QColor::fromRgb(ToQRgb(params.background)));
+  palette.setColor(QPalette::Window, QColor::fromRgb(ToQRgb(background)));
   widget->setPalette(palette);
   widget->setAutoFillBackground(true);
   auto window = std::make_unique<NativeWindow>();
