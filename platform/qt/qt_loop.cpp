@@ -17,7 +17,9 @@ void QtLoop::ProcessPending() { QCoreApplication::processEvents(QEventLoop::AllE
 
 void QtLoop::Quit() {
   quitting_ = true;
-  QCoreApplication::quit();
+  // exit, not quit: quit first asks every window to close, and the window
+  // only asks the program, which has already decided.
+  QCoreApplication::exit(0);
 }
 
 void QtLoop::PostCommand(WindowId owner, int command) {
