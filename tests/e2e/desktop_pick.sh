@@ -10,7 +10,7 @@ set -uo pipefail
 program=${1:?usage: desktop_pick.sh PATH/TO/tinctora}
 for tool in Xvfb xdotool xclip display convert; do
   if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "skipped: $tool is not installed (tools/install-packages --desktop installs it)"
+    echo "skipped: $tool is not installed (tools/install-packages installs it)"
     exit 77
   fi
 done
