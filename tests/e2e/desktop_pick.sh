@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end run of tinctora on a virtual X server: the window's client
-# size, a drag-pick from the picker pad onto a window of a known colour, a
-# typed channel value, the copy menu and the clipboard, and closing with
-# Escape. Exit 77 (skipped) when the X tools are not installed.
+# size, a drag-pick from the picker pad onto a window of a known colour with
+# the nudge hot keys, a typed channel value, the copy menu and the
+# clipboard, and closing with Escape. Exit 77 (skipped) when the X tools are not installed.
 #
 # usage: desktop_pick.sh PATH/TO/tinctora
 set -uo pipefail
@@ -91,7 +91,12 @@ sleep 0.2
 xdotool mousemove --window "$target" 60 50
 sleep 0.3
 eval "$(xdotool getmouselocation --shell)"
-picked="$X,$Y"
+# While the pick is on, the arrow keys are hot keys that nudge the pointer.
+xdotool key Right Right Down
+sleep 0.3
+picked="$((X + 2)),$((Y + 1))"
+eval "$(xdotool getmouselocation --shell)"
+check "the pointer after the nudge keys" "$picked" "$X,$Y"
 xdotool mouseup 1
 sleep 0.5
 
