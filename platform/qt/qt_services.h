@@ -58,7 +58,7 @@ class QtWindows final : public platform::Windows {
   const gfx::Font& DefaultGuiFont() const override { return font_; }
 
  private:
-  void RemoveTree(WindowId id);
+  void RemoveTree(WindowId id, bool now = false);
   Registry& registry_;
   QtFont font_;
 };

@@ -11,7 +11,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
-#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -137,11 +136,8 @@ class EditWidget : public QLineEdit {
   }
 
   void PasteFrom(QClipboard::Mode mode) {
-    QString text = QGuiApplication::clipboard()->text(mode);
-    // A single-line box takes a pasted text up to its first line break.
-    const qsizetype lineEnd = text.indexOf(QRegularExpression(QStringLiteral("[\r\n]")));
-    if (lineEnd >= 0) text.truncate(lineEnd);
-    Offer(text, platform::Insertion::Pasted);
+    // The whole text is offered: how much of it a box takes is the program's rule.
+    Offer(QGuiApplication::clipboard()->text(mode), platform::Insertion::Pasted);
   }
 
  protected:
@@ -180,16 +176,27 @@ class EditWidget : public QLineEdit {
     }
     QLineEdit::mouseReleaseEvent(event);
   }
+  // The box's own menu, with Paste going through the program like Ctrl+V.
   void contextMenuEvent(QContextMenuEvent* event) override {
-    QMenu* menu = createStandardContextMenu();
-    for (QAction* action : menu->actions()) {
-      if (action->objectName() == QStringLiteral("edit-paste")) {
-        action->disconnect();
-        connect(action, &QAction::triggered, this, [this] { PasteFrom(QClipboard::Clipboard); });
-      }
-    }
-    menu->exec(event->globalPos());
-    delete menu;
+    QMenu menu(this);
+    const bool writable = !isReadOnly();
+    const bool selection = hasSelectedText();
+    const auto add = [&menu](const QString& text, QKeySequence::StandardKey key, bool enabled, auto slot) {
+      QAction* action = menu.addAction(text, slot);
+      action->setShortcut(QKeySequence(key));
+      action->setEnabled(enabled);
+    };
+    add(tr("&Undo"), QKeySequence::Undo, writable && isUndoAvailable(), [this] { undo(); });
+    add(tr("&Redo"), QKeySequence::Redo, writable && isRedoAvailable(), [this] { redo(); });
+    menu.addSeparator();
+    add(tr("Cu&t"), QKeySequence::Cut, writable && selection && echoMode() == Normal, [this] { cut(); });
+    add(tr("&Copy"), QKeySequence::Copy, selection && echoMode() == Normal, [this] { copy(); });
+    add(tr("&Paste"), QKeySequence::Paste, writable && !QGuiApplication::clipboard()->text().isEmpty(),
+        [this] { PasteFrom(QClipboard::Clipboard); });
+    add(tr("Delete"), QKeySequence::Delete, writable && selection, [this] { del(); });
+    menu.addSeparator();
+    add(tr("Select All"), QKeySequence::SelectAll, !text().isEmpty() && selectedText() != text(), [this] { selectAll(); });
+    menu.exec(event->globalPos());
   }
 
  private:
@@ -438,9 +445,11 @@ void SurfaceWidget::closeEvent(QCloseEvent* event) {
 QtWindows::QtWindows(Registry& registry) : registry_(registry) {}
 
 QtWindows::~QtWindows() {
-  for (NativeWindow* window : registry_.All()) {
-    if (window->topLevel) RemoveTree(window->id);
+  std::vector<WindowId> tops;
+  for (const NativeWindow* window : registry_.All()) {
+    if (window->topLevel) tops.push_back(window->id);
   }
+  for (const WindowId top : tops) RemoveTree(top, true);
 }
 
 WindowId QtWindows::CreateTopLevel(const platform::TopLevelSpec& params) {
@@ -540,7 +549,7 @@ WindowId QtWindows::CreateChild(WindowId parentId, const platform::ChildSpec& pa
   return made.id;
 }
 
-void QtWindows::RemoveTree(WindowId id) {
+void QtWindows::RemoveTree(WindowId id, bool now) {
   NativeWindow* top = registry_.Find(id);
   if (top == nullptr) return;
   QWidget* widget = top->outer;
@@ -548,16 +557,22 @@ void QtWindows::RemoveTree(WindowId id) {
     if (window != top && widget->isAncestorOf(window->outer)) registry_.Remove(window->id);
   }
   registry_.Remove(id);
-  // The window may be handling one of its own events now: it goes once that returns.
   widget->hide();
-  widget->deleteLater();
+  if (now) {
+    delete widget;
+  } else {
+    // The window may be handling one of its own events now: it goes once that returns.
+    widget->deleteLater();
+  }
 }
 
 void QtWindows::Destroy(WindowId top) {
   NativeWindow* window = registry_.Find(top);
   if (window == nullptr) return;
-  if (registry_.capture != 0 && window->outer->isAncestorOf(registry_.Find(registry_.capture)->inner)) {
-    registry_.Find(registry_.capture)->inner->releaseMouse();
+  // A capture held inside the window goes with it, without a loss reported.
+  if (NativeWindow* holder = registry_.Find(registry_.capture);
+      holder != nullptr && (holder == window || window->outer->isAncestorOf(holder->inner))) {
+    holder->inner->releaseMouse();
     registry_.capture = 0;
   }
   if (registry_.sink != nullptr) registry_.sink->OnDestroyed(top);

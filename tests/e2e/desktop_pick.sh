@@ -2,7 +2,8 @@
 # End-to-end run of tinctora on a virtual X server: the window's client
 # size, a drag-pick from the picker pad onto a window of a known colour with
 # the nudge hot keys, a typed channel value, the copy menu and the
-# clipboard, and closing with Escape. Exit 77 (skipped) when the X tools are not installed.
+# clipboard, a paste from an edit box's menu, and closing with Escape.
+# Exit 77 (skipped) when the X tools are not installed.
 #
 # usage: desktop_pick.sh PATH/TO/tinctora
 set -uo pipefail
@@ -117,6 +118,18 @@ xdotool key ctrl+a
 xdotool type --delay 60 "1x2a8"
 sleep 0.5
 check "the colour after typing into the red box" "8066CC" "$(copy_notation 2)"
+
+# A paste from the edit box's own menu goes through the program's rules too:
+# the green box takes three characters of the first line.
+printf '12345\n67' | xclip -selection clipboard
+xdotool mousemove --window "$window" 430 222 click 1
+sleep 0.2
+xdotool key ctrl+a
+xdotool click 3
+sleep 0.5
+xdotool key p
+sleep 0.5
+check "the colour after pasting into the green box" "807BCC" "$(copy_notation 2)"
 
 # Escape, which the focused edit box leaves alone, closes the window and the
 # program ends with 0.
