@@ -1,3 +1,6 @@
+// The raw XCB events the backend reads itself: the presses of the hot keys
+// and the end of a pointer grab the program did not release.
+//
 // System-wide hot keys: passive key grabs on the root window, one for each
 // keycode of the key and each state of CapsLock and NumLock, so the key
 // works whatever the lock keys show. A key another client has grabbed is
@@ -127,10 +130,27 @@ bool QtHotKeys::Unregister(WindowId owner, int nativeId) {
   return true;
 }
 
+void QtHotKeys::NoteUngrab(const xcb_enter_notify_event_t& crossing) {
+  // The server ended the program's pointer grab (its window became
+  // unviewable, say): the capture holder has lost the capture. A release
+  // the program asked for has already cleared the capture.
+  if (crossing.mode != XCB_NOTIFY_MODE_UNGRAB) return;
+  const WindowId holder = registry_.capture;
+  NativeWindow* window = registry_.Find(holder);
+  if (window == nullptr) return;
+  registry_.capture = 0;
+  window->inner->releaseMouse();
+  if (registry_.sink != nullptr) registry_.sink->OnCaptureLost(holder);
+}
+
 bool QtHotKeys::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
   if (eventType != "xcb_generic_event_t") return false;
   const auto* event = static_cast<const xcb_generic_event_t*>(message);
   const std::uint8_t type = event->response_type & 0x7F;
+  if (type == XCB_ENTER_NOTIFY || type == XCB_LEAVE_NOTIFY) {
+    NoteUngrab(*reinterpret_cast<const xcb_enter_notify_event_t*>(event));
+    return false;
+  }
   if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return false;
   const auto* key = reinterpret_cast<const xcb_key_press_event_t*>(event);
   if (key->event != registry_.root) return false;

@@ -103,7 +103,8 @@ class QtScreen final : public platform::Screen {
 };
 
 // Hot keys are passive key grabs on the root window; their presses arrive
-// as raw XCB events through this filter, the one place such events enter.
+// as raw XCB events through this filter, the one place such events enter
+// (it also notices when the server ends the capture's pointer grab).
 class QtHotKeys final : public platform::HotKeys, public QAbstractNativeEventFilter {
  public:
   explicit QtHotKeys(Registry& registry);
@@ -119,6 +120,7 @@ class QtHotKeys final : public platform::HotKeys, public QAbstractNativeEventFil
     std::uint16_t modifiers = 0;
   };
   void Ungrab(const Grab& grab, std::size_t variants);
+  void NoteUngrab(const xcb_enter_notify_event_t& crossing);
   Registry& registry_;
   struct Symbols;
   std::unique_ptr<Symbols> symbols_;

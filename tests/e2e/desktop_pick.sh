@@ -2,7 +2,8 @@
 # End-to-end run of tinctora on a virtual X server: the window's client
 # size, a drag-pick from the picker pad onto a window of a known colour with
 # the nudge hot keys, a typed channel value, the copy menu and the
-# clipboard, a paste from an edit box's menu, and closing with Escape.
+# clipboard, a paste from an edit box's menu, a pick lost to the window
+# manager, and closing with Escape.
 # Exit 77 (skipped) when the X tools are not installed.
 #
 # usage: desktop_pick.sh PATH/TO/tinctora
@@ -47,7 +48,9 @@ unset WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work"
 
 # A window manager frames the windows as on a desktop, when there is one.
+wm=""
 if command -v openbox >/dev/null 2>&1; then
+  wm=openbox
   openbox >"$work/wm.log" 2>&1 &
   pids+=($!)
   sleep 0.5
@@ -130,6 +133,28 @@ sleep 0.5
 xdotool key p
 sleep 0.5
 check "the colour after pasting into the green box" "807BCC" "$(copy_notation 2)"
+
+# A window manager can take the pointer away: a pick whose window is
+# minimised ends, and its arrow keys no longer nudge the pointer.
+if [ -n "$wm" ]; then
+  xdotool mousemove --window "$window" 30 29
+  sleep 0.2
+  xdotool mousedown 1
+  sleep 0.2
+  xdotool mousemove 700 60
+  sleep 0.2
+  xdotool windowminimize "$window"
+  sleep 0.5
+  xdotool key Right
+  sleep 0.3
+  eval "$(xdotool getmouselocation --shell)"
+  check "the pointer after a nudge key once the pick was lost" "700,60" "$X,$Y"
+  xdotool mouseup 1
+  xdotool windowactivate --sync "$window"
+  sleep 0.5
+  xdotool mousemove --window "$window" 430 183 click 1
+  sleep 0.2
+fi
 
 # Escape, which the focused edit box leaves alone, closes the window and the
 # program ends with 0.
