@@ -135,6 +135,7 @@ void QtHotKeys::NoteUngrab(const xcb_enter_notify_event_t& crossing) {
   // unviewable, say): the capture holder has lost the capture. A release
   // the program asked for has already cleared the capture.
   if (crossing.mode != XCB_NOTIFY_MODE_UNGRAB) return;
+  if (static_cast<std::int16_t>(crossing.sequence - registry_.grabMarker) < 0) return;
   const WindowId holder = registry_.capture;
   NativeWindow* window = registry_.Find(holder);
   if (window == nullptr) return;

@@ -75,6 +75,11 @@ class Registry {
   // The mouse capture and the cursors (qt_screen.cpp uses them, the
   // windows' widgets consult them).
   WindowId capture = 0;
+  // The sequence number of a request sent just after the program's latest
+  // pointer grab: an end of a grab the server reports for an earlier
+  // request is the end of a grab the program itself replaced.
+  std::uint16_t grabMarker = 0;
+  void MarkGrab();
   std::unordered_map<CursorId, QCursor> cursors;
   CursorId nextCursor = 1;
 

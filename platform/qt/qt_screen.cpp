@@ -174,12 +174,18 @@ void QtScreen::SetCapture(WindowId id) {
     if (registry_.sink != nullptr) registry_.sink->OnCaptureLost(old);
   }
   registry_.capture = id;
-  const auto cursor = registry_.cursors.find(window->cursor);
+  Grab(*window);
+}
+
+void QtScreen::Grab(NativeWindow& window) {
+  // The grab shows the holder's cursor wherever the pointer goes.
+  const auto cursor = registry_.cursors.find(window.cursor);
   if (cursor != registry_.cursors.end()) {
-    window->inner->grabMouse(cursor->second);
+    window.inner->grabMouse(cursor->second);
   } else {
-    window->inner->grabMouse();
+    window.inner->grabMouse();
   }
+  registry_.MarkGrab();
 }
 
 void QtScreen::ReleaseCapture() {
@@ -231,6 +237,13 @@ void QtScreen::SetWindowCursor(WindowId id, CursorId cursor) {
   } else {
     window->inner->unsetCursor();
   }
+  if (registry_.capture == id) Grab(*window);
+}
+
+void Registry::MarkGrab() {
+  const xcb_get_input_focus_cookie_t cookie = xcb_get_input_focus(connection);
+  xcb_discard_reply(connection, cookie.sequence);
+  grabMarker = static_cast<std::uint16_t>(cookie.sequence);
 }
 
 }  // namespace tinctora::qtb

@@ -99,6 +99,7 @@ class QtScreen final : public platform::Screen {
   void SetWindowCursor(WindowId window, CursorId cursor) override;
 
  private:
+  void Grab(NativeWindow& window);
   Registry& registry_;
 };
 
