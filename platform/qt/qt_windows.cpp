@@ -311,8 +311,15 @@ NativeWindow* Registry::Owning(const QWidget* widget) const {
 }
 
 bool Registry::ForwardMouse(QWidget* widget, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseButtonRelease: break;
+    default: return false;
+  }
+  const auto* mouse = static_cast<const QMouseEvent*>(event);
   platform::MouseAction action;
-  const auto* mouse = static_cast<QMouseEvent*>(event);
   switch (event->type()) {
     case QEvent::MouseMove: action = platform::MouseAction::Move; break;
     case QEvent::MouseButtonPress:
