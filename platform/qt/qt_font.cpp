@@ -1,0 +1,109 @@
+// The default GUI font: a CJK sans-serif face at the pixel size the layout
+// was drawn for. The control layer lays out and draws text itself, one
+// character at a time; glyphs are rendered once as coverage masks and
+// blended onto the program's images.
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <algorithm>
+#include <map>
+
+#include "platform/qt/qt_services.h"
+
+namespace tinctora::qtb {
+
+namespace {
+
+constexpr int kPixelSize = 12;
+
+}  // namespace
+
+struct QtFont::Impl {
+  QFont font;    // double-byte characters, and the system's controls
+  QFont narrow;  // single-byte characters: half a Chinese character wide
+  QFontMetrics metrics;
+  QFontMetrics narrowMetrics;
+  mutable std::map<Text, QImage> glyphs;  // coverage, Format_Alpha8, one line high
+
+  Impl() : font(MakeFont()), narrow(MakeNarrow(font)), metrics(font), narrowMetrics(narrow) {}
+
+  // The layout was drawn for a font whose Latin characters take exactly half
+  // the width of a Chinese one; the letter spacing makes up the difference.
+  static QFont MakeNarrow(const QFont& wide) {
+    QFont f = wide;
+    const QFontMetrics m(wide);
+    const int half = m.horizontalAdvance(QString::fromUtf8("\u4E2D")) / 2;
+    const int latin = m.horizontalAdvance(QStringLiteral("0"));
+    if (half > 0 && latin != half) f.setLetterSpacing(QFont::AbsoluteSpacing, half - latin);
+    return f;
+  }
+
+  bool Narrow(TextView gbkChar) const { return gbkChar.size() < 2; }
+
+  static QFont MakeFont() {
+    QFont f;
+    // A face whose Latin characters are half as wide as its Chinese ones,
+    // as in the fonts the layout was drawn for.
+    f.setFamilies({QStringLiteral("WenQuanYi Micro Hei Mono"), QStringLiteral("WenQuanYi Micro Hei"),
+                   QStringLiteral("Noto Sans Mono CJK SC"), QStringLiteral("monospace")});
+    f.setPixelSize(kPixelSize);
+    f.setHintingPreference(QFont::PreferFullHinting);
+    return f;
+  }
+
+  const QImage& Glyph(TextView gbkChar) const {
+    const Text key(gbkChar);
+    auto it = glyphs.find(key);
+    if (it != glyphs.end()) return it->second;
+    const QString text = FromGbk(gbkChar);
+    const QFontMetrics& m = Narrow(gbkChar) ? narrowMetrics : metrics;
+    // Wide enough for a glyph that reaches past its advance.
+    const int width = std::max(1, m.horizontalAdvance(text) + 2);
+    QImage coverage(width, metrics.height(), QImage::Format_Alpha8);
+    coverage.fill(0);
+    {
+      QPainter painter(&coverage);
+      painter.setFont(Narrow(gbkChar) ? narrow : font);
+      painter.setPen(Qt::black);
+      painter.drawText(0, metrics.ascent(), text);
+    }
+    return glyphs.emplace(key, std::move(coverage)).first->second;
+  }
+};
+
+QtFont::QtFont() : impl_(std::make_unique<Impl>()) {}
+QtFont::~QtFont() = default;
+
+const QFont& QtFont::Native() const { return impl_->font; }
+
+int QtFont::LineHeight() const { return impl_->metrics.height(); }
+
+int QtFont::CharWidth(TextView gbkChar) const {
+  const QFontMetrics& m = impl_->Narrow(gbkChar) ? impl_->narrowMetrics : impl_->metrics;
+  return m.horizontalAdvance(FromGbk(gbkChar));
+}
+
+void QtFont::DrawChar(Image& target, int x, int y, TextView gbkChar, Pixel colour) const {
+  const QImage& glyph = impl_->Glyph(gbkChar);
+  const int r = colour & 0xFF;
+  const int g = (colour >> 8) & 0xFF;
+  const int b = (colour >> 16) & 0xFF;
+  for (int gy = 0; gy < glyph.height(); ++gy) {
+    const int ty = y + gy;
+    if (ty < 0 || ty >= target.Height()) continue;
+    const uchar* cover = glyph.constScanLine(gy);
+    Pixel* row = target.Row(ty);
+    for (int gx = 0; gx < glyph.width(); ++gx) {
+      const int tx = x + gx;
+      const int a = cover[gx];
+      if (a == 0 || tx < 0 || tx >= target.Width()) continue;
+      const Pixel under = row[tx];
+      const auto mix = [a](int over, int base) { return (over * a + base * (255 - a) + 127) / 255; };
+      row[tx] = gfx::RgbPixel(mix(r, under & 0xFF), mix(g, (under >> 8) & 0xFF), mix(b, (under >> 16) & 0xFF));
+    }
+  }
+}
+
+}  // namespace tinctora::qtb

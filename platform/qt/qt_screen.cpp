@@ -1,0 +1,249 @@
+// The screen, the pointer and the cursor. Pixels come from the root window
+// (xcb_get_image), the displays from RandR monitors, the pointer from
+// query_pointer and warp_pointer; the capture is Qt's mouse grab, which
+// grabs the X pointer, so every movement anywhere reaches the holder.
+
+#include <QBitmap>
+#include <QPixmap>
+#include <QWidget>
+
+#include <cstdlib>
+#include <cstring>
+
+#include <xcb/randr.h>
+
+#include "platform/qt/qt_services.h"
+
+namespace tinctora::qtb {
+
+namespace {
+
+template <class T>
+struct FreeReply {
+  void operator()(T* p) const { std::free(p); }
+};
+template <class T>
+using Reply = std::unique_ptr<T, FreeReply<T>>;
+
+xcb_screen_t* RootScreen(xcb_connection_t* c, xcb_window_t root) {
+  for (auto it = xcb_setup_roots_iterator(xcb_get_setup(c)); it.rem > 0; xcb_screen_next(&it)) {
+    if (it.data->root == root) return it.data;
+  }
+  return nullptr;
+}
+
+xcb_visualtype_t* RootVisual(xcb_connection_t* c, const xcb_screen_t* screen) {
+  for (auto depth = xcb_screen_allowed_depths_iterator(screen); depth.rem > 0; xcb_depth_next(&depth)) {
+    for (auto visual = xcb_depth_visuals_iterator(depth.data); visual.rem > 0; xcb_visualtype_next(&visual)) {
+      if (visual.data->visual_id == screen->root_visual) return visual.data;
+    }
+  }
+  return nullptr;
+}
+
+int BitsPerPixelOfDepth(xcb_connection_t* c, int depth) {
+  const xcb_setup_t* setup = xcb_get_setup(c);
+  for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem > 0; xcb_format_next(&it)) {
+    if (it.data->depth == depth) return it.data->bits_per_pixel;
+  }
+  return 0;
+}
+
+// One channel of a pixel value by the visual's mask, scaled to 8 bits.
+int Channel(std::uint32_t value, std::uint32_t mask) {
+  if (mask == 0) return 0;
+  int shift = 0;
+  while (((mask >> shift) & 1u) == 0) ++shift;
+  const std::uint32_t bits = mask >> shift;
+  const std::uint32_t raw = (value >> shift) & bits;
+  return static_cast<int>(bits == 0xFF ? raw : (raw * 255 + bits / 2) / bits);
+}
+
+}  // namespace
+
+std::vector<Rect> QtScreen::Displays() const {
+  std::vector<Rect> displays;
+  xcb_connection_t* c = registry_.connection;
+  Reply<xcb_randr_get_monitors_reply_t> monitors(
+      xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, registry_.root, 1), nullptr));
+  if (monitors) {
+    for (auto it = xcb_randr_get_monitors_monitors_iterator(monitors.get()); it.rem > 0;
+         xcb_randr_monitor_info_next(&it)) {
+      const xcb_randr_monitor_info_t& m = *it.data;
+      const Rect r{m.x, m.y, m.x + m.width, m.y + m.height};
+      if (m.primary) {
+        displays.insert(displays.begin(), r);
+      } else {
+        displays.push_back(r);
+      }
+    }
+  }
+  if (displays.empty()) {
+    if (const xcb_screen_t* screen = RootScreen(c, registry_.root)) {
+      displays.push_back({0, 0, screen->width_in_pixels, screen->height_in_pixels});
+    }
+  }
+  return displays;
+}
+
+colour::ColourValue QtScreen::PixelAt(Point screen) const {
+  Image one;
+  if (!ReadRect({screen.x, screen.y, screen.x + 1, screen.y + 1}, one)) return colour::InvalidColour;
+  return static_cast<colour::ColourValue>(one.At(0, 0));
+}
+
+bool QtScreen::ReadRect(const Rect& screen, Image& out) const {
+  xcb_connection_t* c = registry_.connection;
+  if (screen.Empty() || screen.Width() > 0xFFFF || screen.Height() > 0xFFFF) return false;
+  const xcb_screen_t* root = RootScreen(c, registry_.root);
+  const xcb_visualtype_t* visual = root != nullptr ? RootVisual(c, root) : nullptr;
+  if (visual == nullptr) return false;
+  xcb_generic_error_t* error = nullptr;
+  Reply<xcb_get_image_reply_t> image(xcb_get_image_reply(
+      c,
+      xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, registry_.root, static_cast<std::int16_t>(screen.left),
+                    static_cast<std::int16_t>(screen.top), static_cast<std::uint16_t>(screen.Width()),
+                    static_cast<std::uint16_t>(screen.Height()), ~0u),
+      &error));
+  if (error != nullptr) {
+    std::free(error);
+    return false;
+  }
+  if (!image) return false;
+  const int bpp = BitsPerPixelOfDepth(c, image->depth);
+  if (bpp != 32 && bpp != 24 && bpp != 16) return false;
+  const xcb_setup_t* setup = xcb_get_setup(c);
+  const int bytes = bpp / 8;
+  const int pad = setup->bitmap_format_scanline_pad;
+  const int stride = ((screen.Width() * bpp + pad - 1) / pad) * pad / 8;
+  const std::uint8_t* data = xcb_get_image_data(image.get());
+  const int length = xcb_get_image_data_length(image.get());
+  if (length < stride * screen.Height()) return false;
+  const bool lsbFirst = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
+  out.Reset(screen.Width(), screen.Height());
+  for (int y = 0; y < screen.Height(); ++y) {
+    const std::uint8_t* row = data + static_cast<std::ptrdiff_t>(y) * stride;
+    Pixel* dst = out.Row(y);
+    for (int x = 0; x < screen.Width(); ++x) {
+      const std::uint8_t* p = row + x * bytes;
+      std::uint32_t value = 0;
+      for (int b = 0; b < bytes; ++b) {
+        const int shift = lsbFirst ? 8 * b : 8 * (bytes - 1 - b);
+        value |= static_cast<std::uint32_t>(p[b]) << shift;
+      }
+      dst[x] = gfx::RgbPixel(Channel(value, visual->red_mask), Channel(value, visual->green_mask),
+                             Channel(value, visual->blue_mask));
+    }
+  }
+  return true;
+}
+
+int QtScreen::BitsPerPixel() const {
+  const xcb_screen_t* root = RootScreen(registry_.connection, registry_.root);
+  return root == nullptr ? 32 : BitsPerPixelOfDepth(registry_.connection, root->root_depth);
+}
+
+Point QtScreen::CursorPos() const {
+  xcb_connection_t* c = registry_.connection;
+  Reply<xcb_query_pointer_reply_t> pointer(xcb_query_pointer_reply(c, xcb_query_pointer(c, registry_.root), nullptr));
+  return pointer ? Point{pointer->root_x, pointer->root_y} : Point{};
+}
+
+void QtScreen::SetCursorPos(Point screen) {
+  xcb_connection_t* c = registry_.connection;
+  xcb_warp_pointer(c, XCB_NONE, registry_.root, 0, 0, 0, 0, static_cast<std::int16_t>(screen.x),
+                   static_cast<std::int16_t>(screen.y));
+  xcb_flush(c);
+}
+
+bool QtScreen::PrimaryButtonDown() const {
+  // Button 1 is the primary button after the server's pointer mapping.
+  xcb_connection_t* c = registry_.connection;
+  Reply<xcb_query_pointer_reply_t> pointer(xcb_query_pointer_reply(c, xcb_query_pointer(c, registry_.root), nullptr));
+  return pointer && (pointer->mask & XCB_KEY_BUT_MASK_BUTTON_1) != 0;
+}
+
+void QtScreen::SetCapture(WindowId id) {
+  NativeWindow* window = registry_.Find(id);
+  if (window == nullptr) return;
+  const WindowId old = registry_.capture;
+  if (old == id) return;
+  if (NativeWindow* holder = registry_.Find(old)) {
+    holder->inner->releaseMouse();
+    registry_.capture = 0;
+    if (registry_.sink != nullptr) registry_.sink->OnCaptureLost(old);
+  }
+  registry_.capture = id;
+  Grab(*window);
+}
+
+void QtScreen::Grab(NativeWindow& window) {
+  // The grab shows the holder's cursor wherever the pointer goes.
+  const auto cursor = registry_.cursors.find(window.cursor);
+  if (cursor != registry_.cursors.end()) {
+    window.inner->grabMouse(cursor->second);
+  } else {
+    window.inner->grabMouse();
+  }
+  registry_.MarkGrab();
+}
+
+void QtScreen::ReleaseCapture() {
+  if (NativeWindow* holder = registry_.Find(registry_.capture)) holder->inner->releaseMouse();
+  registry_.capture = 0;
+}
+
+CursorId QtScreen::CreateCursor(const gfx::CursorImage& image) {
+  const gfx::Picture& picture = image.picture;
+  if (picture.Width() <= 0 || picture.Height() <= 0) return 0;
+  const auto count = static_cast<std::size_t>(picture.Width()) * static_cast<std::size_t>(picture.Height());
+  const bool masked = picture.mask.size() == count;
+  const bool blended = picture.alpha.size() == count;
+  QImage argb(picture.Width(), picture.Height(), QImage::Format_ARGB32);
+  for (int y = 0; y < picture.Height(); ++y) {
+    auto* row = reinterpret_cast<QRgb*>(argb.scanLine(y));
+    for (int x = 0; x < picture.Width(); ++x) {
+      const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.Width()) + x;
+      const Pixel p = picture.colour.At(x, y) & 0xFFFFFFu;
+      int alpha = blended ? picture.alpha[i] : 255;
+      if (masked && picture.mask[i] != 0) {
+        // Where the screen is kept: black keeps it as it is. X cursors cannot
+        // invert the screen, so an inverting pixel shows in a contrasting
+        // grey that stays visible on light and dark ground alike.
+        if (p == 0) {
+          alpha = 0;
+        } else {
+          row[x] = qRgba(0x80, 0x80, 0x80, 255);
+          continue;
+        }
+      }
+      row[x] = qRgba(p & 0xFF, (p >> 8) & 0xFF, (p >> 16) & 0xFF, alpha);
+    }
+  }
+  const CursorId id = registry_.nextCursor++;
+  registry_.cursors.emplace(id, QCursor(QPixmap::fromImage(argb), image.hotSpot.x, image.hotSpot.y));
+  return id;
+}
+
+void QtScreen::DestroyCursor(CursorId cursor) { registry_.cursors.erase(cursor); }
+
+void QtScreen::SetWindowCursor(WindowId id, CursorId cursor) {
+  NativeWindow* window = registry_.Find(id);
+  if (window == nullptr) return;
+  window->cursor = cursor;
+  const auto it = registry_.cursors.find(cursor);
+  if (it != registry_.cursors.end()) {
+    window->inner->setCursor(it->second);
+  } else {
+    window->inner->unsetCursor();
+  }
+  if (registry_.capture == id) Grab(*window);
+}
+
+void Registry::MarkGrab() {
+  const xcb_get_input_focus_cookie_t cookie = xcb_get_input_focus(connection);
+  xcb_discard_reply(connection, cookie.sequence);
+  grabMarker = static_cast<std::uint16_t>(cookie.sequence);
+}
+
+}  // namespace tinctora::qtb

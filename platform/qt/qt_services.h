@@ -1,0 +1,168 @@
+#pragma once
+
+// The services of the Qt backend, one class a file: qt_windows.cpp,
+// qt_popups.cpp, qt_screen.cpp, qt_hotkeys.cpp, qt_clipboard.cpp,
+// qt_dialogs.cpp, qt_loop.cpp. qt_platform.cpp makes them.
+
+#include <QAbstractNativeEventFilter>
+
+#include <map>
+#include <vector>
+
+#include "platform/qt/qt_internal.h"
+
+class QEventLoop;
+
+namespace tinctora::qtb {
+
+class QtFont final : public gfx::Font {
+ public:
+  QtFont();
+  ~QtFont() override;
+  int LineHeight() const override;
+  int CharWidth(TextView gbkChar) const override;
+  void DrawChar(Image& target, int x, int y, TextView gbkChar, Pixel colour) const override;
+  const QFont& Native() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+class QtWindows final : public platform::Windows {
+ public:
+  explicit QtWindows(Registry& registry);
+  ~QtWindows() override;
+  void SetSink(EventSink* sink) override { registry_.sink = sink; }
+  WindowId CreateTopLevel(const platform::TopLevelSpec& params) override;
+  WindowId CreateChild(WindowId parent, const platform::ChildSpec& params) override;
+  void Destroy(WindowId top) override;
+  void SetVisible(WindowId window, bool visible) override;
+  void Show(WindowId top) override;
+  void SetCaption(WindowId window, TextView text) override;
+  void SetBounds(WindowId window, const Rect& outer) override;
+  Rect WindowRect(WindowId window) const override;
+  Rect ClientRect(WindowId window) const override;
+  void Invalidate(WindowId surface) override;
+  void UpdateNow(WindowId window) override;
+  void Present(WindowId surface, const Image& client) override;
+  void DrawDirect(WindowId surface, const Image& pixels, Point at) override;
+  Pixel VisiblePixel(WindowId window, Point client) const override;
+  void SetEditText(WindowId box, TextView text) override;
+  Text EditText(WindowId box) const override;
+  void SetSliderPosition(WindowId slider, int position) override;
+  int SliderPosition(WindowId slider) const override;
+  void SetFocus(WindowId window) override;
+  WindowId Focus() const override;
+  Pixel FaceColour() const override;
+  const gfx::Font& DefaultGuiFont() const override { return font_; }
+
+ private:
+  void RemoveTree(WindowId id, bool now = false);
+  Registry& registry_;
+  QtFont font_;
+};
+
+class QtPopups final : public QObject, public platform::Popups {
+ public:
+  explicit QtPopups(Registry& registry) : registry_(registry) {}
+  WindowId CreatePopup(WindowId owner, const Rect& screen) override;
+  void RunPopup(WindowId popup) override;
+  void ClosePopup(WindowId popup) override;
+  void DestroyPopup(WindowId popup) override;
+  void ShowTooltip(WindowId popup, const Rect& client, TextView text) override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  Registry& registry_;
+  std::map<WindowId, QEventLoop*> running_;
+  std::vector<WindowId> closed_;
+};
+
+class QtScreen final : public platform::Screen {
+ public:
+  explicit QtScreen(Registry& registry) : registry_(registry) {}
+  std::vector<Rect> Displays() const override;
+  colour::ColourValue PixelAt(Point screen) const override;
+  bool ReadRect(const Rect& screen, Image& out) const override;
+  int BitsPerPixel() const override;
+  Point CursorPos() const override;
+  void SetCursorPos(Point screen) override;
+  bool PrimaryButtonDown() const override;
+  void SetCapture(WindowId window) override;
+  void ReleaseCapture() override;
+  WindowId Capture() const override { return registry_.capture; }
+  CursorId CreateCursor(const gfx::CursorImage& image) override;
+  void DestroyCursor(CursorId cursor) override;
+  void SetWindowCursor(WindowId window, CursorId cursor) override;
+
+ private:
+  void Grab(NativeWindow& window);
+  Registry& registry_;
+};
+
+// Hot keys are passive key grabs on the root window; their presses arrive
+// as raw XCB events through this filter, the one place such events enter
+// (it also notices when the server ends the capture's pointer grab).
+class QtHotKeys final : public platform::HotKeys, public QAbstractNativeEventFilter {
+ public:
+  explicit QtHotKeys(Registry& registry);
+  ~QtHotKeys() override;
+  bool Register(WindowId owner, int nativeId, int modifiers, int virtualKey) override;
+  bool Unregister(WindowId owner, int nativeId) override;
+  bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+ private:
+  struct Grab {
+    WindowId owner = 0;
+    std::vector<xcb_keycode_t> keycodes;
+    std::uint16_t modifiers = 0;
+  };
+  void Ungrab(const Grab& grab, std::size_t variants);
+  void NoteUngrab(const xcb_enter_notify_event_t& crossing);
+  Registry& registry_;
+  struct Symbols;
+  std::unique_ptr<Symbols> symbols_;
+  std::map<int, Grab> grabs_;  // by native id
+};
+
+class QtClipboard final : public platform::Clipboard {
+ public:
+  BlockHandle Allocate(std::size_t size) override;
+  bool Open() override;
+  bool Empty() override;
+  bool SetText(BlockHandle block) override;
+  void Close() override;
+
+ private:
+  bool open_ = false;
+  bool emptied_ = false;
+};
+
+class QtDialogs final : public platform::Dialogs {
+ public:
+  QtDialogs(Registry& registry, const QtFont& font) : registry_(registry), font_(font) {}
+  std::optional<int> TrackPopupMenu(WindowId owner, std::span<const Text> items, Point at) override;
+  std::optional<colour::ColourValue> ChooseColour(WindowId owner, colour::ColourValue initial) override;
+
+ private:
+  Registry& registry_;
+  const QtFont& font_;
+};
+
+class QtLoop final : public platform::Loop {
+ public:
+  explicit QtLoop(Registry& registry) : registry_(registry) {}
+  void Run() override;
+  void ProcessPending() override;
+  void Quit() override;
+  void PostCommand(WindowId owner, int command) override;
+
+ private:
+  Registry& registry_;
+  bool quitting_ = false;
+};
+
+}  // namespace tinctora::qtb
