@@ -101,7 +101,8 @@ struct TopLevelSpec {
   bool minimiseBox = false;
   bool maximiseBox = false;
   bool resizable = false;
-  Pixel background = 0;
+  // Nothing: the system's face colour.
+  std::optional<Pixel> background;
 };
 
 // Slider notifications, as the system's track bar reports them.

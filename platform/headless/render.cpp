@@ -231,7 +231,7 @@ Pixel Desktop::WindowPixel(const Win& win, Point screen) const {
     if (frameDirty_) RenderFrame();
     const Rect client = ClientScreenRect(win);
     if (!client.Contains(screen.x, screen.y)) return frameImage_.At(screen.x - outer.left, screen.y - outer.top);
-    return win.params.background == 0 ? kFace : win.params.background;
+    return win.params.background.value_or(kFace);
   }
   const Rect client = ClientScreenRect(win);
   if (!client.Contains(screen.x, screen.y)) return kBorder;

@@ -33,9 +33,8 @@ using gfx::Rect;
 
 // ---- texts: GBK inside the program, UTF-16 in Qt (qt_text.cpp)
 QString FromGbk(TextView gbk);
-// A character with no GBK form becomes kGbkReplacement.
+// A character with no GBK form becomes colour/gbk.h's replacement.
 Text ToGbk(const QString& text);
-inline constexpr char kGbkReplacement = '?';
 
 // ---- pixels: the program's order (red low) and Qt's 0xAARRGGBB
 inline QRgb ToQRgb(Pixel p) { return qRgb(p & 0xFF, (p >> 8) & 0xFF, (p >> 16) & 0xFF); }

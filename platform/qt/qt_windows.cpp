@@ -473,9 +473,7 @@ WindowId QtWindows::CreateTopLevel(const platform::TopLevelSpec& params) {
   } else {
     widget->setFixedSize(params.clientWidth, params.clientHeight);
   }
-  // A background of 0 is the one the layout leaves unset: the face colour,
-  // as the simulated desktop takes it too.
-  const Pixel background = params.background == 0 ? FaceColour() : params.background;
+  const Pixel background = params.background.value_or(FaceColour());
   QPalette palette = widget->palette();
   palette.setColor(QPalette::Window, QColor::fromRgb(ToQRgb(background)));
   widget->setPalette(palette);
