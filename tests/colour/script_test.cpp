@@ -116,6 +116,8 @@ TEST(ScriptTexts, OutOfRangeAndSpecialValues) {
       {"huge red prints in exponent form", {"1e300", "0", "0"},
        {"0.0000,1.0000,3.9215686274509807e+297",
         "0.0000,1.0000,1.0000,-3.9215686274509807e+297"}},
+      {"a channel too small to move 1 - x/255 leaves K at 1: 0 / 0", {"0", "0", "51e-30"},
+       {"0.6667,1.0000,0.0000", "NaN,NaN,NaN,1.0000"}},
       {"fractions", {"12.5", "0.3", "254.99999"},
        {"0.6746,0.9988,1.0000", "0.9510,0.9988,0.0000,0.0000"}},
       {"full-width space", {"\xA1\xA1" "5", "0", "0"},
