@@ -163,18 +163,74 @@ std::string ReferenceRealToText(double x) {
   return out + exponent;
 }
 
-// The shortest digits that read back as the double, in the script's
-// exponent form ("1e+21", "1.5e+300"): used for magnitudes of 10^21 or more.
+// |a - b| for decimal integer strings without leading zeros.
+std::string AbsDifference(std::string a, std::string b) {
+  const auto less = [](const std::string& x, const std::string& y) {
+    return x.size() != y.size() ? x.size() < y.size() : x < y;
+  };
+  if (less(a, b)) std::swap(a, b);
+  b.insert(0, a.size() - b.size(), '0');
+  int borrow = 0;
+  for (std::size_t i = a.size(); i-- > 0;) {
+    int d = (a[i] - '0') - (b[i] - '0') - borrow;
+    borrow = d < 0 ? 1 : 0;
+    a[i] = static_cast<char>('0' + (d + 10 * borrow));
+  }
+  const std::size_t first = a.find_first_not_of('0');
+  return first == std::string::npos ? "0" : a.substr(first);
+}
+
+// The script's text of a magnitude of 10^21 or more (Number::toString):
+// the fewest digits s that read back as the double, the s closest to it
+// when several do (the even one on a tie), in exponent form ("1e+21",
+// "1.5e+300"). Such a double is an integer, so closeness is compared
+// exactly on decimal integers. The correctly rounded digits alone are not
+// enough: at a power of two the doubles below lie twice as close, and the
+// digits rounded down can miss while those one above read back.
 std::string ShortestExponentForm(double magnitude) {
+  const std::string exact = Expand(magnitude).digits;  // exponent 0: an integer
+  const auto distanceLess = [](const std::string& x, const std::string& y) {
+    return x.size() != y.size() ? x.size() < y.size() : x < y;
+  };
   for (int precision = 1; precision <= 17; ++precision) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.*e", precision - 1, magnitude);
-    if (std::strtod(buffer, nullptr) != magnitude) continue;
-    std::string text = buffer;
-    const std::size_t e = text.find('e');
-    std::string mantissa = text.substr(0, e);
-    const int exponent = std::atoi(text.c_str() + e + 1);
-    return mantissa + "e" + (exponent < 0 ? "-" : "+") + std::to_string(std::abs(exponent));
+    std::string digits(buffer, buffer + 1);
+    if (precision > 1) digits.append(buffer + 2, static_cast<std::size_t>(precision - 1));
+    const int exponent = std::atoi(std::strchr(buffer, 'e') + 1);
+    const std::uint64_t rounded = std::stoull(digits);
+    std::uint64_t low = 1;
+    for (int k = 1; k < precision; ++k) low *= 10;
+    // The rounded digits and their two neighbours, each with the exponent
+    // of its first digit.
+    struct Candidate {
+      std::uint64_t s;
+      int exponent;
+    };
+    const Candidate candidates[] = {
+        rounded > low ? Candidate{rounded - 1, exponent} : Candidate{low * 10 - 1, exponent - 1},
+        {rounded, exponent},
+        rounded + 1 < low * 10 ? Candidate{rounded + 1, exponent} : Candidate{low, exponent + 1},
+    };
+    bool found = false;
+    Candidate best{};
+    std::string bestDistance;
+    for (const Candidate& c : candidates) {
+      const std::string value =
+          std::to_string(c.s) + std::string(static_cast<std::size_t>(c.exponent - precision + 1), '0');
+      if (std::strtod(value.c_str(), nullptr) != magnitude) continue;
+      const std::string distance = AbsDifference(value, exact);
+      if (!found || distanceLess(distance, bestDistance) || (distance == bestDistance && c.s % 2 == 0)) {
+        found = true;
+        best = c;
+        bestDistance = distance;
+      }
+    }
+    if (!found) continue;
+    std::string text = std::to_string(best.s);
+    while (text.size() > 1 && text.back() == '0') text.pop_back();
+    if (text.size() > 1) text.insert(1, ".");
+    return text + "e+" + std::to_string(best.exponent);
   }
   Fail("no 17-digit form reads back as " + Bits(magnitude));
 }
