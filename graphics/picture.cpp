@@ -60,6 +60,43 @@ struct PngReadJob {
   }
 };
 
+// Deflate cannot expand data by more than about 1032 to 1 (a 258-byte match
+// coded in a couple of bits), so image data larger than this many times the
+// file's IDAT bytes cannot be there: such a file is truncated or lies about
+// its size, and is rejected before its pixels are allocated.
+constexpr std::uint64_t kMaxInflateRatio = 1032;
+
+std::uint32_t Be32(Bytes b, std::size_t at) {
+  return (static_cast<std::uint32_t>(b[at]) << 24) | (static_cast<std::uint32_t>(b[at + 1]) << 16) |
+         (static_cast<std::uint32_t>(b[at + 2]) << 8) | static_cast<std::uint32_t>(b[at + 3]);
+}
+
+// The bytes of every IDAT chunk present in the file, as far as its chunk
+// list can be followed.
+std::uint64_t IdatBytes(Bytes b) {
+  std::uint64_t total = 0;
+  std::uint64_t at = 8;  // after the signature
+  while (at + 8 <= b.size()) {
+    const std::uint32_t length = Be32(b, static_cast<std::size_t>(at));
+    const auto type = b.subspan(static_cast<std::size_t>(at) + 4, 4);
+    const std::uint64_t present = std::min<std::uint64_t>(length, b.size() - (at + 8));
+    if (std::memcmp(type.data(), "IDAT", 4) == 0) total += present;
+    if (std::memcmp(type.data(), "IEND", 4) == 0) break;
+    at += 12 + static_cast<std::uint64_t>(length);
+  }
+  return total;
+}
+
+// A lower bound of the decompressed image data: every pixel's bits, without
+// row padding or filter bytes (so it holds for interlaced images too).
+std::uint64_t MinimumImageBytes(png_uint_32 width, png_uint_32 height, int depth, int type) {
+  int channels = 1;
+  if (type == PNG_COLOR_TYPE_RGB) channels = 3;
+  if (type == PNG_COLOR_TYPE_GRAY_ALPHA) channels = 2;
+  if (type == PNG_COLOR_TYPE_RGB_ALPHA) channels = 4;
+  return static_cast<std::uint64_t>(width) * height * static_cast<std::uint64_t>(channels * depth) / 8;
+}
+
 void PngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void PngWarning(png_structp, png_const_charp) {}
 
@@ -89,6 +126,9 @@ bool RunPngRead(PngReadJob* job) {
   int type = 0;
   png_get_IHDR(job->png, job->info, &width, &height, &depth, &type, nullptr, nullptr, nullptr);
   if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide) return false;
+  if (MinimumImageBytes(width, height, depth, type) > (IdatBytes(job->bytes) + 16) * kMaxInflateRatio) {
+    return false;
+  }
 
   // Everything becomes 8-bit RGBA; colour values are taken as stored, with no
   // gamma correction, as the system's own picture loader does.

@@ -116,6 +116,8 @@ TEST(ScriptTexts, OutOfRangeAndSpecialValues) {
       {"huge red prints in exponent form", {"1e300", "0", "0"},
        {"0.0000,1.0000,3.9215686274509807e+297",
         "0.0000,1.0000,1.0000,-3.9215686274509807e+297"}},
+      {"a channel too small to move 1 - x/255 leaves K at 1: 0 / 0", {"0", "0", "51e-30"},
+       {"0.6667,1.0000,0.0000", "NaN,NaN,NaN,1.0000"}},
       {"fractions", {"12.5", "0.3", "254.99999"},
        {"0.6746,0.9988,1.0000", "0.9510,0.9988,0.0000,0.0000"}},
       {"full-width space", {"\xA1\xA1" "5", "0", "0"},
@@ -143,6 +145,10 @@ TEST(FixedFourText, MatchesToFixedFour) {
       {"1e20", 1e20, "100000000000000000000.0000"},
       {"1e21 uses exponent form", 1e21, "1e+21"},
       {"negative exponent form", -1.5e300, "-1.5e+300"},
+      // At a power of two the doubles below lie closer than those above:
+      // the 16 digits rounded down (...652) read back as another double.
+      {"power of two: shortest digits are not the rounded ones", std::ldexp(1.0, 896),
+       "5.282945311356653e+269"},
   }, FixedFourText);
 }
 

@@ -589,6 +589,26 @@ TEST(DecodeBmp, BottomUpAndTopDown) {
   }
 }
 
+// A header's size is believed only as far as the file's image data can
+// hold it: deflate expands at most about 1032 to 1.
+TEST(DecodePng, DeclaredSizeMustFitTheImageData) {
+  // One flat colour compresses close to that limit and still decodes.
+  const Bytes flat = MakePng(4096, 512, 1, 0, std::vector<Bytes>(512, Bytes(512, 0xFF)));
+  const auto decoded = DecodePicture(flat);
+  ASSERT_TRUE(decoded.has_value());
+  EXPECT_EQ(decoded->Width(), 4096);
+  EXPECT_EQ(decoded->Height(), 512);
+  EXPECT_EQ(Hex(decoded->colour.At(4095, 511)), Hex(FromRgb(0xFFFFFF)));
+
+  // A 60-byte file declaring 4096 x 4096 pixels (it once had 64 MB
+  // allocated for them before its data ran out), and the same cut to a
+  // single row of data.
+  ExpectAllRejected({
+      {"4096 x 4096 header, data cut off", Truncated(MakePng(4096, 4096, 8, 0, {Bytes(10, 0)}), 60)},
+      {"4096 x 4096 header, one row of data", MakePng(4096, 4096, 8, 0, {Bytes(4096, 0)})},
+  });
+}
+
 TEST(DecodePng, ColourTypesBecomeEightBitRgb) {
   // Palette with transparency: alpha is kept.
   const auto paletted = DecodePicture(MakePng(3, 1, 8, 3, {Bytes{0, 1, 2}}, Bytes{255, 0, 0, 0, 255, 0, 0, 0, 255},
