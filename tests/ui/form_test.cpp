@@ -251,7 +251,7 @@ TEST_F(FormTest, EditBoxDecidesWhatATypedCharacterOrAPasteInserts) {
   // never inside a double-byte character.
   EXPECT_EQ(channel.AcceptedBytes("ab12", 0, Insertion::Pasted), 3u);
   EXPECT_EQ(channel.AcceptedBytes("1\xBA\xEC", 1, Insertion::Pasted), 1u);
-  EXPECT_EQ(channel.AcceptedBytes("\xBA\xEC9", 1, Insertion::Pasted), 2u);
+  EXPECT_EQ(channel.AcceptedBytes("\xBA\xEC" "9", 1, Insertion::Pasted), 2u);
   EXPECT_EQ(channel.AcceptedBytes("12\r\n3", 0, Insertion::Pasted), 2u);
   EXPECT_EQ(channel.AcceptedBytes("5", 3, Insertion::Pasted), 0u);
 

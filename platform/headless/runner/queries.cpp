@@ -227,7 +227,7 @@ std::vector<std::string> BrokenInvariants(Session& s) {
   const int registered = static_cast<int>(std::count_if(state.NudgeKeyIds.begin(), state.NudgeKeyIds.end(),
                                                          [](int id) { return id != 0; }));
   if (state.PickActive != 1) broken.push_back("a new pick did not start");
-  if (held != registered || held == 0 && !desk.HotKeyRegistry().IsRegistered(0, platform::KeyUp)) {
+  if (held != registered || (held == 0 && !desk.HotKeyRegistry().IsRegistered(0, platform::KeyUp))) {
     broken.push_back("a new pick holds " + std::to_string(held) + " keys for " + std::to_string(registered) + " ids");
   }
   if (desk.PointerCursor() == nullptr) broken.push_back("a new pick does not show the reticle");
