@@ -128,9 +128,20 @@ class Generator {
                << '\n';
         }
         break;
-      case 10: out_ << "key " << Key() << '\n'; break;
+      case 10: {
+        const std::string key = Key();
+        if (key == "Backspace") out_ << "focus " << Pick(std::vector<std::string>{"R编辑框", "G编辑框", "B编辑框"}) << '\n';
+        out_ << "key " << key << '\n';
+        break;
+      }
       case 11: out_ << "type " << Pick(std::vector<std::string>{"R编辑框", "G编辑框", "B编辑框"}) << ' ' << Text() << '\n'; break;
-      case 12: out_ << Pick(std::vector<std::string>{"select-all", "paste", "clear R编辑框", "clear G编辑框", "focus 滑块条1"}) << '\n'; break;
+      case 12:
+        // Pastes go into a channel box: a notation box the user edits by
+        // hand rightly shows the user's text until the next colour.
+        out_ << "focus " << Pick(std::vector<std::string>{"R编辑框", "G编辑框", "B编辑框"}) << '\n'
+             << Pick(std::vector<std::string>{"select-all", "paste", "clear R编辑框", "clear G编辑框", "focus 滑块条1"})
+             << '\n';
+        break;
       case 13:
         if (!pressed_) out_ << "slider-drag 滑块条" << Int(1, 3) << ' ' << Int(-10, 300) << ' ' << Int(0, 255) << '\n';
         break;
