@@ -1,11 +1,14 @@
 // Stretched drawing. The zoom view stretches a 21 x 21 snapshot over the
-// panel on every pointer movement of a pick, so the halftone path is built
-// for that case: the weights are integers computed once per geometry and
-// cached, a run of destination pixels inside one source pixel is computed
-// once and filled, and the destination rows inside one source row are copies
-// of the first.
+// panel on every pointer movement of a pick, so the stretch is built for that
+// case. Each axis is planned once per geometry and kept: its visible part is
+// cut into segments, a run of destination pixels inside one source pixel or
+// one pixel straddling several, each with its integer area weights. A stretch
+// then works out one value per pair of segments (a few hundred for the zoom
+// view), stores each over its run with block stores, and copies a finished
+// row over the rest of its row segment.
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -14,168 +17,232 @@
 namespace tinctora::ui {
 namespace {
 
-// Exact floor(n / d) for every n <= maxN, by one multiplication and a shift
-// when the operands are small enough (they are for any picture this program
-// stretches), by a real division otherwise. With m = ceil(2^s / d) and
-// 2^s >= maxN * d the error term stays below 1/d, so the quotient is exact.
-class Divider {
- public:
-  Divider(std::uint64_t d, std::uint64_t maxN) : divisor_(d) {
-    if (d == 0 || d >= (1ull << 31) || maxN >= (1ull << 31)) return;
-    const std::uint64_t product = std::max<std::uint64_t>(maxN * d, 1);
-    shift_ = 0;
-    while ((1ull << shift_) < product) ++shift_;
-    multiplier_ = ((1ull << shift_) + d - 1) / d;
-    fast_ = true;
-  }
-  std::uint64_t operator()(std::uint64_t n) const { return fast_ ? (n * multiplier_) >> shift_ : n / divisor_; }
-
- private:
-  std::uint64_t divisor_ = 1;
-  std::uint64_t multiplier_ = 0;
-  unsigned shift_ = 0;
-  bool fast_ = false;
-};
-
 constexpr Pixel kColourBits = 0x00FFFFFF;
 
 inline unsigned Red(Pixel p) { return p & 0xFF; }
 inline unsigned Green(Pixel p) { return (p >> 8) & 0xFF; }
 inline unsigned Blue(Pixel p) { return (p >> 16) & 0xFF; }
 
-// Area-averaging weights along one axis. In units where a source pixel is
-// dstSize long and a destination pixel srcSize long, destination pixel d
-// covers [d * srcSize, (d + 1) * srcSize); its weight on source pixel s is the
-// overlap with [s * dstSize, (s + 1) * dstSize). The weights of every
-// destination pixel sum to srcSize.
+// Exact floor(n / d) for every n <= maxN by one multiplication and a shift.
+// With m = ceil(2^s / d) and 2^s >= maxN * d the error term stays below 1/d,
+// so the quotient is exact. Fits says whether n * m stays inside 64 bits.
+class Reciprocal {
+ public:
+  static bool Fits(std::uint64_t d, std::uint64_t maxN) { return d < (1ull << 31) && maxN < (1ull << 31); }
+  Reciprocal(std::uint64_t d, std::uint64_t maxN) {
+    const std::uint64_t product = std::max<std::uint64_t>(maxN * d, 1);
+    while ((1ull << shift_) < product) ++shift_;
+    multiplier_ = ((1ull << shift_) + d - 1) / d;
+  }
+  std::uint64_t operator()(std::uint64_t n) const { return (n * multiplier_) >> shift_; }
+
+ private:
+  std::uint64_t multiplier_ = 0;
+  unsigned shift_ = 0;
+};
+
+// A reciprocal where one serves, a real division otherwise.
+class Divider {
+ public:
+  Divider(std::uint64_t d, std::uint64_t maxN)
+      : divisor_(std::max<std::uint64_t>(d, 1)), fast_(Reciprocal::Fits(d, maxN)),
+        reciprocal_(fast_ ? d : 1, fast_ ? maxN : 1) {}
+  std::uint64_t operator()(std::uint64_t n) const { return fast_ ? reciprocal_(n) : n / divisor_; }
+
+ private:
+  std::uint64_t divisor_;
+  bool fast_;
+  Reciprocal reciprocal_;
+};
+
+// One axis of a stretch: the visible destination range [begin, end) of a
+// source of srcSize pixels stretched to dstSize.
 //
-// Consecutive destination pixels that lie inside the same source pixel form
-// one run: they all get that source pixel's value, computed once. A pixel
-// straddling several source pixels is a run of its own.
-struct Taps {
-  struct Run {
+// Halftone: in units where a source pixel is dstSize long and a destination
+// pixel srcSize long, destination pixel d covers [d * srcSize, (d + 1) *
+// srcSize); its weight on source pixel s is the overlap with [s * dstSize,
+// (s + 1) * dstSize). The weights of every destination pixel sum to srcSize.
+// Every segment carries the same number of weights (taps), on consecutive
+// source pixels from its origin, zero where it does not reach, so that the
+// loops applying them have one trip count for the whole stretch.
+//
+// DropRepeat: destination pixel d shows source pixel d * srcSize / dstSize;
+// a segment is a run of destination pixels showing the same one.
+struct Axis {
+  struct Segment {
     int start = 0;   // first destination index, counted from begin
     int length = 0;
-    int first = 0;   // first source index
-    int count = 0;   // source pixels covered (1 for a run inside one pixel)
-    int offset = 0;  // into weights
-    int mixed = -1;  // index among the straddling pixels, -1 for a run inside one pixel
+    int pixel = -1;  // the source pixel of a segment inside one, -1 for a straddling pixel
   };
-  int srcSize = 0;
-  int dstSize = 0;
-  int begin = 0;  // first destination index covered
-  int end = 0;    // one past the last
-  std::vector<Run> runs;
-  std::vector<std::uint32_t> weights;
-  int mixedCount = 0;
+  int srcSize = -1;
+  int dstSize = -1;
+  int begin = -1;
+  int end = -1;
+  StretchQuality quality = StretchQuality::Halftone;
 
-  bool Matches(int s, int d, int b, int e) const {
-    return srcSize == s && dstSize == d && begin == b && end == e;
+  std::vector<Segment> segments;
+  int taps = 1;
+  std::vector<int> origins;            // per segment, the source index of its first tap (DropRepeat: its pixel)
+  std::vector<std::uint32_t> weights;  // taps per segment
+  int srcBegin = 0;                    // the source pixels the taps read
+  int srcEnd = 0;
+
+  // How a row is stored from its segment values. Direct: every segment is
+  // one pixel, so the values are the row. Otherwise the segments in `blocked`
+  // (four pixels or more, not at the row's end) take `blocks` stores of 8
+  // pixels each, the last ending where the segment ends, first and left to
+  // right; a shorter one overruns into the segments after it. Then the rest
+  // are filled exactly, which repairs the overruns: the single pixels and
+  // the other segments.
+  struct Single {
+    int at = 0;
+    int segment = 0;
+  };
+  bool direct = false;
+  int blocks = 1;
+  std::vector<int> blocked;
+  std::vector<int> blockStarts;  // `blocks` per segment in blocked
+  std::vector<Single> singles;
+  std::vector<int> exact;
+
+  bool Matches(int s, int d, int b, int e, StretchQuality q) const {
+    return srcSize == s && dstSize == d && begin == b && end == e && quality == q;
   }
-  void Build(int s, int d, int b, int e) {
+
+  void Plan(int s, int d, int b, int e, StretchQuality q) {
     srcSize = s;
     dstSize = d;
     begin = b;
     end = e;
-    runs.clear();
+    quality = q;
+    segments.clear();
+    origins.clear();
     weights.clear();
-    mixedCount = 0;
     const std::int64_t src = s;
     const std::int64_t dst = d;
-    std::int64_t sx = static_cast<std::int64_t>(b) * src / dst;
-    for (int i = 0; i < e - b; ++i) {
-      const std::int64_t start = static_cast<std::int64_t>(b + i) * src;
-      const std::int64_t stop = start + src;
-      while ((sx + 1) * dst <= start) ++sx;
-      Run run{i, 1, static_cast<int>(sx), 0, static_cast<int>(weights.size()), -1};
-      for (std::int64_t j = sx; j < src && j * dst < stop; ++j, ++run.count) {
-        const std::int64_t w = std::min((j + 1) * dst, stop) - std::max(j * dst, start);
-        weights.push_back(static_cast<std::uint32_t>(w));
+    const auto firstOf = [&](std::int64_t i) { return static_cast<int>(i * src / dst); };
+    const auto lastOf = [&](std::int64_t i) { return static_cast<int>(((i + 1) * src - 1) / dst); };
+
+    taps = 1;
+    if (q == StretchQuality::DropRepeat) {
+      for (int i = 0; i < e - b; ++i) {
+        const int p = firstOf(b + i);
+        if (!segments.empty() && segments.back().pixel == p) {
+          ++segments.back().length;
+        } else {
+          segments.push_back({i, 1, p});
+          origins.push_back(p);
+        }
       }
-      if (run.count > 1) {
-        run.mixed = mixedCount++;
-      } else if (!runs.empty() && runs.back().mixed < 0 && runs.back().first == run.first) {
-        ++runs.back().length;
-        weights.pop_back();
-        continue;
-      }
-      runs.push_back(run);
-    }
-  }
-};
-
-// Working memory kept between calls, so a stretch repeated on every pointer
-// movement neither recomputes its weights nor allocates.
-struct Scratch {
-  Taps x;
-  Taps y;
-  // Unrounded channel sums of the straddling columns, per source row.
-  struct Wide {
-    std::uint64_t red = 0;
-    std::uint64_t green = 0;
-    std::uint64_t blue = 0;
-  };
-  std::vector<std::uint64_t> packedSums;
-  std::vector<Wide> wideSums;
-  std::vector<int> index;                // drop-repeat source columns
-};
-
-Scratch& ThreadScratch() {
-  thread_local Scratch scratch;
-  return scratch;
-}
-
-struct Region {
-  int dstWidth = 0;   // size of the whole stretched picture
-  int dstHeight = 0;
-  int x0 = 0;         // visible part, in the stretched picture's coordinates
-  int y0 = 0;
-  int x1 = 0;
-  int y1 = 0;
-};
-
-void StretchDropRepeat(const Image& src, const Region& g, Pixel* out, std::ptrdiff_t stride) {
-  Scratch& s = ThreadScratch();
-  const int width = g.x1 - g.x0;
-  s.index.resize(static_cast<std::size_t>(width));
-  for (int i = 0; i < width; ++i) {
-    s.index[static_cast<std::size_t>(i)] = static_cast<int>(
-        static_cast<std::int64_t>(g.x0 + i) * src.Width() / g.dstWidth);
-  }
-  int previous = -1;
-  Pixel* previousRow = nullptr;
-  for (int y = g.y0; y < g.y1; ++y, out += stride) {
-    const int sy = static_cast<int>(static_cast<std::int64_t>(y) * src.Height() / g.dstHeight);
-    if (sy == previous) {
-      std::memcpy(out, previousRow, static_cast<std::size_t>(width) * sizeof(Pixel));
     } else {
-      const Pixel* row = src.Row(sy);
-      for (int i = 0; i < width; ++i) out[i] = row[s.index[static_cast<std::size_t>(i)]] & kColourBits;
+      for (int i = b; i < e; ++i) taps = std::max(taps, lastOf(i) - firstOf(i) + 1);
+      for (int i = 0; i < e - b; ++i) {
+        const int first = firstOf(b + i);
+        const int count = lastOf(b + i) - first + 1;
+        if (count == 1 && !segments.empty() && segments.back().pixel == first) {
+          ++segments.back().length;
+          continue;
+        }
+        // Near the end the taps start early so that all of them stay inside the source.
+        const int origin = std::min(first, s - taps);
+        segments.push_back({i, 1, count == 1 ? first : -1});
+        origins.push_back(origin);
+        const std::int64_t start = (b + i) * src;
+        const std::int64_t stop = start + src;
+        for (int t = 0; t < taps; ++t) {
+          const std::int64_t j = origin + t;
+          const std::int64_t w = std::min((j + 1) * dst, stop) - std::max(j * dst, start);
+          weights.push_back(static_cast<std::uint32_t>(std::max<std::int64_t>(w, 0)));
+        }
+      }
     }
-    previous = sy;
-    previousRow = out;
+    srcBegin = origins.front();
+    srcEnd = origins.back() + taps;
+    PlanStores(e - b);
   }
-}
 
-// Fills n pixels from p with v. Short runs store a whole block of 8 or 16
-// when `room` pixels from p are writable, overrunning into pixels the caller
-// writes afterwards: the fixed-size store has no data-dependent loop exit to
-// mispredict, which for runs of 9 or 10 pixels is most of the cost.
-template <int kBlock>
+  void PlanStores(int width) {
+    direct = segments.size() == static_cast<std::size_t>(width);
+    blocks = 1;
+    blocked.clear();
+    blockStarts.clear();
+    singles.clear();
+    exact.clear();
+    for (std::size_t k = 0; k < segments.size(); ++k) {
+      const Segment& segment = segments[k];
+      const int covered = std::max(segment.length, 8);
+      if (segment.length >= 4 && segment.start + covered <= width) {
+        blocked.push_back(static_cast<int>(k));
+        blocks = std::max(blocks, (covered + 7) / 8);
+      } else if (segment.length == 1) {
+        singles.push_back({segment.start, static_cast<int>(k)});
+      } else {
+        exact.push_back(static_cast<int>(k));
+      }
+    }
+    for (const int k : blocked) {
+      const Segment& segment = segments[static_cast<std::size_t>(k)];
+      const int last = segment.start + std::max(segment.length, 8) - 8;
+      for (int i = 0; i < blocks; ++i) blockStarts.push_back(std::min(segment.start + 8 * i, last));
+    }
+  }
+};
+
+template <int kN>
 inline void StoreBlock(Pixel* p, Pixel v) {
-  Pixel block[kBlock];
-  for (Pixel& b : block) b = v;
-  std::memcpy(p, block, sizeof block);  // compiles to a few wide stores
+  for (int i = 0; i < kN; ++i) p[i] = v;
 }
 
-inline void FillRun(Pixel* p, int n, int room, Pixel v) {
-  if (n <= 8 && room >= 8) {
-    StoreBlock<8>(p, v);
-  } else if (n <= 16 && room >= 16) {
-    StoreBlock<16>(p, v);
+// Fills n >= 2 pixels from p with v, exactly those.
+inline void FillRun(Pixel* p, int n, Pixel v) {
+  if (n >= 8) {
+    Pixel* const last = p + n - 8;
+    for (; p < last; p += 8) StoreBlock<8>(p, v);
+    StoreBlock<8>(last, v);
+  } else if (n >= 4) {
+    StoreBlock<4>(p, v);
+    StoreBlock<4>(p + n - 4, v);
   } else {
-    std::fill_n(p, n, v);
+    p[0] = v;
+    p[1] = v;
+    p[n - 1] = v;
   }
+}
+
+template <int kBlocks>
+void StoreBlocked(const Axis& x, const Pixel* values, Pixel* out) {
+  const int blocks = kBlocks > 0 ? kBlocks : x.blocks;
+  const int* at = x.blockStarts.data();
+  for (const int k : x.blocked) {
+    const Pixel v = values[k];
+    for (int b = 0; b < blocks; ++b) StoreBlock<8>(out + at[b], v);
+    at += blocks;
+  }
+}
+
+// One destination row from one value per column segment.
+void StoreRow(const Axis& x, const Pixel* values, Pixel* out) {
+  if (x.direct) {
+    std::memcpy(out, values, x.segments.size() * sizeof(Pixel));
+    return;
+  }
+  if (x.blocks == 2) {
+    StoreBlocked<2>(x, values, out);
+  } else {
+    StoreBlocked<0>(x, values, out);
+  }
+  for (const Axis::Single& single : x.singles) out[single.at] = values[single.segment];
+  for (const int k : x.exact) {
+    const Axis::Segment& segment = x.segments[static_cast<std::size_t>(k)];
+    FillRun(out + segment.start, segment.length, values[k]);
+  }
+}
+
+// The rows of a row segment after its first are copies of it.
+void RepeatRow(std::size_t width, int length, Pixel*& out, std::ptrdiff_t stride) {
+  const Pixel* first = out;
+  out += stride;
+  for (int k = 1; k < length; ++k, out += stride) std::memcpy(out, first, width * sizeof(Pixel));
 }
 
 // Two ways to hold the weighted channel sums of a pixel. Packed keeps the
@@ -183,6 +250,14 @@ inline void FillRun(Pixel* p, int n, int room, Pixel v) {
 // weighted sum costs one multiply-add per source pixel; it serves while every
 // channel sum (at most 255 x the source area) stays below 2^21, which covers
 // the zoom snapshot. Wide keeps one 64-bit sum per channel for anything larger.
+//
+// Each rounds a row of sums at a time, kBatch of them per step: the rows are
+// padded to a multiple of kBatch, so a step has a fixed trip count and a
+// compiler can turn it into vector instructions.
+constexpr std::size_t kBatch = 8;
+
+inline std::size_t Padded(std::size_t n) { return (n + kBatch - 1) / kBatch * kBatch; }
+
 struct PackedChannels {
   using Value = std::uint64_t;
   static constexpr int kShift = 21;
@@ -194,126 +269,244 @@ struct PackedChannels {
            (static_cast<std::uint64_t>(p & 0xFF0000) << 26);
   }
   static void Add(Value& sum, std::uint64_t w, const Value& v) { sum += w * v; }
-  static Pixel Round(Value sum, const Divider& divide, std::uint64_t half) {
-    sum += half * kOnes;
-    return RgbPixel(static_cast<int>(divide(sum & kLane)), static_cast<int>(divide((sum >> kShift) & kLane)),
-                    static_cast<int>(divide(sum >> (2 * kShift))));
-  }
-  static std::vector<Value>& Storage(Scratch& s) { return s.packedSums; }
+
+  // floor((n + d / 2) / d) per channel, the rounded average, as the integer
+  // part of (n + d / 2) * r in single precision, r being the smallest float
+  // not below 1 / d. Exact for the packed form's sums: n + d / 2 is an integer
+  // below 2^21, so it converts exactly; the product is never below the true
+  // quotient q, so it does not fall under an integer it should reach; and it
+  // exceeds the quotient by less than (q + 1) * 2^-22 <= 2^-14 plus half a
+  // unit of its last place (2^-17 at most), while a quotient that is not an
+  // integer lies at least 1 / d > 2^-13 under the next one (d < 2^13).
+  class Rounder {
+   public:
+    explicit Rounder(std::uint64_t d) : half_((d / 2) * kOnes), reciprocal_(1.0f / static_cast<float>(d)) {
+      if (static_cast<double>(reciprocal_) * static_cast<double>(d) < 1.0) {
+        reciprocal_ = std::nextafter(reciprocal_, 2.0f);
+      }
+    }
+    // n is a multiple of kBatch.
+    void Row(const Value* sums, std::size_t n, Pixel* out) const {
+      const std::uint64_t half = half_;
+      const float reciprocal = reciprocal_;
+      const auto quotient = [reciprocal](std::int32_t v) {
+        return static_cast<Pixel>(static_cast<std::int32_t>(static_cast<float>(v) * reciprocal));
+      };
+      for (std::size_t i = 0; i < n; i += kBatch) {
+        for (std::size_t k = 0; k < kBatch; ++k) {
+          const std::uint64_t sum = sums[i + k] + half;
+          const auto red = static_cast<std::int32_t>(sum & kLane);
+          const auto green = static_cast<std::int32_t>((sum >> kShift) & kLane);
+          const auto blue = static_cast<std::int32_t>(sum >> (2 * kShift));
+          out[i + k] = quotient(red) | (quotient(green) << 8) | (quotient(blue) << 16);
+        }
+      }
+    }
+
+   private:
+    std::uint64_t half_;
+    float reciprocal_;
+  };
 };
 
 struct WideChannels {
-  using Value = Scratch::Wide;
+  struct Value {
+    std::uint64_t red = 0;
+    std::uint64_t green = 0;
+    std::uint64_t blue = 0;
+  };
   static Value Load(Pixel p) { return {Red(p), Green(p), Blue(p)}; }
   static void Add(Value& sum, std::uint64_t w, const Value& v) {
     sum.red += w * v.red;
     sum.green += w * v.green;
     sum.blue += w * v.blue;
   }
-  static Pixel Round(const Value& sum, const Divider& divide, std::uint64_t half) {
-    return RgbPixel(static_cast<int>(divide(sum.red + half)), static_cast<int>(divide(sum.green + half)),
-                    static_cast<int>(divide(sum.blue + half)));
-  }
-  static std::vector<Value>& Storage(Scratch& s) { return s.wideSums; }
+  class Rounder {
+   public:
+    explicit Rounder(std::uint64_t d) : half_(d / 2), divide_(d, 255 * d + d / 2) {}
+    void Row(const Value* sums, std::size_t n, Pixel* out) const {
+      for (std::size_t k = 0; k < n; ++k) {
+        out[k] = RgbPixel(static_cast<int>(divide_(sums[k].red + half_)),
+                          static_cast<int>(divide_(sums[k].green + half_)),
+                          static_cast<int>(divide_(sums[k].blue + half_)));
+      }
+    }
+
+   private:
+    std::uint64_t half_;
+    Divider divide_;
+  };
 };
 
-template <typename Channels>
-void StretchHalftoneWith(const Image& src, const Region& g, Pixel* out, std::ptrdiff_t stride) {
-  using Value = typename Channels::Value;
-  Scratch& s = ThreadScratch();
-  const Taps& tx = s.x;
-  const Taps& ty = s.y;
-  const auto width = static_cast<std::size_t>(g.x1 - g.x0);
-  const auto nMixed = static_cast<std::size_t>(tx.mixedCount);
+template <typename Value>
+struct Sums {
+  std::vector<Value> row;   // one source row, loaded
+  std::vector<Value> ring;  // horizontal sums of the last `taps` source rows, one per column segment
+  std::vector<Value> acc;   // vertical sums of one row segment
+  std::vector<const Value*> rows;  // the ring rows a row segment reads
+};
 
-  const std::uint64_t swide = static_cast<std::uint64_t>(src.Width());
-  const std::uint64_t shigh = static_cast<std::uint64_t>(src.Height());
-  const std::uint64_t area = swide * shigh;
-  const Divider byWidth(swide, 255 * swide + swide / 2);
-  const Divider byHeight(shigh, 255 * shigh + shigh / 2);
-  const Divider byArea(area, 255 * area + area / 2);
+// Working memory kept between calls, so a stretch repeated on every pointer
+// movement neither plans its axes again nor allocates.
+struct Scratch {
+  Axis x;
+  Axis y;
+  Sums<PackedChannels::Value> packed;
+  Sums<WideChannels::Value> wide;
+  std::vector<Pixel> values;  // one value per column segment
+};
 
-  // Horizontal pass: the unrounded sums of the straddling columns, for every
-  // source row a visible destination row touches.
-  const int syFirst = ty.runs.front().first;
-  const int syLast = ty.runs.back().first + ty.runs.back().count - 1;
-  const auto nRows = static_cast<std::size_t>(syLast - syFirst + 1);
-  std::vector<Value>& sums = Channels::Storage(s);
-  sums.assign(nRows * nMixed, Value{});
-  for (std::size_t r = 0; r < nRows; ++r) {
-    const Pixel* in = src.Row(syFirst + static_cast<int>(r));
-    Value* m = sums.data() + r * nMixed;
-    for (const Taps::Run& run : tx.runs) {
-      if (run.mixed < 0) continue;
-      Value& sum = m[run.mixed];
-      for (int t = 0; t < run.count; ++t) {
-        Channels::Add(sum, tx.weights[static_cast<std::size_t>(run.offset + t)], Channels::Load(in[run.first + t]));
-      }
-    }
-  }
+Scratch& ThreadScratch() {
+  thread_local Scratch scratch;
+  return scratch;
+}
 
-  // Vertical pass. A destination row inside one source row is that row
-  // stretched horizontally, and the rows after it in the same source row are
-  // copies of it. A mixed row takes, in a column inside one source pixel, the
-  // weighted source pixels of that column; in a straddling column, the
-  // weighted unrounded sums. Either way each pixel is rounded once from its
-  // exact area average.
-  for (const Taps::Run& rowRun : ty.runs) {
-    const auto r0 = static_cast<std::size_t>(rowRun.first - syFirst);
-    if (rowRun.mixed < 0) {
-      const Pixel* in = src.Row(rowRun.first);
-      const Value* m = sums.data() + r0 * nMixed;
-      for (const Taps::Run& run : tx.runs) {
-        if (run.mixed < 0) {
-          // Runs go left to right, so an overrun is overwritten by the next ones.
-          FillRun(out + run.start, run.length, static_cast<int>(width) - run.start, in[run.first] & kColourBits);
-        } else {
-          out[run.start] = Channels::Round(m[run.mixed], byWidth, swide / 2);
-        }
-      }
-      const Pixel* first = out;
-      out += stride;
-      for (int k = 1; k < rowRun.length; ++k, out += stride) std::memcpy(out, first, width * sizeof(Pixel));
-      continue;
-    }
-    const std::uint32_t* w = ty.weights.data() + rowRun.offset;
-    for (const Taps::Run& run : tx.runs) {
-      Value sum{};
-      if (run.mixed < 0) {
-        for (int t = 0; t < rowRun.count; ++t) Channels::Add(sum, w[t], Channels::Load(src.Row(rowRun.first + t)[run.first]));
-        FillRun(out + run.start, run.length, static_cast<int>(width) - run.start,
-                Channels::Round(sum, byHeight, shigh / 2));
-      } else {
-        for (int t = 0; t < rowRun.count; ++t) {
-          Channels::Add(sum, w[t], sums[(r0 + static_cast<std::size_t>(t)) * nMixed + static_cast<std::size_t>(run.mixed)]);
-        }
-        out[run.start] = Channels::Round(sum, byArea, area / 2);
-      }
-    }
-    out += stride;
+void StretchDropRepeat(const Image& src, const Axis& x, const Axis& y, std::vector<Pixel>& values, Pixel* out,
+                       std::ptrdiff_t stride) {
+  const std::size_t width = static_cast<std::size_t>(x.end - x.begin);
+  values.resize(x.segments.size());
+  for (const Axis::Segment& row : y.segments) {
+    const Pixel* in = src.Row(row.pixel);
+    Pixel* v = x.direct ? out : values.data();
+    const std::size_t n = x.origins.size();
+    for (std::size_t k = 0; k < n; ++k) v[k] = in[x.origins[k]] & kColourBits;
+    if (!x.direct) StoreRow(x, values.data(), out);
+    RepeatRow(width, row.length, out, stride);
   }
 }
 
-void StretchHalftone(const Image& src, const Region& g, Pixel* out, std::ptrdiff_t stride) {
-  Scratch& s = ThreadScratch();
-  if (!s.x.Matches(src.Width(), g.dstWidth, g.x0, g.x1)) s.x.Build(src.Width(), g.dstWidth, g.x0, g.x1);
-  if (!s.y.Matches(src.Height(), g.dstHeight, g.y0, g.y1)) s.y.Build(src.Height(), g.dstHeight, g.y0, g.y1);
-  const auto area = static_cast<std::uint64_t>(src.Width()) * static_cast<std::uint64_t>(src.Height());
-  if (PackedChannels::Fits(area)) {
-    StretchHalftoneWith<PackedChannels>(src, g, out, stride);
+// The weighted sums of one source row for every column segment. kTaps is the
+// axis's tap count when known at compile time, 0 otherwise.
+template <typename Channels, int kTaps>
+void HorizontalSums(const Pixel* in, const Axis& x, typename Channels::Value* loaded,
+                    typename Channels::Value* sums) {
+  using Value = typename Channels::Value;
+  const int taps = kTaps > 0 ? kTaps : x.taps;
+  const int srcBegin = x.srcBegin;
+  const int srcEnd = x.srcEnd;
+  for (int c = srcBegin; c < srcEnd; ++c) loaded[c - srcBegin] = Channels::Load(in[c]);
+  loaded -= srcBegin;
+  const std::uint32_t* w = x.weights.data();
+  const std::size_t count = x.origins.size();
+  const int* origin = x.origins.data();
+  for (std::size_t k = 0; k < count; ++k, w += taps) {
+    const Value* v = loaded + origin[k];
+    Value sum{};
+    for (int t = 0; t < taps; ++t) Channels::Add(sum, w[t], v[t]);
+    sums[k] = sum;
+  }
+}
+
+// The vertical sums of a straddling row segment: the weighted horizontal sums
+// of the source rows it covers. n is a multiple of kBatch.
+template <typename Channels, int kTaps>
+void VerticalSums(const typename Channels::Value* const* rows, const std::uint32_t* w, int taps, std::size_t n,
+                  typename Channels::Value* acc) {
+  using Value = typename Channels::Value;
+  if constexpr (kTaps == 2) {
+    const Value* a = rows[0];
+    const Value* b = rows[1];
+    const std::uint64_t wa = w[0];
+    const std::uint64_t wb = w[1];
+    for (std::size_t k = 0; k < n; ++k) {
+      Value sum{};
+      Channels::Add(sum, wa, a[k]);
+      Channels::Add(sum, wb, b[k]);
+      acc[k] = sum;
+    }
   } else {
-    StretchHalftoneWith<WideChannels>(src, g, out, stride);
+    std::fill_n(acc, n, Value{});
+    for (int t = 0; t < taps; ++t) {
+      if (w[t] == 0) continue;
+      const Value* h = rows[t];
+      for (std::size_t k = 0; k < n; ++k) Channels::Add(acc[k], w[t], h[k]);
+    }
+  }
+}
+
+// Every value is rounded once from its exact area average. A row segment
+// inside one source row divides that row's horizontal sums by the source
+// width (a column inside one source pixel thus gets that pixel back); a
+// straddling one divides its vertical sums by the area.
+template <typename Channels, int kTaps>
+void StretchHalftoneWith(const Image& src, const Axis& x, const Axis& y, Sums<typename Channels::Value>& sums,
+                         std::vector<Pixel>& values, Pixel* out, std::ptrdiff_t stride) {
+  using Value = typename Channels::Value;
+  using Rounder = typename Channels::Rounder;
+  const std::size_t columns = Padded(x.segments.size());
+  const std::size_t width = static_cast<std::size_t>(x.end - x.begin);
+  const int tapsY = kTaps > 0 ? kTaps : y.taps;
+  values.resize(columns);
+  sums.row.resize(static_cast<std::size_t>(x.srcEnd - x.srcBegin));
+  // The padding columns stay zero.
+  sums.ring.assign(static_cast<std::size_t>(tapsY) * columns, Value{});
+  sums.acc.resize(columns);
+  sums.rows.resize(static_cast<std::size_t>(tapsY));
+  const Rounder byWidth(static_cast<std::uint64_t>(src.Width()));
+  const Rounder byArea(static_cast<std::uint64_t>(src.Width()) * static_cast<std::uint64_t>(src.Height()));
+
+  // The ring holds the horizontal sums of source rows [next - taps, next),
+  // row r at slot r % taps; the row segments' origins only grow and each
+  // needs rows [origin, origin + taps).
+  int next = y.srcBegin;
+  const auto sumsOf = [&](int r) { return sums.ring.data() + static_cast<std::size_t>(r % tapsY) * columns; };
+  for (std::size_t j = 0; j < y.segments.size(); ++j) {
+    const Axis::Segment& row = y.segments[j];
+    const int origin = y.origins[j];
+    for (; next < origin + tapsY; ++next) {
+      HorizontalSums<Channels, kTaps>(src.Row(next), x, sums.row.data(), sumsOf(next));
+    }
+    if (row.pixel >= 0) {
+      byWidth.Row(sumsOf(row.pixel), columns, values.data());
+    } else {
+      for (int t = 0; t < tapsY; ++t) sums.rows[static_cast<std::size_t>(t)] = sumsOf(origin + t);
+      VerticalSums<Channels, kTaps>(sums.rows.data(), y.weights.data() + j * static_cast<std::size_t>(tapsY), tapsY,
+                                    columns, sums.acc.data());
+      byArea.Row(sums.acc.data(), columns, values.data());
+    }
+    StoreRow(x, values.data(), out);
+    RepeatRow(width, row.length, out, stride);
+  }
+}
+
+template <typename Channels>
+void StretchHalftone(const Image& src, const Axis& x, const Axis& y, Sums<typename Channels::Value>& sums,
+                     std::vector<Pixel>& values, Pixel* out, std::ptrdiff_t stride) {
+  // Upscaling reaches at most two source pixels per destination pixel.
+  if (x.taps == 2 && y.taps == 2) {
+    StretchHalftoneWith<Channels, 2>(src, x, y, sums, values, out, stride);
+  } else {
+    StretchHalftoneWith<Channels, 0>(src, x, y, sums, values, out, stride);
   }
 }
 
 // Stretches src to dstWidth x dstHeight and writes the part [x0, x1) x [y0, y1)
 // of the result to out (row stride in pixels).
+struct Region {
+  int dstWidth = 0;   // size of the whole stretched picture
+  int dstHeight = 0;
+  int x0 = 0;         // visible part, in the stretched picture's coordinates
+  int y0 = 0;
+  int x1 = 0;
+  int y1 = 0;
+};
+
 void StretchRegion(const Image& src, const Region& g, Pixel* out, std::ptrdiff_t stride, StretchQuality quality) {
   if (src.Empty() || g.x1 <= g.x0 || g.y1 <= g.y0) return;
-  if (quality == StretchQuality::Halftone) {
-    StretchHalftone(src, g, out, stride);
+  Scratch& s = ThreadScratch();
+  if (!s.x.Matches(src.Width(), g.dstWidth, g.x0, g.x1, quality)) s.x.Plan(src.Width(), g.dstWidth, g.x0, g.x1, quality);
+  if (!s.y.Matches(src.Height(), g.dstHeight, g.y0, g.y1, quality)) {
+    s.y.Plan(src.Height(), g.dstHeight, g.y0, g.y1, quality);
+  }
+  if (quality == StretchQuality::DropRepeat) {
+    StretchDropRepeat(src, s.x, s.y, s.values, out, stride);
+    return;
+  }
+  const auto area = static_cast<std::uint64_t>(src.Width()) * static_cast<std::uint64_t>(src.Height());
+  if (PackedChannels::Fits(area)) {
+    StretchHalftone<PackedChannels>(src, s.x, s.y, s.packed, s.values, out, stride);
   } else {
-    StretchDropRepeat(src, g, out, stride);
+    StretchHalftone<WideChannels>(src, s.x, s.y, s.wide, s.values, out, stride);
   }
 }
 
