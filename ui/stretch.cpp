@@ -23,37 +23,30 @@ inline unsigned Red(Pixel p) { return p & 0xFF; }
 inline unsigned Green(Pixel p) { return (p >> 8) & 0xFF; }
 inline unsigned Blue(Pixel p) { return (p >> 16) & 0xFF; }
 
-// Exact floor(n / d) for every n <= maxN by one multiplication and a shift.
-// With m = ceil(2^s / d) and 2^s >= maxN * d the error term stays below 1/d,
-// so the quotient is exact. Fits says whether n * m stays inside 64 bits.
-class Reciprocal {
- public:
-  static bool Fits(std::uint64_t d, std::uint64_t maxN) { return d < (1ull << 31) && maxN < (1ull << 31); }
-  Reciprocal(std::uint64_t d, std::uint64_t maxN) {
-    const std::uint64_t product = std::max<std::uint64_t>(maxN * d, 1);
-    while ((1ull << shift_) < product) ++shift_;
-    multiplier_ = ((1ull << shift_) + d - 1) / d;
-  }
-  std::uint64_t operator()(std::uint64_t n) const { return (n * multiplier_) >> shift_; }
-
- private:
-  std::uint64_t multiplier_ = 0;
-  unsigned shift_ = 0;
-};
-
-// A reciprocal where one serves, a real division otherwise.
+// Exact floor(n / d) for every n <= maxN, by one multiplication and a shift
+// while n * m fits in 64 bits, by a real division otherwise. With
+// m = ceil(2^s / d) and 2^s >= maxN * d the error term stays below 1 / d, so
+// the quotient is exact.
 class Divider {
  public:
-  Divider(std::uint64_t d, std::uint64_t maxN)
-      : divisor_(std::max<std::uint64_t>(d, 1)), fast_(Reciprocal::Fits(d, maxN)),
-        reciprocal_(fast_ ? d : 1, fast_ ? maxN : 1) {}
-  std::uint64_t operator()(std::uint64_t n) const { return fast_ ? reciprocal_(n) : n / divisor_; }
+  Divider(std::uint64_t d, std::uint64_t maxN) : divisor_(std::max<std::uint64_t>(d, 1)) {
+    if (divisor_ >= (1ull << 31) || maxN >= (1ull << 31)) return;
+    const std::uint64_t product = std::max<std::uint64_t>(maxN * divisor_, 1);
+    while ((1ull << shift_) < product) ++shift_;
+    multiplier_ = ((1ull << shift_) + divisor_ - 1) / divisor_;
+    fast_ = true;
+  }
+  std::uint64_t operator()(std::uint64_t n) const { return fast_ ? (n * multiplier_) >> shift_ : n / divisor_; }
 
  private:
   std::uint64_t divisor_;
-  bool fast_;
-  Reciprocal reciprocal_;
+  std::uint64_t multiplier_ = 0;
+  unsigned shift_ = 0;
+  bool fast_ = false;
 };
+
+// Pixels in one block store: 16 bytes, one store on any 64-bit processor.
+constexpr int kBlockPixels = 4;
 
 // One axis of a stretch: the visible destination range [begin, end) of a
 // source of srcSize pixels stretched to dstSize.
@@ -88,12 +81,11 @@ struct Axis {
   int srcEnd = 0;
 
   // How a row is stored from its segment values. Direct: every segment is
-  // one pixel, so the values are the row. Otherwise the segments in `blocked`
-  // (four pixels or more, not at the row's end) take `blocks` stores of 8
-  // pixels each, the last ending where the segment ends, first and left to
-  // right; a shorter one overruns into the segments after it. Then the rest
-  // are filled exactly, which repairs the overruns: the single pixels and
-  // the other segments.
+  // one pixel, so the values are the row. Otherwise each segment of
+  // kBlockPixels or more (`blocked`) takes `blocks` stores of kBlockPixels,
+  // the last one ending where the segment ends and overlapping the one
+  // before; a single pixel takes one store and a segment of two or three
+  // (`pairs`) two overlapping stores of two pixels.
   struct Single {
     int at = 0;
     int segment = 0;
@@ -103,7 +95,7 @@ struct Axis {
   std::vector<int> blocked;
   std::vector<int> blockStarts;  // `blocks` per segment in blocked
   std::vector<Single> singles;
-  std::vector<int> exact;
+  std::vector<int> pairs;
 
   bool Matches(int s, int d, int b, int e, StretchQuality q) const {
     return srcSize == s && dstSize == d && begin == b && end == e && quality == q;
@@ -167,23 +159,22 @@ struct Axis {
     blocked.clear();
     blockStarts.clear();
     singles.clear();
-    exact.clear();
+    pairs.clear();
     for (std::size_t k = 0; k < segments.size(); ++k) {
       const Segment& segment = segments[k];
-      const int covered = std::max(segment.length, 8);
-      if (segment.length >= 4 && segment.start + covered <= width) {
+      if (segment.length >= kBlockPixels) {
         blocked.push_back(static_cast<int>(k));
-        blocks = std::max(blocks, (covered + 7) / 8);
+        blocks = std::max(blocks, (segment.length + kBlockPixels - 1) / kBlockPixels);
       } else if (segment.length == 1) {
         singles.push_back({segment.start, static_cast<int>(k)});
       } else {
-        exact.push_back(static_cast<int>(k));
+        pairs.push_back(static_cast<int>(k));
       }
     }
     for (const int k : blocked) {
       const Segment& segment = segments[static_cast<std::size_t>(k)];
-      const int last = segment.start + std::max(segment.length, 8) - 8;
-      for (int i = 0; i < blocks; ++i) blockStarts.push_back(std::min(segment.start + 8 * i, last));
+      const int last = segment.start + segment.length - kBlockPixels;
+      for (int i = 0; i < blocks; ++i) blockStarts.push_back(std::min(segment.start + kBlockPixels * i, last));
     }
   }
 };
@@ -193,19 +184,12 @@ inline void StoreBlock(Pixel* p, Pixel v) {
   for (int i = 0; i < kN; ++i) p[i] = v;
 }
 
-// Fills n >= 2 pixels from p with v, exactly those.
-inline void FillRun(Pixel* p, int n, Pixel v) {
-  if (n >= 8) {
-    Pixel* const last = p + n - 8;
-    for (; p < last; p += 8) StoreBlock<8>(p, v);
-    StoreBlock<8>(last, v);
-  } else if (n >= 4) {
-    StoreBlock<4>(p, v);
-    StoreBlock<4>(p + n - 4, v);
-  } else {
-    p[0] = v;
-    p[1] = v;
-    p[n - 1] = v;
+// kBlocks stores, spelt out: a compiler need not unroll a loop this short.
+template <int kBlocks>
+inline void StoreBlocks(Pixel* out, const int* at, Pixel v) {
+  if constexpr (kBlocks > 0) {
+    StoreBlock<kBlockPixels>(out + at[0], v);
+    StoreBlocks<kBlocks - 1>(out, at + 1, v);
   }
 }
 
@@ -215,7 +199,11 @@ void StoreBlocked(const Axis& x, const Pixel* values, Pixel* out) {
   const int* at = x.blockStarts.data();
   for (const int k : x.blocked) {
     const Pixel v = values[k];
-    for (int b = 0; b < blocks; ++b) StoreBlock<8>(out + at[b], v);
+    if constexpr (kBlocks > 0) {
+      StoreBlocks<kBlocks>(out, at, v);
+    } else {
+      for (int b = 0; b < blocks; ++b) StoreBlock<kBlockPixels>(out + at[b], v);
+    }
     at += blocks;
   }
 }
@@ -226,15 +214,17 @@ void StoreRow(const Axis& x, const Pixel* values, Pixel* out) {
     std::memcpy(out, values, x.segments.size() * sizeof(Pixel));
     return;
   }
-  if (x.blocks == 2) {
-    StoreBlocked<2>(x, values, out);
+  // The zoom view's runs of 9 to 11 pixels take three.
+  if (x.blocks == 3) {
+    StoreBlocked<3>(x, values, out);
   } else {
     StoreBlocked<0>(x, values, out);
   }
   for (const Axis::Single& single : x.singles) out[single.at] = values[single.segment];
-  for (const int k : x.exact) {
+  for (const int k : x.pairs) {
     const Axis::Segment& segment = x.segments[static_cast<std::size_t>(k)];
-    FillRun(out + segment.start, segment.length, values[k]);
+    StoreBlock<2>(out + segment.start, values[k]);
+    StoreBlock<2>(out + segment.start + segment.length - 2, values[k]);
   }
 }
 
@@ -272,12 +262,13 @@ struct PackedChannels {
 
   // floor((n + d / 2) / d) per channel, the rounded average, as the integer
   // part of (n + d / 2) * r in single precision, r being the smallest float
-  // not below 1 / d. Exact for the packed form's sums: n + d / 2 is an integer
-  // below 2^21, so it converts exactly; the product is never below the true
-  // quotient q, so it does not fall under an integer it should reach; and it
-  // exceeds the quotient by less than (q + 1) * 2^-22 <= 2^-14 plus half a
-  // unit of its last place (2^-17 at most), while a quotient that is not an
-  // integer lies at least 1 / d > 2^-13 under the next one (d < 2^13).
+  // not below 1 / d. Exact for the sums this form holds (d <= 8207, n + d / 2
+  // an integer below 2^21, so converted exactly): the product is never below
+  // the true quotient, so it reaches every integer it should; it exceeds the
+  // quotient (< 256) by less than 256 * 2^-23 plus half a unit in its last
+  // place, 2^-17, together under 2^-14, while a quotient that is not an
+  // integer lies at least 1 / d > 2^-14 below the next one. Extra precision
+  // in the multiplication only makes the product closer.
   class Rounder {
    public:
     explicit Rounder(std::uint64_t d) : half_((d / 2) * kOnes), reciprocal_(1.0f / static_cast<float>(d)) {
