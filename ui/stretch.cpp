@@ -262,7 +262,7 @@ struct PackedChannels {
 
   // floor((n + d / 2) / d) per channel, the rounded average, as the integer
   // part of (n + d / 2) * r in single precision, r being the smallest float
-  // not below 1 / d. Exact for the sums this form holds (d <= 8207, n + d / 2
+  // not below 1 / d. Exact for the sums this form holds (d <= 8208, n + d / 2
   // an integer below 2^21, so converted exactly): the product is never below
   // the true quotient, so it reaches every integer it should; it exceeds the
   // quotient (< 256) by less than 256 * 2^-23 plus half a unit in its last

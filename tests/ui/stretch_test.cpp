@@ -257,9 +257,11 @@ Image ReferenceInto(const Image& src, const Image& dst, const Rect& r, StretchQu
 
 // Pictures with the top byte set (it must not reach the result), and all-white
 // ones, whose channel sums are the largest a size can give.
-Image TestPicture(int width, int height, std::mt19937& random) {
+enum class Content { Mixed, White };
+
+Image TestPicture(int width, int height, std::mt19937& random, Content content) {
   Image image(width, height);
-  const bool white = random() % 8 == 0;
+  const bool white = content == Content::White || random() % 8 == 0;
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) image.Set(x, y, white ? 0xFFFFFFFFu : static_cast<Pixel>(random()));
   }
@@ -282,10 +284,10 @@ std::string Describe(const IntoCase& c, StretchQuality q) {
 // Stretches two pictures with the case's geometry (the second reuses what the
 // first one left behind) and compares both with the reference. Returns false
 // after reporting the first differing pixel.
-bool MatchesReference(const IntoCase& c, StretchQuality q, std::mt19937& random) {
+bool MatchesReference(const IntoCase& c, StretchQuality q, std::mt19937& random, Content second) {
   for (int round = 0; round < 2; ++round) {
-    const Image src = TestPicture(c.srcWidth, c.srcHeight, random);
-    const Image before = TestPicture(c.dstWidth, c.dstHeight, random);
+    const Image src = TestPicture(c.srcWidth, c.srcHeight, random, round == 0 ? Content::Mixed : second);
+    const Image before = TestPicture(c.dstWidth, c.dstHeight, random, Content::Mixed);
     Image dst = before;
     StretchInto(src, dst, c.r, q);
     const Image expected = ReferenceInto(src, before, c.r, q);
@@ -302,10 +304,10 @@ bool MatchesReference(const IntoCase& c, StretchQuality q, std::mt19937& random)
   return true;
 }
 
-void RunIntoCases(const std::vector<IntoCase>& cases, std::mt19937& random) {
+void RunIntoCases(const std::vector<IntoCase>& cases, std::mt19937& random, Content second = Content::Mixed) {
   for (const IntoCase& c : cases) {
     for (const StretchQuality q : {StretchQuality::Halftone, StretchQuality::DropRepeat}) {
-      if (!MatchesReference(c, q, random)) return;
+      if (!MatchesReference(c, q, random, second)) return;
     }
   }
 }
@@ -328,6 +330,19 @@ TEST(StretchReference, ZoomAndPaletteGeometries) {
           {40, 30, 40, 30, {0, 0, 40, 30}},
       },
       random);
+}
+
+TEST(StretchReference, PicturesAroundTheLargestCompactArea) {
+  // 16 x 513 = 8208 is the largest source area whose channel sums (at most
+  // 255.5 x the area) fit in 21 bits; 10 x 821 is a little more.
+  std::mt19937 random(19);
+  std::vector<IntoCase> cases;
+  for (const auto& [w, h] : {std::pair{16, 513}, std::pair{513, 16}, std::pair{10, 821}, std::pair{821, 10}}) {
+    cases.push_back({w, h, 40, 40, {0, 0, 40, 40}});          // shrunk
+    cases.push_back({w, h, 60, 60, {-5, -300, 55, 340}});     // stretched one way, shrunk the other
+    cases.push_back({w, h, 30, 50, {0, 0, 3 * w, h / 7}});
+  }
+  RunIntoCases(cases, random, Content::White);
 }
 
 TEST(StretchReference, OnePixelSizes) {
