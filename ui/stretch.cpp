@@ -228,9 +228,22 @@ void StoreRow(const Axis& x, const Pixel* values, Pixel* out) {
   }
 }
 
-// The rows of a row segment after its first are copies of it.
+// The rows of a row segment after its first are copies of it. Where the rows
+// follow each other in memory (the stretch covers whole rows of the image),
+// the rows done so far are copied onto the ones after them, doubling each
+// time: a few long copies cost less than a short one per row.
 void RepeatRow(std::size_t width, int length, Pixel*& out, std::ptrdiff_t stride) {
-  const Pixel* first = out;
+  Pixel* const first = out;
+  if (stride == static_cast<std::ptrdiff_t>(width)) {
+    const std::size_t total = width * static_cast<std::size_t>(length);
+    for (std::size_t done = width; done < total;) {
+      const std::size_t n = std::min(done, total - done);
+      std::memcpy(first + done, first, n * sizeof(Pixel));
+      done += n;
+    }
+    out = first + total;
+    return;
+  }
   out += stride;
   for (int k = 1; k < length; ++k, out += stride) std::memcpy(out, first, width * sizeof(Pixel));
 }
