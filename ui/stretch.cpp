@@ -251,8 +251,8 @@ void RepeatRow(std::size_t width, int length, Pixel*& out, std::ptrdiff_t stride
 // Two ways to hold the weighted channel sums of a pixel. Packed keeps the
 // three channels side by side in one 64-bit word, 21 bits each, so a
 // weighted sum costs one multiply-add per source pixel; it serves while every
-// channel sum (at most 255 x the source area) stays below 2^21, which covers
-// the zoom snapshot. Wide keeps one 64-bit sum per channel for anything larger.
+// channel sum with its rounding half (at most 255.5 x the source area) stays
+// below 2^21, which covers the zoom snapshot. Wide keeps one 64-bit sum per channel for anything larger.
 //
 // Each rounds a row of sums at a time, kBatch of them per step: the rows are
 // padded to a multiple of kBatch, so a step has a fixed trip count and a
@@ -389,12 +389,11 @@ void HorizontalSums(const Pixel* in, const Axis& x, typename Channels::Value* lo
   const int srcBegin = x.srcBegin;
   const int srcEnd = x.srcEnd;
   for (int c = srcBegin; c < srcEnd; ++c) loaded[c - srcBegin] = Channels::Load(in[c]);
-  loaded -= srcBegin;
   const std::uint32_t* w = x.weights.data();
   const std::size_t count = x.origins.size();
   const int* origin = x.origins.data();
   for (std::size_t k = 0; k < count; ++k, w += taps) {
-    const Value* v = loaded + origin[k];
+    const Value* v = loaded + (origin[k] - srcBegin);
     Value sum{};
     for (int t = 0; t < taps; ++t) Channels::Add(sum, w[t], v[t]);
     sums[k] = sum;
