@@ -3,9 +3,9 @@
 // case. Each axis is planned once per geometry and kept: its visible part is
 // cut into segments, a run of destination pixels inside one source pixel or
 // one pixel straddling several, each with its integer area weights. A stretch
-// then works out one value per pair of segments (a few hundred for the zoom
-// view), stores each over its run with block stores, and copies a finished
-// row over the rest of its row segment.
+// then works out one value per pair of segments (some 1,400 for the zoom
+// view's 47,000 pixels), stores each over its run with block stores, and
+// copies a finished row over the rest of its row segment.
 
 #include <algorithm>
 #include <cmath>
@@ -497,7 +497,9 @@ struct Region {
 void StretchRegion(const Image& src, const Region& g, Pixel* out, std::ptrdiff_t stride, StretchQuality quality) {
   if (src.Empty() || g.x1 <= g.x0 || g.y1 <= g.y0) return;
   Scratch& s = ThreadScratch();
-  if (!s.x.Matches(src.Width(), g.dstWidth, g.x0, g.x1, quality)) s.x.Plan(src.Width(), g.dstWidth, g.x0, g.x1, quality);
+  if (!s.x.Matches(src.Width(), g.dstWidth, g.x0, g.x1, quality)) {
+    s.x.Plan(src.Width(), g.dstWidth, g.x0, g.x1, quality);
+  }
   if (!s.y.Matches(src.Height(), g.dstHeight, g.y0, g.y1, quality)) {
     s.y.Plan(src.Height(), g.dstHeight, g.y0, g.y1, quality);
   }
