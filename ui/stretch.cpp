@@ -48,6 +48,73 @@ class Divider {
 // Pixels in one block store: 16 bytes, one store on any 64-bit processor.
 constexpr int kBlockPixels = 4;
 
+// Each rounds a row of values at a time, kBatch of them per step: the rows
+// are padded to a multiple of kBatch, so a step has a fixed trip count and a
+// compiler can turn it into vector instructions.
+constexpr std::size_t kBatch = 8;
+
+inline std::size_t Padded(std::size_t n) { return (n + kBatch - 1) / kBatch * kBatch; }
+
+// A run of destination pixels showing one value. For the halftone stretch a
+// run inside one source pixel, or a single pixel straddling several.
+struct Segment {
+  int start = 0;   // first destination index, counted from the visible begin
+  int length = 0;
+  int pixel = -1;  // the source pixel of a segment inside one, -1 for a straddling pixel
+};
+
+// How a row is stored from its values. Direct: every segment is one pixel
+// and value k is segment k's, so the values are the row. Otherwise each
+// segment of kBlockPixels or more (`blocked`) takes `blocks` stores of
+// kBlockPixels, the last one ending where the segment ends and overlapping
+// the one before; a single pixel takes one store, and a segment of two or
+// three (`pairs`) two overlapping stores of two pixels.
+struct StorePlan {
+  enum class Direct { Allowed, No };
+  struct Single {
+    int at = 0;
+    int value = 0;
+  };
+  struct Pair {
+    int at = 0;
+    int length = 0;
+    int value = 0;
+  };
+  bool direct = false;
+  int blocks = 1;
+  std::vector<int> blocked;      // the value of each
+  std::vector<int> blockStarts;  // `blocks` per segment in blocked
+  std::vector<Single> singles;
+  std::vector<Pair> pairs;
+
+  void Build(const std::vector<Segment>& segments, const std::vector<int>& valueOf, int width, Direct allowed) {
+    direct = allowed == Direct::Allowed && segments.size() == static_cast<std::size_t>(width);
+    blocks = 1;
+    blocked.clear();
+    blockStarts.clear();
+    singles.clear();
+    pairs.clear();
+    for (std::size_t k = 0; k < segments.size(); ++k) {
+      const Segment& segment = segments[k];
+      if (segment.length >= kBlockPixels) {
+        blocks = std::max(blocks, (segment.length + kBlockPixels - 1) / kBlockPixels);
+      }
+    }
+    for (std::size_t k = 0; k < segments.size(); ++k) {
+      const Segment& segment = segments[k];
+      if (segment.length >= kBlockPixels) {
+        blocked.push_back(valueOf[k]);
+        const int last = segment.start + segment.length - kBlockPixels;
+        for (int i = 0; i < blocks; ++i) blockStarts.push_back(std::min(segment.start + kBlockPixels * i, last));
+      } else if (segment.length == 1) {
+        singles.push_back({segment.start, valueOf[k]});
+      } else {
+        pairs.push_back({segment.start, segment.length, valueOf[k]});
+      }
+    }
+  }
+};
+
 // One axis of a stretch: the visible destination range [begin, end) of a
 // source of srcSize pixels stretched to dstSize.
 //
@@ -62,11 +129,6 @@ constexpr int kBlockPixels = 4;
 // DropRepeat: destination pixel d shows source pixel d * srcSize / dstSize;
 // a segment is a run of destination pixels showing the same one.
 struct Axis {
-  struct Segment {
-    int start = 0;   // first destination index, counted from begin
-    int length = 0;
-    int pixel = -1;  // the source pixel of a segment inside one, -1 for a straddling pixel
-  };
   int srcSize = -1;
   int dstSize = -1;
   int begin = -1;
@@ -80,23 +142,22 @@ struct Axis {
   int srcBegin = 0;                    // the source pixels the taps read
   int srcEnd = 0;
 
-  // How a row is stored from its segment values. Direct: every segment is
-  // one pixel, so the values are the row. Otherwise each segment of
-  // kBlockPixels or more (`blocked`) takes `blocks` stores of kBlockPixels,
-  // the last one ending where the segment ends and overlapping the one
-  // before; a single pixel takes one store and a segment of two or three
-  // (`pairs`) two overlapping stores of two pixels.
-  struct Single {
-    int at = 0;
-    int segment = 0;
-  };
-  bool direct = false;
-  int blocks = 1;
-  std::vector<int> blocked;
-  std::vector<int> blockStarts;  // `blocks` per segment in blocked
-  std::vector<Single> singles;
-  std::vector<int> pairs;
+  // Upscaling by halftone (at most two taps): the values laid out by source
+  // column instead of by segment, for the planar path below. Slot
+  // c - columnBegin holds the value inside source column c, slot
+  // insideSlots + c - columnBegin the one straddling columns c and c + 1,
+  // whose weights are leftWeights and rightWeights there (zero where no
+  // destination pixel straddles that boundary).
+  bool byColumns = false;
+  int columnBegin = 0;
+  int columnCount = 0;
+  std::size_t insideSlots = 0;
+  std::size_t boundarySlots = 0;
+  std::vector<float> leftWeights;
+  std::vector<float> rightWeights;
 
+  StorePlan bySegment;  // value k belongs to segment k
+  StorePlan byColumn;   // values laid out by column
   bool Matches(int s, int d, int b, int e, StretchQuality q) const {
     return srcSize == s && dstSize == d && begin == b && end == e && quality == q;
   }
@@ -150,32 +211,37 @@ struct Axis {
     }
     srcBegin = origins.front();
     srcEnd = origins.back() + taps;
-    PlanStores(e - b);
+    std::vector<int> valueOf(segments.size());
+    for (std::size_t k = 0; k < segments.size(); ++k) valueOf[k] = static_cast<int>(k);
+    bySegment.Build(segments, valueOf, e - b, StorePlan::Direct::Allowed);
+    PlanColumns(valueOf, e - b);
   }
 
-  void PlanStores(int width) {
-    direct = segments.size() == static_cast<std::size_t>(width);
-    blocks = 1;
-    blocked.clear();
-    blockStarts.clear();
-    singles.clear();
-    pairs.clear();
+  void PlanColumns(std::vector<int>& valueOf, int width) {
+    byColumns = quality == StretchQuality::Halftone && taps <= 2;
+    leftWeights.clear();
+    rightWeights.clear();
+    if (!byColumns) return;
+    // A straddling segment covers exactly two columns, from its origin.
+    const auto firstColumn = [&](std::size_t k) { return segments[k].pixel >= 0 ? segments[k].pixel : origins[k]; };
+    const auto lastColumn = [&](std::size_t k) { return segments[k].pixel >= 0 ? segments[k].pixel : origins[k] + 1; };
+    columnBegin = firstColumn(0);
+    columnCount = lastColumn(segments.size() - 1) - columnBegin + 1;
+    insideSlots = Padded(static_cast<std::size_t>(columnCount));
+    boundarySlots = insideSlots;
+    leftWeights.assign(boundarySlots, 0.0f);
+    rightWeights.assign(boundarySlots, 0.0f);
     for (std::size_t k = 0; k < segments.size(); ++k) {
-      const Segment& segment = segments[k];
-      if (segment.length >= kBlockPixels) {
-        blocked.push_back(static_cast<int>(k));
-        blocks = std::max(blocks, (segment.length + kBlockPixels - 1) / kBlockPixels);
-      } else if (segment.length == 1) {
-        singles.push_back({segment.start, static_cast<int>(k)});
+      const auto c = static_cast<std::size_t>(firstColumn(k) - columnBegin);
+      if (segments[k].pixel >= 0) {
+        valueOf[k] = static_cast<int>(c);
       } else {
-        pairs.push_back(static_cast<int>(k));
+        valueOf[k] = static_cast<int>(insideSlots + c);
+        leftWeights[c] = static_cast<float>(weights[2 * k]);
+        rightWeights[c] = static_cast<float>(weights[2 * k + 1]);
       }
     }
-    for (const int k : blocked) {
-      const Segment& segment = segments[static_cast<std::size_t>(k)];
-      const int last = segment.start + segment.length - kBlockPixels;
-      for (int i = 0; i < blocks; ++i) blockStarts.push_back(std::min(segment.start + kBlockPixels * i, last));
-    }
+    byColumn.Build(segments, valueOf, width, StorePlan::Direct::No);
   }
 };
 
@@ -194,11 +260,11 @@ inline void StoreBlocks(Pixel* out, const int* at, Pixel v) {
 }
 
 template <int kBlocks>
-void StoreBlocked(const Axis& x, const Pixel* values, Pixel* out) {
-  const int blocks = kBlocks > 0 ? kBlocks : x.blocks;
-  const int* at = x.blockStarts.data();
-  for (const int k : x.blocked) {
-    const Pixel v = values[k];
+void StoreBlocked(const StorePlan& plan, const Pixel* values, Pixel* out) {
+  const int blocks = kBlocks > 0 ? kBlocks : plan.blocks;
+  const int* at = plan.blockStarts.data();
+  for (const int value : plan.blocked) {
+    const Pixel v = values[value];
     if constexpr (kBlocks > 0) {
       StoreBlocks<kBlocks>(out, at, v);
     } else {
@@ -208,23 +274,22 @@ void StoreBlocked(const Axis& x, const Pixel* values, Pixel* out) {
   }
 }
 
-// One destination row from one value per column segment.
-void StoreRow(const Axis& x, const Pixel* values, Pixel* out) {
-  if (x.direct) {
-    std::memcpy(out, values, x.segments.size() * sizeof(Pixel));
+// One destination row from its values.
+void StoreRow(const StorePlan& plan, const Pixel* values, std::size_t width, Pixel* out) {
+  if (plan.direct) {
+    std::memcpy(out, values, width * sizeof(Pixel));
     return;
   }
   // The zoom view's runs of 9 to 11 pixels take three.
-  if (x.blocks == 3) {
-    StoreBlocked<3>(x, values, out);
+  if (plan.blocks == 3) {
+    StoreBlocked<3>(plan, values, out);
   } else {
-    StoreBlocked<0>(x, values, out);
+    StoreBlocked<0>(plan, values, out);
   }
-  for (const Axis::Single& single : x.singles) out[single.at] = values[single.segment];
-  for (const int k : x.pairs) {
-    const Axis::Segment& segment = x.segments[static_cast<std::size_t>(k)];
-    StoreBlock<2>(out + segment.start, values[k]);
-    StoreBlock<2>(out + segment.start + segment.length - 2, values[k]);
+  for (const StorePlan::Single& single : plan.singles) out[single.at] = values[single.value];
+  for (const StorePlan::Pair& pair : plan.pairs) {
+    StoreBlock<2>(out + pair.at, values[pair.value]);
+    StoreBlock<2>(out + pair.at + pair.length - 2, values[pair.value]);
   }
 }
 
@@ -253,13 +318,27 @@ void RepeatRow(std::size_t width, int length, Pixel*& out, std::ptrdiff_t stride
 // weighted sum costs one multiply-add per source pixel; it serves while every
 // channel sum with its rounding half (at most 255.5 x the source area) stays
 // below 2^21, which covers the zoom snapshot. Wide keeps one 64-bit sum per channel for anything larger.
-//
-// Each rounds a row of sums at a time, kBatch of them per step: the rows are
-// padded to a multiple of kBatch, so a step has a fixed trip count and a
-// compiler can turn it into vector instructions.
-constexpr std::size_t kBatch = 8;
 
-inline std::size_t Padded(std::size_t n) { return (n + kBatch - 1) / kBatch * kBatch; }
+// floor((n + d / 2) / d), the rounded average of a channel, as the integer
+// part of (n + d / 2) * r in single precision, r being the smallest float not
+// below 1 / d. Exact wherever it is used: d <= 8208 and n + d / 2 an integer
+// below 2^21, so held exactly. The product is never below the true quotient,
+// so it reaches every integer it should; it exceeds the quotient (< 256) by
+// less than 256 * 2^-23 plus half a unit in its last place, 2^-17, together
+// under 2^-14, while a quotient that is not an integer lies at least
+// 1 / d > 2^-14 below the next one. Extra precision in the multiplication
+// only brings the product closer. (The sums must not be reassociated with the
+// halves, as some fast-math settings would.)
+struct FloatDivisor {
+  explicit FloatDivisor(std::uint64_t d)
+      : half(static_cast<float>(d / 2)), reciprocal(1.0f / static_cast<float>(d)) {
+    if (static_cast<double>(reciprocal) * static_cast<double>(d) < 1.0) reciprocal = std::nextafter(reciprocal, 2.0f);
+  }
+  // n already includes the half.
+  Pixel Quotient(float n) const { return static_cast<Pixel>(static_cast<std::int32_t>(n * reciprocal)); }
+  float half;
+  float reciprocal;
+};
 
 struct PackedChannels {
   using Value = std::uint64_t;
@@ -273,43 +352,27 @@ struct PackedChannels {
   }
   static void Add(Value& sum, std::uint64_t w, const Value& v) { sum += w * v; }
 
-  // floor((n + d / 2) / d) per channel, the rounded average, as the integer
-  // part of (n + d / 2) * r in single precision, r being the smallest float
-  // not below 1 / d. Exact for the sums this form holds (d <= 8208, n + d / 2
-  // an integer below 2^21, so converted exactly): the product is never below
-  // the true quotient, so it reaches every integer it should; it exceeds the
-  // quotient (< 256) by less than 256 * 2^-23 plus half a unit in its last
-  // place, 2^-17, together under 2^-14, while a quotient that is not an
-  // integer lies at least 1 / d > 2^-14 below the next one. Extra precision
-  // in the multiplication only makes the product closer.
   class Rounder {
    public:
-    explicit Rounder(std::uint64_t d) : half_((d / 2) * kOnes), reciprocal_(1.0f / static_cast<float>(d)) {
-      if (static_cast<double>(reciprocal_) * static_cast<double>(d) < 1.0) {
-        reciprocal_ = std::nextafter(reciprocal_, 2.0f);
-      }
-    }
+    explicit Rounder(std::uint64_t d) : half_((d / 2) * kOnes), divide_(d) {}
     // n is a multiple of kBatch.
     void Row(const Value* sums, std::size_t n, Pixel* out) const {
       const std::uint64_t half = half_;
-      const float reciprocal = reciprocal_;
-      const auto quotient = [reciprocal](std::int32_t v) {
-        return static_cast<Pixel>(static_cast<std::int32_t>(static_cast<float>(v) * reciprocal));
-      };
+      const FloatDivisor divide = divide_;
       for (std::size_t i = 0; i < n; i += kBatch) {
         for (std::size_t k = 0; k < kBatch; ++k) {
           const std::uint64_t sum = sums[i + k] + half;
-          const auto red = static_cast<std::int32_t>(sum & kLane);
-          const auto green = static_cast<std::int32_t>((sum >> kShift) & kLane);
-          const auto blue = static_cast<std::int32_t>(sum >> (2 * kShift));
-          out[i + k] = quotient(red) | (quotient(green) << 8) | (quotient(blue) << 16);
+          const auto red = static_cast<float>(static_cast<std::int32_t>(sum & kLane));
+          const auto green = static_cast<float>(static_cast<std::int32_t>((sum >> kShift) & kLane));
+          const auto blue = static_cast<float>(static_cast<std::int32_t>(sum >> (2 * kShift)));
+          out[i + k] = divide.Quotient(red) | (divide.Quotient(green) << 8) | (divide.Quotient(blue) << 16);
         }
       }
     }
 
    private:
     std::uint64_t half_;
-    float reciprocal_;
+    FloatDivisor divide_;
   };
 };
 
@@ -342,6 +405,12 @@ struct WideChannels {
   };
 };
 
+// Working memory of the planar path (StretchPlanar).
+struct Planar {
+  std::vector<Pixel> pixels;  // one source row's columns, padded
+  std::vector<float> rows;    // two source rows, as PlanarLayout lays them out
+};
+
 template <typename Value>
 struct Sums {
   std::vector<Value> row;   // one source row, loaded
@@ -357,6 +426,7 @@ struct Scratch {
   Axis y;
   Sums<PackedChannels::Value> packed;
   Sums<WideChannels::Value> wide;
+  Planar planar;
   std::vector<Pixel> values;  // one value per column segment
 };
 
@@ -369,23 +439,22 @@ void StretchDropRepeat(const Image& src, const Axis& x, const Axis& y, std::vect
                        std::ptrdiff_t stride) {
   const std::size_t width = static_cast<std::size_t>(x.end - x.begin);
   values.resize(x.segments.size());
-  for (const Axis::Segment& row : y.segments) {
+  for (const Segment& row : y.segments) {
     const Pixel* in = src.Row(row.pixel);
-    Pixel* v = x.direct ? out : values.data();
+    Pixel* v = x.bySegment.direct ? out : values.data();
     const std::size_t n = x.origins.size();
     for (std::size_t k = 0; k < n; ++k) v[k] = in[x.origins[k]] & kColourBits;
-    if (!x.direct) StoreRow(x, values.data(), out);
+    if (!x.bySegment.direct) StoreRow(x.bySegment, values.data(), width, out);
     RepeatRow(width, row.length, out, stride);
   }
 }
 
-// The weighted sums of one source row for every column segment. kTaps is the
-// axis's tap count when known at compile time, 0 otherwise.
-template <typename Channels, int kTaps>
+// The weighted sums of one source row for every column segment.
+template <typename Channels>
 void HorizontalSums(const Pixel* in, const Axis& x, typename Channels::Value* loaded,
                     typename Channels::Value* sums) {
   using Value = typename Channels::Value;
-  const int taps = kTaps > 0 ? kTaps : x.taps;
+  const int taps = x.taps;
   const int srcBegin = x.srcBegin;
   const int srcEnd = x.srcEnd;
   for (int c = srcBegin; c < srcEnd; ++c) loaded[c - srcBegin] = Channels::Load(in[c]);
@@ -402,28 +471,15 @@ void HorizontalSums(const Pixel* in, const Axis& x, typename Channels::Value* lo
 
 // The vertical sums of a straddling row segment: the weighted horizontal sums
 // of the source rows it covers. n is a multiple of kBatch.
-template <typename Channels, int kTaps>
+template <typename Channels>
 void VerticalSums(const typename Channels::Value* const* rows, const std::uint32_t* w, int taps, std::size_t n,
                   typename Channels::Value* acc) {
   using Value = typename Channels::Value;
-  if constexpr (kTaps == 2) {
-    const Value* a = rows[0];
-    const Value* b = rows[1];
-    const std::uint64_t wa = w[0];
-    const std::uint64_t wb = w[1];
-    for (std::size_t k = 0; k < n; ++k) {
-      Value sum{};
-      Channels::Add(sum, wa, a[k]);
-      Channels::Add(sum, wb, b[k]);
-      acc[k] = sum;
-    }
-  } else {
-    std::fill_n(acc, n, Value{});
-    for (int t = 0; t < taps; ++t) {
-      if (w[t] == 0) continue;
-      const Value* h = rows[t];
-      for (std::size_t k = 0; k < n; ++k) Channels::Add(acc[k], w[t], h[k]);
-    }
+  std::fill_n(acc, n, Value{});
+  for (int t = 0; t < taps; ++t) {
+    if (w[t] == 0) continue;
+    const Value* h = rows[t];
+    for (std::size_t k = 0; k < n; ++k) Channels::Add(acc[k], w[t], h[k]);
   }
 }
 
@@ -431,14 +487,14 @@ void VerticalSums(const typename Channels::Value* const* rows, const std::uint32
 // inside one source row divides that row's horizontal sums by the source
 // width (a column inside one source pixel thus gets that pixel back); a
 // straddling one divides its vertical sums by the area.
-template <typename Channels, int kTaps>
-void StretchHalftoneWith(const Image& src, const Axis& x, const Axis& y, Sums<typename Channels::Value>& sums,
+template <typename Channels>
+void StretchHalftone(const Image& src, const Axis& x, const Axis& y, Sums<typename Channels::Value>& sums,
                          std::vector<Pixel>& values, Pixel* out, std::ptrdiff_t stride) {
   using Value = typename Channels::Value;
   using Rounder = typename Channels::Rounder;
   const std::size_t columns = Padded(x.segments.size());
   const std::size_t width = static_cast<std::size_t>(x.end - x.begin);
-  const int tapsY = kTaps > 0 ? kTaps : y.taps;
+  const int tapsY = y.taps;
   values.resize(columns);
   sums.row.resize(static_cast<std::size_t>(x.srcEnd - x.srcBegin));
   // The padding columns stay zero.
@@ -454,32 +510,152 @@ void StretchHalftoneWith(const Image& src, const Axis& x, const Axis& y, Sums<ty
   int next = y.srcBegin;
   const auto sumsOf = [&](int r) { return sums.ring.data() + static_cast<std::size_t>(r % tapsY) * columns; };
   for (std::size_t j = 0; j < y.segments.size(); ++j) {
-    const Axis::Segment& row = y.segments[j];
+    const Segment& row = y.segments[j];
     const int origin = y.origins[j];
     for (; next < origin + tapsY; ++next) {
-      HorizontalSums<Channels, kTaps>(src.Row(next), x, sums.row.data(), sumsOf(next));
+      HorizontalSums<Channels>(src.Row(next), x, sums.row.data(), sumsOf(next));
     }
     if (row.pixel >= 0) {
       byWidth.Row(sumsOf(row.pixel), columns, values.data());
     } else {
       for (int t = 0; t < tapsY; ++t) sums.rows[static_cast<std::size_t>(t)] = sumsOf(origin + t);
-      VerticalSums<Channels, kTaps>(sums.rows.data(), y.weights.data() + j * static_cast<std::size_t>(tapsY), tapsY,
+      VerticalSums<Channels>(sums.rows.data(), y.weights.data() + j * static_cast<std::size_t>(tapsY), tapsY,
                                     columns, sums.acc.data());
       byArea.Row(sums.acc.data(), columns, values.data());
     }
-    StoreRow(x, values.data(), out);
+    StoreRow(x.bySegment, values.data(), width, out);
     RepeatRow(width, row.length, out, stride);
   }
 }
 
-template <typename Channels>
-void StretchHalftone(const Image& src, const Axis& x, const Axis& y, Sums<typename Channels::Value>& sums,
-                     std::vector<Pixel>& values, Pixel* out, std::ptrdiff_t stride) {
-  // Upscaling reaches at most two source pixels per destination pixel.
-  if (x.taps == 2 && y.taps == 2) {
-    StretchHalftoneWith<Channels, 2>(src, x, y, sums, values, out, stride);
-  } else {
-    StretchHalftoneWith<Channels, 0>(src, x, y, sums, values, out, stride);
+
+// Upscaling both ways with a small source, the zoom view's case: every
+// destination pixel covers at most two source columns and two source rows,
+// so the sums run along the source's own columns, with a value inside each
+// column and one straddling each boundary between two (Axis::byColumns), in
+// single precision, one array per channel. Each step works on kBatch
+// neighbouring columns alike, which a compiler turns into vector code. The
+// sums are integers below 2^21 and so exact; each value is rounded once, by
+// FloatDivisor.
+struct PlanarLayout {
+  std::size_t inside;    // slots inside columns, plus one batch of zeros read past the last
+  std::size_t boundary;  // slots straddling boundaries
+  std::size_t Row() const { return 3 * (inside + boundary); }
+  float* Inside(float* row, int channel) const { return row + static_cast<std::size_t>(channel) * inside; }
+  float* Boundary(float* row, int channel) const {
+    return row + 3 * inside + static_cast<std::size_t>(channel) * boundary;
+  }
+};
+
+// One source row: its columns' channels, and the weighted sums across each
+// boundary.
+void LoadPlanarRow(const Pixel* in, const Axis& x, const PlanarLayout& layout, std::vector<Pixel>& pixels,
+                   float* row) {
+  const auto count = static_cast<std::size_t>(x.columnCount);
+  std::memcpy(pixels.data(), in + x.columnBegin, count * sizeof(Pixel));
+  std::fill(pixels.begin() + static_cast<std::ptrdiff_t>(count), pixels.end(), 0);
+  float* const red = layout.Inside(row, 0);
+  float* const green = layout.Inside(row, 1);
+  float* const blue = layout.Inside(row, 2);
+  for (std::size_t i = 0; i < x.insideSlots; i += kBatch) {
+    float r[kBatch];
+    float g[kBatch];
+    float b[kBatch];
+    for (std::size_t k = 0; k < kBatch; ++k) {
+      const Pixel p = pixels[i + k];
+      r[k] = static_cast<float>(static_cast<std::int32_t>(p & 0xFF));
+      g[k] = static_cast<float>(static_cast<std::int32_t>((p >> 8) & 0xFF));
+      b[k] = static_cast<float>(static_cast<std::int32_t>((p >> 16) & 0xFF));
+    }
+    std::memcpy(red + i, r, sizeof r);
+    std::memcpy(green + i, g, sizeof g);
+    std::memcpy(blue + i, b, sizeof b);
+  }
+  const float* const left = x.leftWeights.data();
+  const float* const right = x.rightWeights.data();
+  for (int channel = 0; channel < 3; ++channel) {
+    const float* const inside = layout.Inside(row, channel);
+    float* const boundary = layout.Boundary(row, channel);
+    for (std::size_t i = 0; i < x.boundarySlots; i += kBatch) {
+      float sum[kBatch];
+      for (std::size_t k = 0; k < kBatch; ++k) sum[k] = left[i + k] * inside[i + k] + right[i + k] * inside[i + k + 1];
+      std::memcpy(boundary + i, sum, sizeof sum);
+    }
+  }
+}
+
+// The values of n slots of one source row, each channel's sum divided.
+void PlanarValues(const float* red, const float* green, const float* blue, std::size_t n, const FloatDivisor& d,
+                  Pixel* out) {
+  for (std::size_t i = 0; i < n; i += kBatch) {
+    for (std::size_t k = 0; k < kBatch; ++k) {
+      out[i + k] = d.Quotient(red[i + k] + d.half) | (d.Quotient(green[i + k] + d.half) << 8) |
+                   (d.Quotient(blue[i + k] + d.half) << 16);
+    }
+  }
+}
+
+// The same for the weighted sums of two source rows.
+void PlanarValues(const float* redA, const float* greenA, const float* blueA, const float* redB,
+                  const float* greenB, const float* blueB, float wa, float wb, std::size_t n, const FloatDivisor& d,
+                  Pixel* out) {
+  for (std::size_t i = 0; i < n; i += kBatch) {
+    for (std::size_t k = 0; k < kBatch; ++k) {
+      const Pixel red = d.Quotient(wa * redA[i + k] + wb * redB[i + k] + d.half);
+      const Pixel green = d.Quotient(wa * greenA[i + k] + wb * greenB[i + k] + d.half);
+      const Pixel blue = d.Quotient(wa * blueA[i + k] + wb * blueB[i + k] + d.half);
+      out[i + k] = red | (green << 8) | (blue << 16);
+    }
+  }
+}
+
+bool PlanarServes(const Image& src, const Axis& x, const Axis& y) {
+  const auto area = static_cast<std::uint64_t>(src.Width()) * static_cast<std::uint64_t>(src.Height());
+  return x.byColumns && y.taps <= 2 && PackedChannels::Fits(area);
+}
+
+void StretchPlanar(const Image& src, const Axis& x, const Axis& y, Planar& planar, std::vector<Pixel>& values,
+                   Pixel* out, std::ptrdiff_t stride) {
+  const PlanarLayout layout{x.insideSlots + kBatch, x.boundarySlots};
+  const std::size_t width = static_cast<std::size_t>(x.end - x.begin);
+  const auto w = static_cast<std::uint64_t>(src.Width());
+  const auto h = static_cast<std::uint64_t>(src.Height());
+  const FloatDivisor whole(1);
+  const FloatDivisor byWidth(w);
+  const FloatDivisor byHeight(h);
+  const FloatDivisor byArea(w * h);
+  // The padding stays zero.
+  planar.rows.assign(2 * layout.Row(), 0.0f);
+  planar.pixels.resize(x.insideSlots);
+  values.resize(x.insideSlots + x.boundarySlots);
+  Pixel* const inside = values.data();
+  Pixel* const boundary = values.data() + x.insideSlots;
+
+  // Source row r at slot r % 2; the row segments' origins only grow and each
+  // needs rows [origin, origin + taps).
+  const auto rowOf = [&](int r) { return planar.rows.data() + static_cast<std::size_t>(r % 2) * layout.Row(); };
+  int next = y.srcBegin;
+  for (std::size_t j = 0; j < y.segments.size(); ++j) {
+    const Segment& row = y.segments[j];
+    const int origin = y.origins[j];
+    for (; next < origin + y.taps; ++next) LoadPlanarRow(src.Row(next), x, layout, planar.pixels, rowOf(next));
+    if (row.pixel >= 0) {
+      float* const r = rowOf(row.pixel);
+      PlanarValues(layout.Inside(r, 0), layout.Inside(r, 1), layout.Inside(r, 2), x.insideSlots, whole, inside);
+      PlanarValues(layout.Boundary(r, 0), layout.Boundary(r, 1), layout.Boundary(r, 2), x.boundarySlots, byWidth,
+                   boundary);
+    } else {
+      float* const a = rowOf(origin);
+      float* const b = rowOf(origin + 1);
+      const auto wa = static_cast<float>(y.weights[2 * j]);
+      const auto wb = static_cast<float>(y.weights[2 * j + 1]);
+      PlanarValues(layout.Inside(a, 0), layout.Inside(a, 1), layout.Inside(a, 2), layout.Inside(b, 0),
+                   layout.Inside(b, 1), layout.Inside(b, 2), wa, wb, x.insideSlots, byHeight, inside);
+      PlanarValues(layout.Boundary(a, 0), layout.Boundary(a, 1), layout.Boundary(a, 2), layout.Boundary(b, 0),
+                   layout.Boundary(b, 1), layout.Boundary(b, 2), wa, wb, x.boundarySlots, byArea, boundary);
+    }
+    StoreRow(x.byColumn, values.data(), width, out);
+    RepeatRow(width, row.length, out, stride);
   }
 }
 
@@ -505,6 +681,10 @@ void StretchRegion(const Image& src, const Region& g, Pixel* out, std::ptrdiff_t
   }
   if (quality == StretchQuality::DropRepeat) {
     StretchDropRepeat(src, s.x, s.y, s.values, out, stride);
+    return;
+  }
+  if (PlanarServes(src, s.x, s.y)) {
+    StretchPlanar(src, s.x, s.y, s.planar, s.values, out, stride);
     return;
   }
   const auto area = static_cast<std::uint64_t>(src.Width()) * static_cast<std::uint64_t>(src.Height());

@@ -342,6 +342,9 @@ TEST(StretchReference, PicturesAroundTheLargestCompactArea) {
     cases.push_back({w, h, 60, 60, {-5, -300, 55, 340}});     // stretched one way, shrunk the other
     cases.push_back({w, h, 30, 50, {0, 0, 3 * w, h / 7}});
   }
+  // Larger pictures stretched up both ways, whole and clipped.
+  cases.push_back({100, 90, 250, 200, {0, 0, 250, 200}});
+  cases.push_back({100, 90, 120, 100, {-70, -33, 230, 257}});
   RunIntoCases(cases, random, Content::White);
 }
 
