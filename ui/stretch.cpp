@@ -6,6 +6,12 @@
 // then works out one value per pair of segments (some 1,400 for the zoom
 // view's 47,000 pixels), stores each over its run with block stores, and
 // copies a finished row over the rest of its row segment.
+//
+// The values come from one of three paths, all exact: upscaling both ways
+// with a small source (the zoom view) runs along the source columns in single
+// precision (StretchPlanar); other small sources keep each pixel's three
+// channel sums packed in one integer (PackedChannels); large ones keep them
+// apart (WideChannels).
 
 #include <algorithm>
 #include <cmath>
@@ -48,9 +54,9 @@ class Divider {
 // Pixels in one block store: 16 bytes, one store on any 64-bit processor.
 constexpr int kBlockPixels = 4;
 
-// Each rounds a row of values at a time, kBatch of them per step: the rows
-// are padded to a multiple of kBatch, so a step has a fixed trip count and a
-// compiler can turn it into vector instructions.
+// Rows of sums are rounded kBatch values at a time: they are padded to a
+// multiple of kBatch, so a step has a fixed trip count and a compiler can turn
+// it into vector instructions.
 constexpr std::size_t kBatch = 8;
 
 inline std::size_t Padded(std::size_t n) { return (n + kBatch - 1) / kBatch * kBatch; }
@@ -158,6 +164,7 @@ struct Axis {
 
   StorePlan bySegment;  // value k belongs to segment k
   StorePlan byColumn;   // values laid out by column
+
   bool Matches(int s, int d, int b, int e, StretchQuality q) const {
     return srcSize == s && dstSize == d && begin == b && end == e && quality == q;
   }
