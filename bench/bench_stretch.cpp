@@ -1,7 +1,8 @@
 // The zoom view's stretch: a 21 x 21 snapshot over the 219 x 215 panel, done
 // on every pointer movement of a pick. Also the panel's real call (drawn at
-// the panel's outer size 221 x 217, clipped to its client area) and the
-// palette image shrunk into its box.
+// the panel's outer size 221 x 217, clipped to its client area), the same
+// with the clipped snapshot of a screen corner, and the palette image shrunk
+// into its box.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -56,6 +57,19 @@ void BM_StretchZoomIntoPanelHalftone(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_StretchZoomIntoPanelHalftone);
+
+// Near the top left corner of the screen the snapshot is clipped to 11 x 11
+// and that smaller picture is stretched over the whole panel.
+void BM_StretchZoomEdgeIntoPanelHalftone(benchmark::State& state) {
+  const Image src = RandomImage(11, 11);
+  Image panel(219, 215);
+  for (auto _ : state) {
+    tinctora::ui::StretchInto(src, panel, Rect{0, 0, 221, 217}, StretchQuality::Halftone);
+    benchmark::DoNotOptimize(panel.Row(0));
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_StretchZoomEdgeIntoPanelHalftone);
 
 void BM_StretchPaletteHalftone(benchmark::State& state) {
   const Image src = RandomImage(627, 377);

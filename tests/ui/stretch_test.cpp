@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -195,6 +197,211 @@ TEST(Stretch, RepeatedGeometryGivesTheSameResult) {
   const Image other = Stretched(b, 219, 215, StretchQuality::Halftone);
   EXPECT_EQ(Stretched(a, 219, 215, StretchQuality::Halftone).Pixels(), first.Pixels());
   EXPECT_EQ(Stretched(b, 219, 215, StretchQuality::Halftone).Pixels(), other.Pixels());
+}
+
+// ---------------------------------------------------------------------------
+// The stretch against a straightforward one that computes every destination
+// pixel on its own, over many sizes, pictures, clips and offsets.
+
+// In units where a source pixel is dstSize long and a destination pixel
+// srcSize long, destination pixel d covers [d * srcSize, (d + 1) * srcSize).
+std::int64_t Overlap(std::int64_t s, std::int64_t d, std::int64_t srcSize, std::int64_t dstSize) {
+  const std::int64_t lo = std::max(s * dstSize, d * srcSize);
+  const std::int64_t hi = std::min((s + 1) * dstSize, (d + 1) * srcSize);
+  return std::max<std::int64_t>(hi - lo, 0);
+}
+
+Image ReferenceStretch(const Image& src, int dw, int dh, StretchQuality q) {
+  const std::int64_t sw = src.Width();
+  const std::int64_t sh = src.Height();
+  Image out(dw, dh);
+  for (int dy = 0; dy < dh; ++dy) {
+    for (int dx = 0; dx < dw; ++dx) {
+      if (q == StretchQuality::DropRepeat) {
+        out.Set(dx, dy, src.At(static_cast<int>(dx * sw / dw), static_cast<int>(dy * sh / dh)) & 0xFFFFFF);
+        continue;
+      }
+      std::uint64_t sum[3] = {0, 0, 0};
+      for (std::int64_t sy = dy * sh / dh; sy < sh; ++sy) {
+        const std::int64_t wy = Overlap(sy, dy, sh, dh);
+        if (wy == 0) break;
+        for (std::int64_t sx = dx * sw / dw; sx < sw; ++sx) {
+          const std::int64_t wx = Overlap(sx, dx, sw, dw);
+          if (wx == 0) break;
+          const Pixel p = src.At(static_cast<int>(sx), static_cast<int>(sy));
+          for (int c = 0; c < 3; ++c) sum[c] += static_cast<std::uint64_t>(wx * wy) * ((p >> (8 * c)) & 0xFF);
+        }
+      }
+      const std::uint64_t area = static_cast<std::uint64_t>(sw * sh);
+      int v[3];
+      for (int c = 0; c < 3; ++c) v[c] = static_cast<int>((sum[c] + area / 2) / area);
+      out.Set(dx, dy, RgbPixel(v[0], v[1], v[2]));
+    }
+  }
+  return out;
+}
+
+// What StretchInto must leave in dst: the reference stretched to r, its part
+// inside dst copied over, every other pixel as it was.
+Image ReferenceInto(const Image& src, const Image& dst, const Rect& r, StretchQuality q) {
+  Image expected = dst;
+  if (src.Empty() || r.Empty()) return expected;
+  const Image whole = ReferenceStretch(src, r.Width(), r.Height(), q);
+  for (int y = std::max(r.top, 0); y < std::min(r.bottom, dst.Height()); ++y) {
+    for (int x = std::max(r.left, 0); x < std::min(r.right, dst.Width()); ++x) {
+      expected.Set(x, y, whole.At(x - r.left, y - r.top));
+    }
+  }
+  return expected;
+}
+
+// Pictures with the top byte set (it must not reach the result), and all-white
+// ones, whose channel sums are the largest a size can give.
+enum class Content { Mixed, White };
+
+Image TestPicture(int width, int height, std::mt19937& random, Content content) {
+  Image image(width, height);
+  const bool white = content == Content::White || random() % 8 == 0;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) image.Set(x, y, white ? 0xFFFFFFFFu : static_cast<Pixel>(random()));
+  }
+  return image;
+}
+
+struct IntoCase {
+  int srcWidth, srcHeight;
+  int dstWidth, dstHeight;
+  Rect r;
+};
+
+std::string Describe(const IntoCase& c, StretchQuality q) {
+  return std::to_string(c.srcWidth) + "x" + std::to_string(c.srcHeight) + " into " + std::to_string(c.dstWidth) +
+         "x" + std::to_string(c.dstHeight) + " at " + std::to_string(c.r.left) + "," + std::to_string(c.r.top) +
+         " size " + std::to_string(c.r.Width()) + "x" + std::to_string(c.r.Height()) +
+         (q == StretchQuality::Halftone ? " halftone" : " drop-repeat");
+}
+
+// Stretches two pictures with the case's geometry (the second reuses what the
+// first one left behind) and compares both with the reference. Returns false
+// after reporting the first differing pixel.
+bool MatchesReference(const IntoCase& c, StretchQuality q, std::mt19937& random, Content second) {
+  for (int round = 0; round < 2; ++round) {
+    const Image src = TestPicture(c.srcWidth, c.srcHeight, random, round == 0 ? Content::Mixed : second);
+    const Image before = TestPicture(c.dstWidth, c.dstHeight, random, Content::Mixed);
+    Image dst = before;
+    StretchInto(src, dst, c.r, q);
+    const Image expected = ReferenceInto(src, before, c.r, q);
+    for (int y = 0; y < c.dstHeight; ++y) {
+      for (int x = 0; x < c.dstWidth; ++x) {
+        if (dst.At(x, y) != expected.At(x, y)) {
+          ADD_FAILURE() << Describe(c, q) << ", picture " << round << ": at " << x << "," << y << " "
+                        << std::hex << dst.At(x, y) << " instead of " << expected.At(x, y);
+          return false;
+        }
+      }
+    }
+  }
+  return true;
+}
+
+void RunIntoCases(const std::vector<IntoCase>& cases, std::mt19937& random, Content second = Content::Mixed) {
+  for (const IntoCase& c : cases) {
+    for (const StretchQuality q : {StretchQuality::Halftone, StretchQuality::DropRepeat}) {
+      if (!MatchesReference(c, q, random, second)) return;
+    }
+  }
+}
+
+TEST(StretchReference, ZoomAndPaletteGeometries) {
+  std::mt19937 random(7);
+  RunIntoCases(
+      {
+          // The zoom view: the whole snapshot, and the clipped ones at the
+          // edges of the screen, drawn at the panel's outer size onto its
+          // client area.
+          {21, 21, 219, 215, {0, 0, 221, 217}},
+          {21, 21, 219, 215, {0, 0, 219, 215}},
+          {11, 11, 219, 215, {0, 0, 221, 217}},
+          {11, 21, 219, 215, {0, 0, 221, 217}},
+          {21, 16, 219, 215, {0, 0, 221, 217}},
+          {1, 1, 219, 215, {0, 0, 221, 217}},
+          // The palette shrunk into its box, and drawn at its own size.
+          {627, 377, 211, 108, {0, 0, 211, 108}},
+          {40, 30, 40, 30, {0, 0, 40, 30}},
+      },
+      random);
+}
+
+TEST(StretchReference, PicturesAroundTheLargestCompactArea) {
+  // 16 x 513 = 8208 is the largest source area whose channel sums (at most
+  // 255.5 x the area) fit in 21 bits; 10 x 821 is a little more.
+  std::mt19937 random(19);
+  std::vector<IntoCase> cases;
+  for (const auto& [w, h] : {std::pair{16, 513}, std::pair{513, 16}, std::pair{10, 821}, std::pair{821, 10}}) {
+    cases.push_back({w, h, 40, 40, {0, 0, 40, 40}});          // shrunk
+    cases.push_back({w, h, 60, 60, {-5, -300, 55, 340}});     // stretched one way, shrunk the other
+    cases.push_back({w, h, 30, 50, {0, 0, 3 * w, h / 7}});
+  }
+  // Larger pictures stretched up both ways, whole and clipped.
+  cases.push_back({100, 90, 250, 200, {0, 0, 250, 200}});
+  cases.push_back({100, 90, 120, 100, {-70, -33, 230, 257}});
+  RunIntoCases(cases, random, Content::White);
+}
+
+TEST(StretchReference, OnePixelSizes) {
+  std::mt19937 random(11);
+  std::vector<IntoCase> cases;
+  for (const int n : {1, 2, 3, 7, 20, 33}) {
+    cases.push_back({1, 1, n, n, {0, 0, n, n}});      // one source pixel over everything
+    cases.push_back({n, n, 1, 1, {0, 0, 1, 1}});      // everything into one pixel
+    cases.push_back({n, 1, 1, n, {0, 0, 1, n}});      // a row into a column
+    cases.push_back({1, n, n, 1, {0, 0, n, 1}});      // and back
+    cases.push_back({n, 5, 9, 9, {0, 0, 1, 9}});      // one destination column
+    cases.push_back({5, n, 9, 9, {0, 4, 9, 5}});      // one destination row
+  }
+  RunIntoCases(cases, random);
+}
+
+TEST(StretchReference, RandomSizesClipsAndOffsets) {
+  std::mt19937 random(2024);
+  // Mostly small sizes, some that upscale or shrink a lot, and pictures big
+  // enough that the channel sums need more than the compact form holds.
+  const auto side = [&random]() {
+    const unsigned kind = random() % 10;
+    if (kind < 6) return 1 + static_cast<int>(random() % 24);
+    if (kind < 9) return 1 + static_cast<int>(random() % 80);
+    return 81 + static_cast<int>(random() % 120);
+  };
+  std::vector<IntoCase> cases;
+  for (int i = 0; i < 1500; ++i) {
+    IntoCase c{};
+    c.srcWidth = side();
+    c.srcHeight = side();
+    c.dstWidth = 1 + static_cast<int>(random() % 60);
+    c.dstHeight = 1 + static_cast<int>(random() % 60);
+    const int w = side();
+    const int h = side();
+    // Rectangles inside the image, hanging off any side, or larger than it.
+    const int left = static_cast<int>(random() % 80) - 40;
+    const int top = static_cast<int>(random() % 80) - 40;
+    c.r = {left, top, left + w, top + h};
+    cases.push_back(c);
+  }
+  RunIntoCases(cases, random);
+}
+
+TEST(StretchReference, EmptyOrOffImageRectanglesChangeNothing) {
+  std::mt19937 random(3);
+  RunIntoCases(
+      {
+          {5, 5, 10, 10, {10, 0, 30, 10}},   // right of the image
+          {5, 5, 10, 10, {-20, 0, 0, 10}},   // left of it
+          {5, 5, 10, 10, {0, -9, 10, 0}},    // above
+          {5, 5, 10, 10, {0, 10, 10, 19}},   // below
+          {5, 5, 10, 10, {5, 5, 5, 9}},      // no width
+          {5, 5, 10, 10, {4, 5, 2, 9}},      // right before left
+      },
+      random);
 }
 
 // ---------------------------------------------------------------------------
