@@ -56,6 +56,10 @@ TEST(ScriptChannelNumber, RejectsAnythingButAPlainDecimal) {
       {"plus", "+ 7", 7.0},
       {"negative zero", "-0", -0.0},
       {"exponent forms", "2.55E+2", 255.0},
+      // Rounding the exact product to 64 bits first, as the x87 does at its
+      // extended precision, would land one unit in the last place lower.
+      {"mantissa times a power of ten, rounded once", "8386240507956765e5",
+       838624050795676500000.0},
       {"full-width space around", "\xA1\xA1" "5\xA1\xA1", 5.0},  // 　5　
       {"control white space", "\t\n\v\f\r5", 5.0},
       {"overflow", "1e999", kInf},
