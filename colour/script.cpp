@@ -37,22 +37,49 @@ void AppendLargeNumber(Text& out, double magnitude) {
   out.append(buffer, end);
 }
 
-// Writes n's decimal digits (n below 10^38) into buffer; returns the count.
-std::size_t WriteUnsigned128(char* buffer, unsigned __int128 n) {
-  constexpr std::uint64_t kTen19 = 10'000'000'000'000'000'000ULL;
-  if (n < kTen19) {
-    return static_cast<std::size_t>(
-        std::to_chars(buffer, buffer + 20, static_cast<std::uint64_t>(n)).ptr - buffer);
+// An unsigned number of up to 128 bits as two 64-bit halves, as wide as
+// x * 10^4 gets for the largest x written in fixed form.
+struct Wide {
+  std::uint64_t high = 0;
+  std::uint64_t low = 0;
+};
+
+// Divides n by 10^9 and returns the remainder. The division runs over
+// 32-bit pieces, so each step's dividend (remainder * 2^32 + piece) stays
+// below 2^62 and fits in 64 bits.
+std::uint32_t DivideByBillion(Wide& n) {
+  constexpr std::uint64_t kBillion = 1'000'000'000;
+  const std::uint64_t pieces[4] = {n.high >> 32, n.high & 0xFFFFFFFF, n.low >> 32,
+                                   n.low & 0xFFFFFFFF};
+  std::uint64_t quotient[4];
+  std::uint64_t remainder = 0;
+  for (int k = 0; k < 4; ++k) {
+    const std::uint64_t dividend = (remainder << 32) | pieces[k];
+    quotient[k] = dividend / kBillion;
+    remainder = dividend % kBillion;
   }
-  const auto high = static_cast<std::uint64_t>(n / kTen19);
-  auto low = static_cast<std::uint64_t>(n % kTen19);
-  const auto highCount = static_cast<std::size_t>(
-      std::to_chars(buffer, buffer + 20, high).ptr - buffer);
-  for (std::size_t k = highCount + 19; k > highCount; --k) {
-    buffer[k - 1] = static_cast<char>('0' + low % 10);
-    low /= 10;
+  n.high = (quotient[0] << 32) | quotient[1];
+  n.low = (quotient[2] << 32) | quotient[3];
+  return static_cast<std::uint32_t>(remainder);
+}
+
+// Writes n's decimal digits into buffer (40 characters hold any n);
+// returns the count.
+std::size_t WriteWide(char* buffer, Wide n) {
+  // Nine digits at a time come off the bottom until the rest fits in 64 bits.
+  char tail[36];
+  std::size_t tailCount = 0;
+  while (n.high != 0) {
+    std::uint32_t group = DivideByBillion(n);
+    for (int k = 0; k < 9; ++k) {
+      tail[tailCount++] = static_cast<char>('0' + group % 10);
+      group /= 10;
+    }
   }
-  return highCount + 19;
+  std::size_t count = static_cast<std::size_t>(
+      std::to_chars(buffer, buffer + 20, n.low).ptr - buffer);
+  while (tailCount > 0) buffer[count++] = tail[--tailCount];
+  return count;
 }
 
 void AppendFixedFour(Text& out, double x) {
@@ -82,20 +109,24 @@ void AppendFixedFour(Text& out, double x) {
     m |= std::uint64_t{1} << 52;
     q = biased - 1075;
   }
-  const unsigned __int128 scaled = static_cast<unsigned __int128>(m) * 10000u;  // < 2^67
-  unsigned __int128 n = 0;
-  if (q >= 0) {
-    n = scaled << q;  // x < 10^21 keeps this below 2^84
-  } else if (-q < 68) {
-    const int shift = -q;
-    const unsigned __int128 one = 1;
-    const unsigned __int128 remainder = scaled & ((one << shift) - 1);
-    n = (scaled >> shift) + (remainder >= (one << (shift - 1)) ? 1 : 0);
-  }  // else x * 10^4 < 2^67 / 2^68, below one half: n = 0
+  // x * 10^4 = m * 625 * 2^(q + 4), and m * 625 stays below 2^63.
+  const std::uint64_t scaled = m * 625;
+  const int exponent = q + 4;
+  Wide n;
+  if (exponent >= 0) {
+    // x < 10^21 keeps this below 2^84 and the exponent below 64.
+    n.low = scaled << exponent;
+    n.high = exponent == 0 ? 0 : scaled >> (64 - exponent);
+  } else if (-exponent < 64) {
+    // The bit below the point is the half: set means the rest is at least
+    // one half, and a tie goes up.
+    const int shift = -exponent;
+    n.low = (scaled >> shift) + ((scaled >> (shift - 1)) & 1);
+  }  // else x * 10^4 < 2^63 / 2^64, below one half: n = 0
 
   // n's digits with a point before the last four, at least "0.0000".
   char digits[48];
-  const std::size_t count = WriteUnsigned128(digits, n);
+  const std::size_t count = WriteWide(digits, n);
   if (count < 5) {
     out.append("0.");
     out.append(4 - count, '0');

@@ -56,6 +56,10 @@ TEST(ScriptChannelNumber, RejectsAnythingButAPlainDecimal) {
       {"plus", "+ 7", 7.0},
       {"negative zero", "-0", -0.0},
       {"exponent forms", "2.55E+2", 255.0},
+      // Rounding the exact product to 64 bits first, as the x87 does at its
+      // extended precision, would land one unit in the last place lower.
+      {"mantissa times a power of ten, rounded once", "8386240507956765e5",
+       838624050795676500000.0},
       {"full-width space around", "\xA1\xA1" "5\xA1\xA1", 5.0},  // 　5　
       {"control white space", "\t\n\v\f\r5", 5.0},
       {"overflow", "1e999", kInf},
@@ -141,6 +145,9 @@ TEST(FixedFourText, MatchesToFixedFour) {
       {"value just above a tie", 0.12345, "0.1235"},
       {"rounds up to one", 0.99995, "1.0000"},
       {"large with fraction", 123456789.12345, "123456789.1234"},
+      {"sixteenths just above 2^48", 281474976710656.0625, "281474976710656.0625"},
+      {"eighths just above 2^49", 562949953421312.125, "562949953421312.1250"},
+      {"tie just above 2^47", 140737488355328.03125, "140737488355328.0313"},
       {"largest fixed", 9.999999999999999e20, "999999999999999868928.0000"},
       {"1e20", 1e20, "100000000000000000000.0000"},
       {"1e21 uses exponent form", 1e21, "1e+21"},
