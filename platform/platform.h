@@ -226,7 +226,9 @@ class Windows {
   virtual void Present(WindowId surface, const Image& client) = 0;
   // Draws pixels straight onto the visible client area with their top-left
   // corner at `at` (clipped to it), without keeping them: the next Present
-  // or repaint replaces them.
+  // or repaint replaces them. The backend may show the pixels from where
+  // they lie instead of copying them: the caller leaves them unchanged until
+  // its next DrawDirect, Present or UpdateNow for the surface.
   virtual void DrawDirect(WindowId surface, const Image& pixels, Point at) = 0;
   // The pixel of the window's visible client area, as the screen shows it;
   // kInvalidPixel where the point is outside the client area or covered by

@@ -256,12 +256,14 @@ void DrawPanel::DrawPicture(const Image& picture, int left, int top, int width, 
   const Rect shown{std::max(0, left), std::max(0, top), std::min(client.Width(), target.right),
                    std::min(client.Height(), target.bottom)};
   if (shown.Empty()) return;
-  if (drawn_.Width() != shown.Width() || drawn_.Height() != shown.Height()) drawn_.Reset(shown.Width(), shown.Height());
-  StretchInto(picture, drawn_, {left - shown.left, top - shown.top, target.right - shown.left, target.bottom - shown.top},
+  Image& drawing = drawn_[nextDrawing_];
+  nextDrawing_ = 1 - nextDrawing_;
+  if (drawing.Width() != shown.Width() || drawing.Height() != shown.Height()) drawing.Reset(shown.Width(), shown.Height());
+  StretchInto(picture, drawing, {left - shown.left, top - shown.top, target.right - shown.left, target.bottom - shown.top},
               StretchQualityFor(form_.System().screen->BitsPerPixel()));
   // Whatever repaint is pending would land on top of the drawing: it goes first.
   windows.UpdateNow(handle_);
-  windows.DrawDirect(handle_, drawn_, {shown.left, shown.top});
+  windows.DrawDirect(handle_, drawing, {shown.left, shown.top});
 }
 
 ColourValue DrawPanel::PixelOf(int x, int y) const {

@@ -244,7 +244,10 @@ class DrawPanel : public Control {
 
  private:
   ColourValue background_;
-  Image drawn_;  // the last drawing, kept so its memory is reused
+  // The last two drawings, used in turn: the backend may still show the
+  // previous one while the next is made. Their memory is reused.
+  std::array<Image, 2> drawn_;
+  std::size_t nextDrawing_ = 0;
 };
 
 class GroupBox : public Control {

@@ -185,6 +185,7 @@ void Desktop::SetBounds(WindowId window, const Rect& outer) {
     return;
   }
   const Rect c = ClientScreenRect(*win);
+  win->direct = nullptr;
   win->client.Reset(c.Width(), c.Height(), kFace);
   win->nativeDirty = true;
   if (win->kind == platform::NativeKind::Surface) dirty_.insert(window);

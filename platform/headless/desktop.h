@@ -272,6 +272,8 @@ class Desktop final : public platform::Windows,
   Rect SliderThumb(const Win& slider) const;
   void EditInsert(Win& box, TextView text, platform::Insertion how);
   void EndSliderDrag();
+  // Puts a direct drawing shown from the program's pixels onto the surface.
+  void CopyDirect(Win& win) const;
   void RemoveWindow(WindowId id);
   std::optional<Answer> NextAnswer(ModalKind kind);
 

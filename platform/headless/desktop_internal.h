@@ -88,6 +88,10 @@ struct Desktop::Win {
   int position = 0;
   std::vector<WindowId> children;  // bottom first
   mutable Image client;            // the painted client area
+  // A direct drawing shown from the program's own pixels, over `client`,
+  // until the next one, a Present or a change of size.
+  const Image* direct = nullptr;
+  Point directAt;
   mutable bool nativeDirty = true;
   platform::CursorId cursor = 0;
   platform::TopLevelSpec params;

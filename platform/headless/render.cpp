@@ -11,6 +11,7 @@ void Desktop::Invalidate(WindowId surface) {
 void Desktop::Present(WindowId surface, const Image& client) {
   Win* win = Find(surface);
   if (win == nullptr) return;
+  win->direct = nullptr;
   if (win->client.Width() == client.Width() && win->client.Height() == client.Height()) {
     std::copy(client.Pixels().begin(), client.Pixels().end(), win->client.Row(0));
   } else {
@@ -64,9 +65,21 @@ void Desktop::UpdateNow(WindowId window) {
 void Desktop::DrawDirect(WindowId surface, const Image& pixels, Point at) {
   Win* win = Find(surface);
   if (win == nullptr || !ShownOnScreen(*win)) return;
-  // Straight onto what the window shows; a paint still pending would cover
-  // it, as on the real screen.
-  Image& shown = win->client;
+  // The program's pixels are shown from where they lie. A drawing they do
+  // not cover goes onto the surface first.
+  if (win->direct != nullptr && (win->directAt != at || win->direct->Width() != pixels.Width() ||
+                                 win->direct->Height() != pixels.Height())) {
+    CopyDirect(*win);
+  }
+  win->direct = &pixels;
+  win->directAt = at;
+}
+
+void Desktop::CopyDirect(Win& win) const {
+  const Image& pixels = *win.direct;
+  const Point at = win.directAt;
+  win.direct = nullptr;
+  Image& shown = win.client;
   const int left = std::max(0, at.x);
   const int right = std::min(shown.Width(), at.x + pixels.Width());
   if (left >= right) return;
@@ -238,6 +251,11 @@ Pixel Desktop::WindowPixel(const Win& win, Point screen) const {
   RenderNative(win);
   const int x = screen.x - client.left;
   const int y = screen.y - client.top;
+  if (const Image* direct = win.direct) {
+    const int dx = x - win.directAt.x;
+    const int dy = y - win.directAt.y;
+    if (dx >= 0 && dy >= 0 && dx < direct->Width() && dy < direct->Height()) return direct->At(dx, dy);
+  }
   if (x >= win.client.Width() || y >= win.client.Height()) return kFace;
   return win.client.At(x, y);
 }
