@@ -217,7 +217,7 @@ void CheckAsGbk(std::string_view x) {
   std::vector<std::size_t> starts;
   for (std::size_t at = 0; at < x.size(); at += PieceLength(x, at)) starts.push_back(at);
   for (std::size_t at = 0; at <= x.size() + 1; ++at) {
-    if (!(colour::GbkCharLength(x, at) == PieceLength(x, at)))
+    if (colour::GbkCharLength(x, at) != PieceLength(x, at))
       Fail("GbkCharLength(\"" + Escaped(x) + "\", " + std::to_string(at) + ") gave " +
            std::to_string(colour::GbkCharLength(x, at)) + ", expected " + std::to_string(PieceLength(x, at)));
   }
@@ -225,17 +225,17 @@ void CheckAsGbk(std::string_view x) {
   const std::string utf8 = colour::GbkToUtf8(x);
   const std::u16string utf16 = colour::GbkToUtf16(x);
   const auto fromUtf16 = Utf16ToUtf8(utf16);
-  if (!(fromUtf16.has_value())) Fail("GbkToUtf16(\"" + Escaped(x) + "\") holds an unpaired surrogate");
-  if (!(*fromUtf16 == utf8))
+  if (!fromUtf16) Fail("GbkToUtf16(\"" + Escaped(x) + "\") holds an unpaired surrogate");
+  if (*fromUtf16 != utf8)
     Fail("GbkToUtf16(\"" + Escaped(x) + "\") reads as \"" + Escaped(*fromUtf16) + "\", GbkToUtf8 gave \"" +
          Escaped(utf8) + "\"");
 
   const std::vector<Item> items = Utf8Items(utf8);
   for (const Item& item : items) {
-    if (!(item.c != kMalformed))
+    if (item.c == kMalformed)
       Fail("GbkToUtf8(\"" + Escaped(x) + "\") is not well-formed UTF-8: \"" + Escaped(utf8) + "\"");
   }
-  if (!(items.size() == starts.size()))
+  if (items.size() != starts.size())
     Fail("GbkToUtf8(\"" + Escaped(x) + "\") gave " + std::to_string(items.size()) + " characters for " +
          std::to_string(starts.size()) + " pieces");
 
@@ -253,9 +253,9 @@ void CheckAsGbk(std::string_view x) {
       if (b0 < 0x80) want = std::string(piece);
       if (b0 == 0x80) want = "\xE2\x82\xAC";
       if (b0 >= 0x81) want = "?";
-      if (!(one == want)) Fail(what());
+      if (one != want) Fail(what());
     } else if (InUserDefinedArea(b0, static_cast<unsigned char>(piece[1]))) {
-      if (!(one == "?")) Fail(what() + ", expected \"?\" for a user-defined code");
+      if (one != "?") Fail(what() + ", expected \"?\" for a user-defined code");
     }
     const bool replaced = one == "?" && piece != "?";
     if (replaced) exact = false;
@@ -265,28 +265,28 @@ void CheckAsGbk(std::string_view x) {
     // The character this piece gave, from the decoded whole.
     std::string character;
     EncodeUtf8(character, items[i].c);
-    if (!(character == one))
+    if (character != one)
       Fail("GbkToUtf8(\"" + Escaped(x) + "\"): piece " + std::to_string(i) + " \"" + Escaped(piece) + "\" gave \"" +
            Escaped(character) + "\" within the text, \"" + Escaped(one) + "\" alone");
   }
-  if (!(joined == utf8)) Fail("GbkToUtf8(\"" + Escaped(x) + "\") is not its pieces' conversions");
+  if (joined != utf8) Fail("GbkToUtf8(\"" + Escaped(x) + "\") is not its pieces' conversions");
 
   const auto utf8Exact = colour::GbkToUtf8Exact(x);
-  if (!(utf8Exact.has_value() == exact))
+  if (utf8Exact.has_value() != exact)
     Fail("GbkToUtf8Exact(\"" + Escaped(x) + "\") " + (exact ? "gave nothing" : "gave a text") + " for a text " +
          (exact ? "without" : "with") + " unmappable pieces");
   if (utf8Exact) {
-    if (!(*utf8Exact == utf8)) Fail("GbkToUtf8Exact(\"" + Escaped(x) + "\") differs from GbkToUtf8");
+    if (*utf8Exact != utf8) Fail("GbkToUtf8Exact(\"" + Escaped(x) + "\") differs from GbkToUtf8");
     bool ambiguous = false;
     for (const std::size_t at : starts) ambiguous = ambiguous || IsAmbiguous(x.substr(at, PieceLength(x, at)));
     if (!ambiguous) {
       const std::string back = colour::Utf8ToGbk(utf8);
-      if (!(back == x)) Fail("Utf8ToGbk(GbkToUtf8(\"" + Escaped(x) + "\")) gave \"" + Escaped(back) + "\"");
+      if (back != x) Fail("Utf8ToGbk(GbkToUtf8(\"" + Escaped(x) + "\")) gave \"" + Escaped(back) + "\"");
       const auto backExact = colour::Utf8ToGbkExact(utf8);
       if (!(backExact && *backExact == x))
         Fail("Utf8ToGbkExact(GbkToUtf8(\"" + Escaped(x) + "\")) did not give it back");
       const std::string back16 = colour::Utf16ToGbk(utf16);
-      if (!(back16 == x)) Fail("Utf16ToGbk(GbkToUtf16(\"" + Escaped(x) + "\")) gave \"" + Escaped(back16) + "\"");
+      if (back16 != x) Fail("Utf16ToGbk(GbkToUtf16(\"" + Escaped(x) + "\")) gave \"" + Escaped(back16) + "\"");
     }
   }
 
@@ -302,7 +302,7 @@ void CheckAsGbk(std::string_view x) {
     const std::size_t end = std::min(at, x.size());
     const std::size_t want = end == 0 ? 0 : atOrBelow[end - 1];
     const std::size_t got = colour::GbkPreviousBoundary(x, at);
-    if (!(got == want))
+    if (got != want)
       Fail("GbkPreviousBoundary(\"" + Escaped(x) + "\", " + std::to_string(at) + ") gave " + std::to_string(got) +
            ", expected " + std::to_string(want));
     const std::string_view prefix = colour::GbkFitPrefix(x, at);
@@ -332,13 +332,13 @@ void CheckAsUtf8(std::string_view x) {
     const bool ambiguous = IsAmbiguous(code);
     const std::string one = colour::Utf8ToGbk(bytes);
     if (!ambiguous) {
-      if (!(one == code))
+      if (one != code)
         Fail("Utf8ToGbk(\"" + Escaped(bytes) + "\") gave \"" + Escaped(one) + "\", expected \"" + Escaped(code) +
              "\" for " + (item.c == kMalformed ? "a malformed piece" : Hex(item.c)));
     }
     want += one;
   }
-  if (!(gbk == want))
+  if (gbk != want)
     Fail("Utf8ToGbk(\"" + Escaped(x) + "\") gave \"" + Escaped(gbk) + "\", its characters one at a time give \"" +
          Escaped(want) + "\"");
 
@@ -351,16 +351,16 @@ void CheckAsUtf8(std::string_view x) {
       Fail("Utf8ToGbk(\"" + Escaped(x) + "\") holds \"" + Escaped(piece) + "\", no GBK character");
     g += length;
   }
-  if (!(pieces == items.size()))
+  if (pieces != items.size())
     Fail("Utf8ToGbk(\"" + Escaped(x) + "\") gave " + std::to_string(pieces) + " pieces for " +
          std::to_string(items.size()) + " characters");
 
   const auto gbkExact = colour::Utf8ToGbkExact(x);
-  if (!(gbkExact.has_value() == exact))
+  if (gbkExact.has_value() != exact)
     Fail("Utf8ToGbkExact(\"" + Escaped(x) + "\") " + (exact ? "gave nothing" : "gave a text") +
          " though every character " + (exact ? "has" : "has not") + " a GBK form");
   if (gbkExact)
-    if (!(*gbkExact == gbk)) Fail("Utf8ToGbkExact(\"" + Escaped(x) + "\") differs from Utf8ToGbk");
+    if (*gbkExact != gbk) Fail("Utf8ToGbkExact(\"" + Escaped(x) + "\") differs from Utf8ToGbk");
 }
 
 void CheckAsUtf16(std::string_view x) {
@@ -384,7 +384,7 @@ void CheckAsUtf16(std::string_view x) {
   }
   const std::string got = colour::Utf16ToGbk(units);
   const std::string want = colour::Utf8ToGbk(utf8);
-  if (!(got == want))
+  if (got != want)
     Fail("Utf16ToGbk of the units of \"" + Escaped(x) + "\" gave \"" + Escaped(got) +
          "\", Utf8ToGbk of the same characters \"" + Escaped(want) + "\"");
 }

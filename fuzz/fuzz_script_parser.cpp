@@ -55,7 +55,7 @@ Outcome Parse(std::string_view script) {
   out.ok = true;
   out.lineCount = parsed.lineCount;
   for (const runner::Step& step : parsed.steps) {
-    if (!(static_cast<bool>(step.action))) Fail("a step without an action on line " + std::to_string(step.line));
+    if (!step.action) Fail("a step without an action on line " + std::to_string(step.line));
     out.stepLines.push_back(step.line);
   }
   return out;
@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view script(reinterpret_cast<const char*>(data), size);
   const Outcome first = Parse(script);
   const Outcome second = Parse(script);
-  if (!(first == second))
+  if (first != second)
     Fail("\"" + Escaped(script) + "\" parsed as " + Describe(first) + ", then as " + Describe(second));
 
   const std::vector<std::string_view> lines = Lines(script);
@@ -106,36 +106,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!(first.errorLine >= 1 && first.errorLine <= lineCount))
       Fail("\"" + Escaped(script) + "\": " + Describe(first) + ", but the text has " + std::to_string(lineCount) +
            " lines");
-    if (!(!first.message.empty())) Fail("\"" + Escaped(script) + "\": an error without a message");
+    if (first.message.empty()) Fail("\"" + Escaped(script) + "\": an error without a message");
     const std::string_view line = lines[first.errorLine - 1];
     const Outcome alone = Parse(line);
-    if (!(!alone.ok && alone.errorLine == 1 && alone.message == first.message))
+    if (alone.ok || alone.errorLine != 1 || alone.message != first.message)
       Fail("line " + std::to_string(first.errorLine) + " of \"" + Escaped(script) + "\" gave " + Describe(first) +
            ", alone \"" + Escaped(line) + "\" " + Describe(alone));
     if (first.errorLine > 1) {
       const std::size_t before = static_cast<std::size_t>(line.data() - script.data()) - 1;  // without its "\n"
       const Outcome head = Parse(script.substr(0, before));
-      if (!(head.ok))
+      if (!head.ok)
         Fail("\"" + Escaped(script) + "\" gave " + Describe(first) + ", the lines before it " + Describe(head));
     }
     return 0;
   }
 
-  if (!(first.lineCount == lineCount))
+  if (first.lineCount != lineCount)
     Fail("\"" + Escaped(script) + "\": " + Describe(first) + ", but the text has " + std::to_string(lineCount) +
          " lines");
   std::vector<int> doing;
   for (int i = 0; i < lineCount; ++i) {
     if (DoesSomething(lines[i])) doing.push_back(i + 1);
   }
-  if (!(first.stepLines == doing))
+  if (first.stepLines != doing)
     Fail("\"" + Escaped(script) + "\": " + Describe(first) + ", not a step for each line that does something");
 
   const std::string longer = std::string(script) + "\n# comment\n";
   Outcome want = first;
   want.lineCount += 2;
   const Outcome withComment = Parse(longer);
-  if (!(withComment == want))
+  if (withComment != want)
     Fail("\"" + Escaped(script) + "\" gave " + Describe(first) + ", with a comment after it " + Describe(withComment));
 
   std::string crlf;
@@ -144,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     crlf.push_back(c);
   }
   const Outcome withCrlf = Parse(crlf);
-  if (!(withCrlf == first))
+  if (withCrlf != first)
     Fail("\"" + Escaped(script) + "\" gave " + Describe(first) + ", with CRLF line ends " + Describe(withCrlf));
   return 0;
 }
