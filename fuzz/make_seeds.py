@@ -58,6 +58,50 @@ CHANNELS = {
     "leading-zeros": (b"012", b"007.5", b"00"),
 }
 
+# --- gbk: byte strings read as GBK, as UTF-8 and as UTF-16 units ---------
+
+GBK_TEXTS = {
+    "ascii": b"Hello, 1.5 ?",
+    "hanzi": "颜色选择器".encode("gbk"),
+    "gbk3-gbk4": b"\x81\x40\x9f\xfe\xaa\x40\xfe\xa0",
+    "euro-and-ff": b"\x80 \xff",
+    "user-defined": b"\xaa\xa1\xaf\xfe\xf8\xa1\xfe\xfe\xa1\x40\xa7\xa0",
+    "lone-lead": b"\xb0\x0a\xb0\x22\xb0\x7f\xb0",
+    "full-width": b"\xa3\xb1\xa3\xb2\xa1\xa1\xa1\xab",
+    "utf8-hanzi": "颜色 €".encode("utf-8"),
+    "utf8-supplementary": "\U0001F600x".encode("utf-8"),
+    "utf8-overlong": b"\xc0\xaf\xe0\x80\xaf\xf0\x80\x80\xaf",
+    "utf8-surrogate": b"\xed\xa0\x80\xed\xbf\xbf",
+    "utf8-cut-short": b"\xe4\xb8 \xf0\x9f\x98",
+    "utf8-above-max": b"\xf4\x90\x80\x80\xf5\x80",
+    "utf8-no-gbk-form": "\u0e01\u00e9\u3042".encode("utf-8"),
+    "utf16-surrogates": "a\U0001F600".encode("utf-16-le") + b"\x00\xd8a\x00\x00\xdc",
+    "utf16-hanzi": "选择".encode("utf-16-le"),
+}
+
+# --- script_parser: scenario scripts, whole and broken ---------------------
+
+SCRIPTS = {
+    "start-expect": "# a comment\nstart\nexpect exit 0\n",
+    "typing": "start\nfocus R编辑框\ntype R编辑框 \"1\\t2\\\"\\\\\"\nkey Backspace\nclear G编辑框\npaste\n",
+    "pointer": "start\nmove-to 图片框7 0 0\npress\nmove 5 5\nrelease\npress-release\ndouble-click 图片框7 4 54\n",
+    "menus": "start\nright-click 图片框2 choose \"复制(10进制)\"\nchoose-colour other 123456\nanswer menu cancel\n",
+    "desktop": "primary 1920 1080 bpp 16\ndisplay -1280 0 1280 1024\ndesktop fill 0 0 100 100 336699\n",
+    "faults": "fault unreadable 0 0 1920 1080\nother clipboard \"abcdef\"\nbusy on\n",
+    "repeat": "start\nrepeat 100 click 图片框1\nslider-drag 滑块条1 51 102 153\nslider-channel 滑块条1 up\n",
+    "events": "log events all\nstart\nexpect events \"main.Created\" \"main.Moved\"\ndeactivate\nactivate\nclose\n",
+    "images": "start\nkeep-image 画板1 picked\nexpect 当前颜色.BackColour FF0000\nprint state PickActive\n",
+    "crlf": "start\r\nkey Esc\r\nexpect exit 0\r\n",
+    "blank-lines": "\n\n   \t\n# only comments\n\r\n",
+    "unclosed-string": "start\ntype R编辑框 \"abc\n",
+    "bad-escape": "start\ntype R编辑框 \"a\\qb\"\n",
+    "unknown-command": "start\nfrobnicate 1 2\n",
+    "quote-in-word": "sta\"rt\n",
+    "extra-word": "start now\n",
+    "not-gbk": "start\ntype R编辑框 \"\u0e01\"\n",
+    "bad-number": "move 99999999999999 1\n",
+}
+
 # --- picture: PNG, BMP, icon and cursor files -----------------------------
 
 
@@ -175,6 +219,10 @@ def main():
     for name, value in {"one": 1.0, "tenth": 0.1, "tie-13": 1.0001220703125, "max": 1.7976931348623157e308,
                         "subnormal": 5e-324, "tie-four": 0.00005, "big": 1e21, "negative": -2.5e-7}.items():
         write(numbers, name, bytes(range(1, 25)) + struct.pack("<d", value))
+    for name, data in GBK_TEXTS.items():
+        write(os.path.join(root, "gbk"), name, data)
+    for name, text in SCRIPTS.items():
+        write(os.path.join(root, "script_parser"), name, text.encode("utf-8"))
     for name, data in {**pngs(), **bmps(), **icons()}.items():
         write(os.path.join(root, "picture"), name, data)
 
