@@ -3,38 +3,12 @@
 // channel writes with their handlers, the notation refresh).
 #include <benchmark/benchmark.h>
 
-#include <sys/resource.h>
-
-#include "app/program.h"
-#include "platform/headless/desktop.h"
+#include "bench/pick_session.h"
 
 namespace {
 
-using namespace tinctora;
-
-long MaxResidentKb() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
-
-struct PickSession {
-  headless::Desktop desktop;
-  app::Program program{desktop.Services()};
-
-  PickSession() {
-    // A desktop whose every pixel differs from its neighbours.
-    ui::Image picture(1920, 1080);
-    for (int y = 0; y < 1080; ++y) {
-      for (int x = 0; x < 1920; ++x) picture.Set(x, y, ui::RgbPixel(x, y, x * 7 + y * 3));
-    }
-    desktop.DrawOnDesktop({0, 0}, picture);
-    program.Start();
-    const ui::Rect pad = desktop.ClientRect(program.GetContext().W().pad.Handle());
-    desktop.MovePointer({pad.left + 18, pad.top + 18});
-    desktop.Press(headless::Button::Left);
-  }
-};
+using tinctora::bench::MaxResidentKb;
+using tinctora::bench::PickSession;
 
 void BM_PickMovement(benchmark::State& state) {
   PickSession session;

@@ -4,34 +4,18 @@
 // same: nothing a movement makes may stay behind.
 #include <benchmark/benchmark.h>
 
-#include <sys/resource.h>
-
-#include "app/program.h"
-#include "platform/headless/desktop.h"
+#include "bench/pick_session.h"
 
 namespace {
 
 using namespace tinctora;
-
-long MaxResidentKb() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
+using tinctora::bench::MaxResidentKb;
 
 void BM_MillionMovementPick(benchmark::State& state) {
   for (auto _ : state) {
-    headless::Desktop desktop;
-    app::Program program{desktop.Services()};
-    ui::Image picture(1920, 1080);
-    for (int y = 0; y < 1080; ++y) {
-      for (int x = 0; x < 1920; ++x) picture.Set(x, y, ui::RgbPixel(x, y, x * 7 + y * 3));
-    }
-    desktop.DrawOnDesktop({0, 0}, picture);
-    program.Start();
-    const ui::Rect pad = desktop.ClientRect(program.GetContext().W().pad.Handle());
-    desktop.MovePointer({pad.left + 18, pad.top + 18});
-    desktop.Press(headless::Button::Left);
+    tinctora::bench::PickSession session;
+    headless::Desktop& desktop = session.desktop;
+    app::Program& program = session.program;
     const auto move = [&](int i) { desktop.MovePointer({(i * 7) % 1900, (i / 1900 * 13 + i) % 1070}); };
     for (int i = 0; i < 10000; ++i) move(i);
     const long early = MaxResidentKb();

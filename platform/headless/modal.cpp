@@ -7,27 +7,15 @@ using namespace internal;
 // ---- answers ---------------------------------------------------------------------
 
 void Desktop::QueueMenuAnswer(int origin, MenuAnswer answer) {
-  Answer a;
-  a.origin = origin;
-  a.kind = ModalKind::Menu;
-  a.menu = std::move(answer);
-  answers_.push_back(std::move(a));
+  answers_.push_back({.origin = origin, .kind = ModalKind::Menu, .menu = std::move(answer)});
 }
 
 void Desktop::QueuePopupAnswer(int origin, PopupAnswer answer) {
-  Answer a;
-  a.origin = origin;
-  a.kind = ModalKind::Popup;
-  a.popup = std::move(answer);
-  answers_.push_back(std::move(a));
+  answers_.push_back({.origin = origin, .kind = ModalKind::Popup, .popup = std::move(answer)});
 }
 
 void Desktop::QueueDialogAnswer(int origin, DialogAnswer answer) {
-  Answer a;
-  a.origin = origin;
-  a.kind = ModalKind::Dialog;
-  a.dialog = answer;
-  answers_.push_back(std::move(a));
+  answers_.push_back({.origin = origin, .kind = ModalKind::Dialog, .dialog = answer});
 }
 
 std::optional<Desktop::Answer> Desktop::NextAnswer(ModalKind kind) {

@@ -1,0 +1,36 @@
+#pragma once
+
+// The program on the simulated desktop, with the button pressed on the
+// picker pad, over a desktop whose every pixel differs from its neighbours.
+
+#include <sys/resource.h>
+
+#include "app/program.h"
+#include "platform/headless/desktop.h"
+
+namespace tinctora::bench {
+
+inline long MaxResidentKb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+struct PickSession {
+  headless::Desktop desktop;
+  app::Program program{desktop.Services()};
+
+  PickSession() {
+    ui::Image picture(1920, 1080);
+    for (int y = 0; y < 1080; ++y) {
+      for (int x = 0; x < 1920; ++x) picture.Set(x, y, ui::RgbPixel(x, y, x * 7 + y * 3));
+    }
+    desktop.DrawOnDesktop({0, 0}, picture);
+    program.Start();
+    const ui::Rect pad = desktop.ClientRect(program.GetContext().W().pad.Handle());
+    desktop.MovePointer({pad.left + 18, pad.top + 18});
+    desktop.Press(headless::Button::Left);
+  }
+};
+
+}  // namespace tinctora::bench
