@@ -54,22 +54,6 @@ constexpr Pixel kFrame = RgbHex(0x808080);
 constexpr Pixel kHighlight = RgbHex(0x0078D7);
 constexpr Pixel kText = RgbHex(0x000000);
 
-void FillRect(Image& image, const Rect& r, Pixel colour) {
-  const int left = std::max(0, r.left);
-  const int right = std::min(image.Width(), r.right);
-  for (int y = std::max(0, r.top); y < std::min(image.Height(), r.bottom); ++y) {
-    Pixel* row = image.Row(y);
-    std::fill(row + left, row + std::max(left, right), colour);
-  }
-}
-
-void FrameRect(Image& image, const Rect& r, Pixel colour) {
-  FillRect(image, {r.left, r.top, r.right, r.top + 1}, colour);
-  FillRect(image, {r.left, r.bottom - 1, r.right, r.bottom}, colour);
-  FillRect(image, {r.left, r.top, r.left + 1, r.bottom}, colour);
-  FillRect(image, {r.right - 1, r.top, r.right, r.bottom}, colour);
-}
-
 Rect Grow(const Rect& r, int by) { return {r.left - by, r.top - by, r.right + by, r.bottom + by}; }
 
 }  // namespace

@@ -11,14 +11,6 @@ Pixel ToPixel(colour::ColourValue value) {
   return RgbPixel(c.red, c.green, c.blue);
 }
 
-void FillRect(Image& image, const Rect& r, Pixel colour) {
-  const int left = std::max(r.left, 0);
-  const int right = std::min(r.right, image.Width());
-  for (int y = std::max(r.top, 0); y < std::min(r.bottom, image.Height()); ++y) {
-    std::fill(image.Row(y) + left, image.Row(y) + std::max(left, right), colour);
-  }
-}
-
 // The gradient colours that are painted: DefaultColour entries are skipped.
 // A label has three; painting asks for them once per column, so they stay
 // off the heap.
@@ -107,6 +99,21 @@ void PaintPicBox(Image& client, Pixel background, const Picture* picture, Pictur
       break;
     }
   }
+}
+
+void FillRect(Image& image, const Rect& r, Pixel colour) {
+  const int left = std::max(r.left, 0);
+  const int right = std::min(r.right, image.Width());
+  for (int y = std::max(r.top, 0); y < std::min(r.bottom, image.Height()); ++y) {
+    std::fill(image.Row(y) + left, image.Row(y) + std::max(left, right), colour);
+  }
+}
+
+void FrameRect(Image& image, const Rect& r, Pixel colour) {
+  FillRect(image, {r.left, r.top, r.right, r.top + 1}, colour);
+  FillRect(image, {r.left, r.bottom - 1, r.right, r.bottom}, colour);
+  FillRect(image, {r.left, r.top, r.left + 1, r.bottom}, colour);
+  FillRect(image, {r.right - 1, r.top, r.right, r.bottom}, colour);
 }
 
 void PaintShapeBox(Image& client, const ShapeLook& look) {

@@ -98,6 +98,11 @@ struct ShapeLook {
   Pixel line = 0;
   int lineWidth = 1;
 };
+// Fills a rectangle of the image, clipped to it.
+void FillRect(Image& image, const Rect& r, Pixel colour);
+// A one-pixel outline along the rectangle's edge, clipped to the image.
+void FrameRect(Image& image, const Rect& r, Pixel colour);
+
 // Rectangle outline along the edge, no fill.
 void PaintShapeBox(Image& client, const ShapeLook& look);
 
