@@ -1,7 +1,9 @@
 # Runs the scenario runner on one script and checks its exit code and what
 # it reported. Arguments: RUNNER, SCRIPT, CODE, MATCH and optionally FORBID
-# (regular expressions over the diagnostics).
-execute_process(COMMAND ${RUNNER} ${SCRIPT}
+# (regular expressions over the diagnostics), and EMULATOR, the command a
+# cross-built runner runs under, its words separated by "|".
+string(REPLACE "|" ";" emulator "${EMULATOR}")
+execute_process(COMMAND ${emulator} ${RUNNER} ${SCRIPT}
                 RESULT_VARIABLE code
                 OUTPUT_VARIABLE output
                 ERROR_VARIABLE diagnostics)
