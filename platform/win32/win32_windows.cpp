@@ -201,6 +201,14 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
   // A group box lets the mouse through to what lies under it; this one is
   // a control of its own, as the layout's hit test expects.
   if (window->kind == platform::NativeKind::GroupFrame && message == WM_NCHITTEST) return HTCLIENT;
+  // The group box draws only its frame and caption; its parent clips its
+  // children out, so the box fills the rest itself.
+  if (window->kind == platform::NativeKind::GroupFrame && message == WM_ERASEBKGND) {
+    RECT r;
+    GetClientRect(hwnd, &r);
+    FillRect(reinterpret_cast<HDC>(wParam), &r, GetSysColorBrush(COLOR_BTNFACE));
+    return 1;
+  }
   return CallWindowProcW(native, hwnd, message, wParam, lParam);
 }
 

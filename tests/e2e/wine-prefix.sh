@@ -12,6 +12,9 @@
 #   "Tahoma", "Microsoft Sans Serif") link to a CJK face found through
 #   fontconfig (WenQuanYi Micro Hei, Debian's fonts-wqy-microhei, or Noto
 #   Sans CJK), so Chinese captions and menu items render instead of boxes.
+# - Wine's own TrueType fonts (Debian's fonts-wine: Tahoma, and Marlett for
+#   the caption buttons) are linked into the prefix's Fonts folder, where
+#   this Wine looks for them.
 #
 # Safe to run on an existing prefix: the settings are written again.
 set -euo pipefail
@@ -26,6 +29,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot --init >/dev/null 2>&1 || true
   wineserver --wait
 fi
+
+fonts=$WINEPREFIX/drive_c/windows/Fonts
+mkdir -p "$fonts"
+for font in /usr/share/wine/fonts/*.ttf; do
+  [ -e "$font" ] && ln -sf "$font" "$fonts/"
+done
 
 # The CJK face: file name and family, as the font linking wants them.
 face_file="" face_name=""
