@@ -36,7 +36,11 @@ bool RegisterClasses(HINSTANCE instance) {
   WNDCLASSEXW popup = surface;
   popup.lpfnWndProc = &PopupProc;
   popup.lpszClassName = kPopupClass;
-  return RegisterClassExW(&top) != 0 && RegisterClassExW(&surface) != 0 && RegisterClassExW(&popup) != 0;
+  // A second system in the same process finds the classes there already.
+  const auto registered = [](const WNDCLASSEXW& c) {
+    return RegisterClassExW(&c) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+  };
+  return registered(top) && registered(surface) && registered(popup);
 }
 
 }  // namespace

@@ -696,6 +696,9 @@ Pixel Win32Windows::VisiblePixel(WindowId id, Point client) const {
     }
     w = parent;
   }
+  // What waits to be painted there is painted first, so the pixel is the
+  // one the window shows once it is up to date.
+  UpdateWindow(window->hwnd);
   WindowDc dc(window->hwnd);
   const COLORREF c = GetPixel(dc.get(), client.x, client.y);
   return c == CLR_INVALID ? platform::kInvalidPixel : static_cast<Pixel>(c & 0xFFFFFF);
