@@ -209,9 +209,6 @@ void SetTheRegistry(Registry* registry);
 inline WindowId IdOf(HWND hwnd) { return reinterpret_cast<WindowId>(hwnd); }
 inline HWND HwndOf(WindowId id) { return reinterpret_cast<HWND>(id); }
 
-// The modifier bits of the program held now.
-int ModifierBitsNow();
-
 // Window procedures (win32_windows.cpp, win32_popups.cpp).
 LRESULT CALLBACK TopProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK SurfaceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

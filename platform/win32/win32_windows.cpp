@@ -248,14 +248,6 @@ std::vector<NativeWindow*> Registry::All() const {
   return all;
 }
 
-int ModifierBitsNow() {
-  int bits = 0;
-  if (GetKeyState(VK_CONTROL) < 0) bits |= platform::ModCtrl;
-  if (GetKeyState(VK_SHIFT) < 0) bits |= platform::ModShift;
-  if (GetKeyState(VK_MENU) < 0) bits |= platform::ModAlt;
-  return bits;
-}
-
 bool Registry::Common(NativeWindow& window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   const HWND hwnd = window.hwnd;
   if (const std::optional<platform::MouseAction> action = MouseActionOf(message)) {
