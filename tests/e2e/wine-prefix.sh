@@ -8,10 +8,13 @@
 #   the caption and frame itself, so the window's outer size, its place on
 #   the screen and its always-on-top state are Wine's own, with or without
 #   a window manager on the display.
-# - The dialog and default GUI fonts ("MS Shell Dlg", "MS Shell Dlg 2",
-#   "Tahoma", "Microsoft Sans Serif") link to a CJK face found through
-#   fontconfig (WenQuanYi Micro Hei, Debian's fonts-wqy-microhei, or Noto
-#   Sans CJK), so Chinese captions and menu items render instead of boxes.
+# - The default GUI font ("MS Shell Dlg", "MS Shell Dlg 2") is a CJK face
+#   found through fontconfig (WenQuanYi Micro Hei, Debian's
+#   fonts-wqy-microhei, or Noto Sans CJK), as a Chinese desktop's is, and
+#   the faces Wine draws captions, menus and tooltips with ("Tahoma",
+#   "Microsoft Sans Serif", "Segoe UI") link to it: Chinese texts render
+#   instead of boxes, in the edit controls too (Wine's edit control does
+#   not follow font links).
 # - Wine's own TrueType fonts (Debian's fonts-wine: Tahoma, and Marlett for
 #   the caption buttons) are linked into the prefix's Fonts folder, where
 #   this Wine looks for them.
@@ -51,8 +54,12 @@ reg() { wine reg add "$@" /f >/dev/null 2>&1; }
 reg 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N
 if [ -n "$face_name" ]; then
   link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
-  for font in "MS Shell Dlg" "MS Shell Dlg 2" "Tahoma" "Microsoft Sans Serif" "Segoe UI"; do
+  for font in "Tahoma" "Microsoft Sans Serif" "Segoe UI"; do
     reg "$link" /v "$font" /t REG_MULTI_SZ /d "$face_file,$face_name"
+  done
+  subst='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
+  for font in "MS Shell Dlg" "MS Shell Dlg 2"; do
+    reg "$subst" /v "$font" /t REG_SZ /d "$face_name"
   done
 else
   echo "$0: no CJK font found through fontconfig; Chinese texts show as boxes" >&2
