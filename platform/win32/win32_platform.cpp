@@ -15,13 +15,16 @@ constexpr int kIconId = 1;
 
 bool RegisterClasses(HINSTANCE instance) {
   const HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(kIconId));
+  // The icon file's 16-pixel image for the caption and the taskbar.
+  const auto small = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
+                                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
   const HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
   WNDCLASSEXW top{};
   top.cbSize = sizeof top;
   top.lpfnWndProc = &TopProc;
   top.hInstance = instance;
   top.hIcon = icon;
-  top.hIconSm = icon;
+  top.hIconSm = small != nullptr ? small : icon;
   top.hCursor = arrow;
   top.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   top.lpszClassName = kTopClass;
