@@ -1,0 +1,120 @@
+// The default GUI font (DEFAULT_GUI_FONT). The system's controls get the
+// stock font itself; for the control layer, GDI renders each character
+// once, white on black with greyscale antialiasing, into a DIB section, and
+// the green channel is kept as the glyph's coverage. The system's font
+// linking supplies the faces of characters the font itself lacks.
+
+#include <algorithm>
+#include <map>
+
+#include "platform/win32/win32_services.h"
+
+namespace tinctora::win32 {
+
+struct Win32Font::Impl {
+  struct Glyph {
+    int width = 0;
+    std::vector<std::uint8_t> coverage;  // width x line height
+  };
+
+  HFONT stock = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  GdiFont smooth;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ oldFont = nullptr;
+  TEXTMETRICW metrics{};
+  mutable std::map<Text, int> widths;
+  mutable std::map<Text, Glyph> glyphs;
+  mutable DibSurface canvas;
+
+  Impl() {
+    LOGFONTW face{};
+    if (stock != nullptr && GetObjectW(stock, sizeof face, &face) == sizeof face) {
+      face.lfQuality = ANTIALIASED_QUALITY;
+      smooth.reset(CreateFontIndirectW(&face));
+    }
+    HFONT font = smooth ? smooth.get() : stock;
+    if (dc != nullptr && font != nullptr) oldFont = SelectObject(dc, font);
+    if (dc == nullptr || !GetTextMetricsW(dc, &metrics)) metrics.tmHeight = 13;
+  }
+
+  ~Impl() {
+    if (dc != nullptr) {
+      if (oldFont != nullptr) SelectObject(dc, oldFont);
+      DeleteDC(dc);
+    }
+  }
+
+  int Width(TextView gbkChar) const {
+    const Text key(gbkChar);
+    if (const auto it = widths.find(key); it != widths.end()) return it->second;
+    const std::wstring text = Wide(gbkChar);
+    SIZE size{};
+    if (dc == nullptr || text.empty() || !GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size)) {
+      size.cx = 0;
+    }
+    return widths.emplace(key, static_cast<int>(size.cx)).first->second;
+  }
+
+  const Glyph& GlyphOf(TextView gbkChar) const {
+    const Text key(gbkChar);
+    if (const auto it = glyphs.find(key); it != glyphs.end()) return it->second;
+    Glyph glyph;
+    const std::wstring text = Wide(gbkChar);
+    const int height = std::max<int>(1, metrics.tmHeight);
+    // Wide enough for a glyph that reaches past its advance.
+    glyph.width = Width(gbkChar) + metrics.tmOverhang + 2;
+    if (dc != nullptr && !text.empty() && canvas.Ensure(glyph.width, height)) {
+      {
+        Selected font(canvas.Dc(), smooth ? smooth.get() : stock);
+        RECT all{0, 0, glyph.width, height};
+        FillRect(canvas.Dc(), &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        SetBkMode(canvas.Dc(), TRANSPARENT);
+        SetTextColor(canvas.Dc(), RGB(255, 255, 255));
+        TextOutW(canvas.Dc(), 0, 0, text.c_str(), static_cast<int>(text.size()));
+        GdiFlush();
+      }
+      glyph.coverage.resize(static_cast<std::size_t>(glyph.width) * static_cast<std::size_t>(height));
+      for (int y = 0; y < height; ++y) {
+        const std::uint32_t* row = canvas.Row(y);
+        for (int x = 0; x < glyph.width; ++x) {
+          glyph.coverage[static_cast<std::size_t>(y) * glyph.width + x] = static_cast<std::uint8_t>((row[x] >> 8) & 0xFF);
+        }
+      }
+    }
+    return glyphs.emplace(key, std::move(glyph)).first->second;
+  }
+};
+
+Win32Font::Win32Font() : impl_(std::make_unique<Impl>()) {}
+Win32Font::~Win32Font() = default;
+
+HFONT Win32Font::Native() const { return impl_->stock; }
+
+int Win32Font::LineHeight() const { return impl_->metrics.tmHeight; }
+
+int Win32Font::CharWidth(TextView gbkChar) const { return impl_->Width(gbkChar); }
+
+void Win32Font::DrawChar(Image& target, int x, int y, TextView gbkChar, Pixel colour) const {
+  const Impl::Glyph& glyph = impl_->GlyphOf(gbkChar);
+  if (glyph.coverage.empty()) return;
+  const int height = static_cast<int>(glyph.coverage.size()) / glyph.width;
+  const int r = colour & 0xFF;
+  const int g = (colour >> 8) & 0xFF;
+  const int b = (colour >> 16) & 0xFF;
+  for (int gy = 0; gy < height; ++gy) {
+    const int ty = y + gy;
+    if (ty < 0 || ty >= target.Height()) continue;
+    const std::uint8_t* cover = glyph.coverage.data() + static_cast<std::ptrdiff_t>(gy) * glyph.width;
+    Pixel* row = target.Row(ty);
+    for (int gx = 0; gx < glyph.width; ++gx) {
+      const int tx = x + gx;
+      const int a = cover[gx];
+      if (a == 0 || tx < 0 || tx >= target.Width()) continue;
+      const Pixel under = row[tx];
+      const auto mix = [a](int over, int base) { return (over * a + base * (255 - a) + 127) / 255; };
+      row[tx] = gfx::RgbPixel(mix(r, under & 0xFF), mix(g, (under >> 8) & 0xFF), mix(b, (under >> 16) & 0xFF));
+    }
+  }
+}
+
+}  // namespace tinctora::win32

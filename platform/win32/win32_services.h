@@ -1,0 +1,156 @@
+#pragma once
+
+// The services of the Win32 backend, one class a file: win32_windows.cpp,
+// win32_popups.cpp, win32_screen.cpp, win32_hotkeys.cpp,
+// win32_clipboard.cpp, win32_dialogs.cpp, win32_loop.cpp. win32_platform.cpp
+// makes them.
+
+#include <array>
+#include <map>
+
+#include "platform/win32/win32_internal.h"
+
+namespace tinctora::win32 {
+
+// The system's default GUI font. The control layer lays out and draws text
+// itself, one character at a time: GDI renders each glyph once, greyscale
+// antialiased, into a DIB whose coverage is then blended onto the program's
+// images.
+class Win32Font final : public gfx::Font {
+ public:
+  Win32Font();
+  ~Win32Font() override;
+  int LineHeight() const override;
+  int CharWidth(TextView gbkChar) const override;
+  void DrawChar(Image& target, int x, int y, TextView gbkChar, Pixel colour) const override;
+  // The font the system's controls are given.
+  HFONT Native() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+class Win32Windows final : public platform::Windows {
+ public:
+  explicit Win32Windows(Registry& registry);
+  ~Win32Windows() override;
+  void SetSink(EventSink* sink) override { registry_.sink = sink; }
+  WindowId CreateTopLevel(const platform::TopLevelSpec& params) override;
+  WindowId CreateChild(WindowId parent, const platform::ChildSpec& params) override;
+  void Destroy(WindowId top) override;
+  void SetVisible(WindowId window, bool visible) override;
+  void Show(WindowId top) override;
+  void SetCaption(WindowId window, TextView text) override;
+  void SetBounds(WindowId window, const Rect& outer) override;
+  Rect WindowRect(WindowId window) const override;
+  Rect ClientRect(WindowId window) const override;
+  void Invalidate(WindowId surface) override;
+  void UpdateNow(WindowId window) override;
+  void Present(WindowId surface, const Image& client) override;
+  void DrawDirect(WindowId surface, const Image& pixels, Point at) override;
+  Pixel VisiblePixel(WindowId window, Point client) const override;
+  void SetEditText(WindowId box, TextView text) override;
+  Text EditText(WindowId box) const override;
+  void SetSliderPosition(WindowId slider, int position) override;
+  int SliderPosition(WindowId slider) const override;
+  void SetFocus(WindowId window) override;
+  WindowId Focus() const override;
+  Pixel FaceColour() const override;
+  const gfx::Font& DefaultGuiFont() const override { return font_; }
+
+ private:
+  Registry& registry_;
+  Win32Font font_;
+};
+
+class Win32Popups final : public platform::Popups {
+ public:
+  explicit Win32Popups(Registry& registry);
+  ~Win32Popups() override;
+  WindowId CreatePopup(WindowId owner, const Rect& screen) override;
+  void RunPopup(WindowId popup) override;
+  void ClosePopup(WindowId popup) override;
+  void DestroyPopup(WindowId popup) override;
+  void ShowTooltip(WindowId popup, const Rect& client, TextView text) override;
+
+ private:
+  Registry& registry_;
+  HWND tooltip_ = nullptr;
+  HWND tooltipOwner_ = nullptr;
+};
+
+class Win32Screen final : public platform::Screen {
+ public:
+  explicit Win32Screen(Registry& registry) : registry_(registry) {}
+  ~Win32Screen() override;
+  std::vector<Rect> Displays() const override;
+  colour::ColourValue PixelAt(Point screen) const override;
+  bool ReadRect(const Rect& screen, Image& out) const override;
+  int BitsPerPixel() const override;
+  Point CursorPos() const override;
+  void SetCursorPos(Point screen) override;
+  bool PrimaryButtonDown() const override;
+  void SetCapture(WindowId window) override;
+  void ReleaseCapture() override;
+  WindowId Capture() const override;
+  CursorId CreateCursor(const gfx::CursorImage& image) override;
+  void DestroyCursor(CursorId cursor) override;
+  void SetWindowCursor(WindowId window, CursorId cursor) override;
+
+ private:
+  Registry& registry_;
+  CursorId nextCursor_ = 1;
+};
+
+class Win32HotKeys final : public platform::HotKeys {
+ public:
+  explicit Win32HotKeys(Registry& registry) : registry_(registry) {}
+  bool Register(WindowId owner, int nativeId, int modifiers, int virtualKey) override;
+  bool Unregister(WindowId owner, int nativeId) override;
+
+ private:
+  Registry& registry_;
+};
+
+class Win32Clipboard final : public platform::Clipboard {
+ public:
+  explicit Win32Clipboard(Registry& registry) : registry_(registry) {}
+  BlockHandle Allocate(std::size_t size) override;
+  bool Open() override;
+  bool Empty() override;
+  bool SetText(BlockHandle block) override;
+  void Close() override;
+
+ private:
+  Registry& registry_;
+  bool open_ = false;
+  bool emptied_ = false;
+};
+
+class Win32Dialogs final : public platform::Dialogs {
+ public:
+  explicit Win32Dialogs(Registry& registry) : registry_(registry) {}
+  std::optional<int> TrackPopupMenu(WindowId owner, std::span<const Text> items, Point at) override;
+  std::optional<colour::ColourValue> ChooseColour(WindowId owner, colour::ColourValue initial) override;
+
+ private:
+  Registry& registry_;
+  // The colour dialog's custom colours, kept from one opening to the next.
+  std::array<COLORREF, 16> custom_{};
+};
+
+class Win32Loop final : public platform::Loop {
+ public:
+  explicit Win32Loop(Registry& registry) : registry_(registry) {}
+  void Run() override;
+  void ProcessPending() override;
+  void Quit() override;
+  void PostCommand(WindowId owner, int command) override;
+
+ private:
+  Registry& registry_;
+  bool quitting_ = false;
+};
+
+}  // namespace tinctora::win32
