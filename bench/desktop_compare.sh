@@ -78,7 +78,7 @@ for run in $(seq "$runs"); do
 done
 
 value() { awk -v k="$1" '$1 == k { print $2 }' "${@:2}"; }
-median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "n/a"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "n/a"; else if (NR % 2) printf "%.2f\n", v[(NR + 1) / 2]; else printf "%.2f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 range() { sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { if (NR) printf "%s-%s", lo, hi; else print "n/a" }'; }
 
 TINCTORA_STATS="$work/stats" "$driver" pick --server-pid "$xvfb_pid" --rate "$rate" --seconds "$seconds" \
@@ -110,6 +110,10 @@ if [ -n "$(pick motion_received)" ]; then
   sent=$(pick movements)
   printf "%-44s %12s\n" "motion events received / sent" "$received / $sent"
   printf "%-44s %12s\n" "motion events handled / sent" "$handled / $sent ($(awk -v h="$handled" -v s="$sent" 'BEGIN { printf "%.2f %%", 100 * h / s }'))"
+  if [ "$handled" -gt 0 ]; then
+    printf "%-44s %12s\n" "program CPU a handled movement" \
+      "$(awk -v c="$(pick program_cpu_us_per_move)" -v h="$handled" -v s="$sent" 'BEGIN { printf "%.1f", c * s / h }') us"
+  fi
 else
   printf "%-44s %12s\n" "motion events received / handled" "unavailable (no TINCTORA_STATS written)"
 fi

@@ -353,6 +353,9 @@ int Pick(char** program, pid_t serverPid, int rate, double seconds) {
   display.ColourWindow(0, 0, kStripeWidth, height, kColourA);
   display.ColourWindow(width - kStripeWidth, 0, kStripeWidth, height, kColourB);
   SelectRootMaps(display);
+  // Counts are read from the file only when this run wrote it.
+  const char* statsFile = std::getenv("TINCTORA_STATS");
+  if (statsFile != nullptr) unlink(statsFile);
   const Child child = Spawn(program);
   const auto found = WaitForWindow(display, child, 30);
   if (!found) {
@@ -445,7 +448,6 @@ int Pick(char** program, pid_t serverPid, int rate, double seconds) {
   std::fflush(stdout);
   Finish(display, window, child);
 
-  const char* statsFile = std::getenv("TINCTORA_STATS");
   std::ifstream stats(statsFile ? statsFile : "");
   bool any = false;
   std::string key;
