@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# Measures tinctora beside two other colour pickers of Debian, gpick and
+# gcolor3, on one virtual X server (1280x1024x24, openbox):
+#   - start-up: from exec to the first top-level window being viewable,
+#     the median of RUNS runs after one warm-up run, and the peak memory
+#     (VmHWM) after the window has been idle for a second;
+#   - tinctora's pick: 1,000 pointer movements a second for 10 seconds
+#     through XTest while the button is held on the picker pad; the CPU time
+#     of the program and of the X server per movement, how long after the
+#     last movement the preview box and the zoom view show its colour, and
+#     the motion counts the program writes to TINCTORA_STATS at exit.
+# The other pickers are installed with tools/install-packages when missing.
+# Exit 77 (skipped) when they or the X tools cannot be had.
+#
+# usage: desktop_compare.sh [PATH/TO/tinctora [PATH/TO/desktop_driver]]
+# environment: RUNS (10), PICK_RATE (1000 a second), PICK_SECONDS (10)
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/.." && pwd)
+program=$(realpath "${1:-$root/build/platform/qt/tinctora}")
+driver=$(realpath "${2:-$root/build/bench/desktop_driver}")
+runs=${RUNS:-10}
+rate=${PICK_RATE:-1000}
+seconds=${PICK_SECONDS:-10}
+for file in "$program" "$driver"; do
+  [ -x "$file" ] || { echo "desktop_compare: $file is not built"; exit 1; }
+done
+
+missing=()
+for tool in Xvfb openbox gpick gcolor3; do command -v "$tool" >/dev/null 2>&1 || missing+=("$tool"); done
+if [ ${#missing[@]} -gt 0 ]; then
+  "$root"/tools/install-packages xvfb openbox gpick gcolor3 >/dev/null 2>&1 || true
+  for tool in "${missing[@]}"; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+      echo "skipped: $tool is not installed and could not be installed"
+      exit 77
+    fi
+  done
+fi
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -noreset -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+pids+=($xvfb_pid)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "desktop_compare: Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
+export DISPLAY=":$(head -1 "$work/display")"
+unset WAYLAND_DISPLAY SESSION_MANAGER DBUS_SESSION_BUS_ADDRESS
+# Every program starts from the same empty home and settings; the GTK
+# programs are kept from waiting for an accessibility bus that is not there.
+mkdir -m 700 "$work/home" "$work/run"
+export HOME="$work/home" XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/home/.config"
+export XDG_CACHE_HOME="$work/home/.cache" XDG_DATA_HOME="$work/home/.local/share" NO_AT_BRIDGE=1
+openbox >"$work/wm.log" 2>&1 &
+pids+=($!)
+sleep 1
+
+names=(tinctora gpick gcolor3)
+commands=("$program" gpick gcolor3)
+# key VALUE lines of one run go to $work/NAME.RUN
+start_run() {  # start_run INDEX OUTPUT
+  "$driver" start --idle 1000 -- "${commands[$1]}" >"$2" 2>>"$work/${names[$1]}.log"
+}
+for i in "${!names[@]}"; do start_run "$i" "$work/warmup" || true; done
+for run in $(seq "$runs"); do
+  for i in "${!names[@]}"; do
+    start_run "$i" "$work/${names[i]}.$run" || echo "run $run of ${names[i]} failed" >&2
+  done
+done
+
+value() { awk -v k="$1" '$1 == k { print $2 }' "${@:2}"; }
+median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "n/a"; else if (NR % 2) printf "%.2f\n", v[(NR + 1) / 2]; else printf "%.2f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+range() { sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { if (NR) printf "%s-%s", lo, hi; else print "n/a" }'; }
+
+TINCTORA_STATS="$work/stats" "$driver" pick --server-pid "$xvfb_pid" --rate "$rate" --seconds "$seconds" \
+  -- "$program" >"$work/pick" 2>>"$work/tinctora.log"
+pick() { value "$1" "$work/pick"; }
+
+echo "Start-up and memory (median of $runs runs after a warm-up; Xvfb 1280x1024x24, openbox)"
+printf "%-10s %14s %16s %16s %6s\n" program "map ms" "map ms range" "VmHWM MB" runs
+for name in "${names[@]}"; do
+  files=("$work/$name".[0-9]*)
+  ms=$(value map_ms "${files[@]}" 2>/dev/null | median)
+  spread=$(value map_ms "${files[@]}" 2>/dev/null | range)
+  mb=$(value hwm_kb "${files[@]}" 2>/dev/null | awk '{ print $1 / 1024 }' | median)
+  n=$(value map_ms "${files[@]}" 2>/dev/null | wc -l)
+  printf "%-10s %14s %16s %16.1f %6s\n" "$name" "$ms" "$spread" "$mb" "$n"
+done
+echo
+echo "tinctora's pick: $(pick movements) movements at $rate a second, sent in $(pick send_seconds) s ($(pick late_sends) sent late)"
+printf "%-44s %12s\n" "program CPU a movement (utime+stime)" "$(pick program_cpu_us_per_move) us"
+printf "%-44s %12s\n" "program CPU a movement (scheduler)" "$(pick program_run_us_per_move) us"
+printf "%-44s %12s\n" "X server CPU a movement (utime+stime)" "$(pick server_cpu_us_per_move) us"
+printf "%-44s %12s\n" "X server CPU a movement (scheduler)" "$(pick server_run_us_per_move) us"
+printf "%-44s %12s\n" "preview box up to date after the last move" "$(pick preview_ms) ms"
+printf "%-44s %12s\n" "zoom view up to date after the last move" "$(pick zoom_ms) ms"
+printf "%-44s %12s\n" "VmHWM after the pick" "$(( $(pick hwm_kb) / 1024 )) MB"
+if [ -n "$(pick motion_received)" ]; then
+  received=$(pick motion_received)
+  handled=$(pick motion_handled)
+  sent=$(pick movements)
+  printf "%-44s %12s\n" "motion events received / sent" "$received / $sent"
+  printf "%-44s %12s\n" "motion events handled / sent" "$handled / $sent ($(awk -v h="$handled" -v s="$sent" 'BEGIN { printf "%.2f %%", 100 * h / s }'))"
+  if [ "$handled" -gt 0 ]; then
+    printf "%-44s %12s\n" "program CPU a handled movement" \
+      "$(awk -v c="$(pick program_cpu_us_per_move)" -v h="$handled" -v s="$sent" 'BEGIN { printf "%.1f", c * s / h }') us"
+  fi
+else
+  printf "%-44s %12s\n" "motion events received / handled" "unavailable (no TINCTORA_STATS written)"
+fi
