@@ -78,7 +78,7 @@ QMargins AnnouncedFrame(xcb_connection_t* c, xcb_window_t root, xcb_window_t win
   xcb_flush(c);
   // The manager answers by setting the property; it is read back a few
   // times rather than waited for, so that a silent manager costs little.
-  for (int attempt = 0; attempt < 20; ++attempt) {
+  for (int attempt = 0; attempt < 40; ++attempt) {
     xcb_get_property_reply_t* reply =
         xcb_get_property_reply(c, xcb_get_property(c, 0, window, extents, XCB_ATOM_CARDINAL, 0, 4), nullptr);
     QMargins frame;
