@@ -326,7 +326,12 @@ class SliderWidget : public QSlider, public Deferred {
     setPageStep(s.pageStep);
     setTickPosition(QSlider::TicksAbove);
     setTickInterval(s.tickFrequency);
-    connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) { Notify(CodeOf(action)); });
+    connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) {
+      // The user's action moves the thumb from where it is shown; a program
+      // write still waiting for the frame is older than it and gives way.
+      pending_.reset();
+      Notify(CodeOf(action));
+    });
   }
   void SetId(WindowId id) { id_ = id; }
 

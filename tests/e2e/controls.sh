@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The controls by hand: a palette click, a shade strip click, typing and
 # pasting into the channel boxes, the slider keys (PageDown and Down
-# increase, as the Windows track bar), a preset of the colour chooser's
+# increase, as the Windows track bar; a thumb drag), a preset of the colour chooser's
 # popup and the colour dialog behind it. Each step is read back as the
 # hexadecimal notation through the copy menu.
 #
@@ -44,13 +44,24 @@ for i in "${!steps[@]}"; do
   sleep 0.2
   check "the colour after ${steps[i]} on the green slider" "${after[i]}" "$(hex)"
 done
+# The thumb, at the left end now, dragged past the right end.
+xdotool mousemove --window "$window" 464 225 mousedown 1
+sleep 0.2
+for x in 480 500 520 540 560 580 600 620; do
+  xdotool mousemove --window "$window" "$x" 225
+  sleep 0.05
+done
+xdotool mouseup 1
+sleep 0.3
+check "the colour after dragging the green thumb to the end" "FFFF00" "$(hex)"
+check "the green box after the drag" "255" "$(read_box 430 222)"
 
 # The red box takes digits only: the letters are refused as typed.
 read_box 430 183 >/dev/null
 xdotool key ctrl+a
 xdotool type --delay 60 "1x2a8"
 sleep 0.4
-check "the colour after typing 1x2a8 into the red box" "800000" "$(hex)"
+check "the colour after typing 1x2a8 into the red box" "80FF00" "$(hex)"
 
 # A paste from the edit box's own menu goes through the program's rules:
 # the green box takes three characters of the first line.
