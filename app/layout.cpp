@@ -11,7 +11,7 @@ namespace {
 using K = ui::ControlKind;
 using ui::HAlign;
 
-constexpr const char* kCredit = "\xC8\xA1\xC9\xAB\xBD\xBB\xC1\xF7\xC9\xE7\xC7\xF8\r\nforum.tinctora.example";  // 取色交流社区
+constexpr const char* kCredit = "\xC8\xA1\xC9\xAB\xBD\xBB\xC1\xF7\xC9\xE7\xC7\xF8\r\nforum.example";  // 取色交流社区
 
 // Shared settings of the rows that the table marks "as" another row.
 constexpr ControlRow Swatch(std::string_view name, int left) {

@@ -1,6 +1,7 @@
 #include "sampling/picker.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "app/assets/assets.h"
 #include "colour/numbers.h"
@@ -71,10 +72,11 @@ void PickerLeftButtonDown(context::Context& c, const ui::EventArgs&) {
   if (!c.system.screen->PrimaryButtonDown()) EndPick(c, Capture::Release);
 }
 
-void ZoomSnapshot(context::Context& c, ui::Point centre, ui::Pixel outside, ui::Image& out) {
+std::optional<ui::Pixel> ZoomSnapshot(context::Context& c, ui::Point centre, ui::Pixel outside, ui::Image& out) {
   const ui::Rect square{centre.x - kZoomRadius, centre.y - kZoomRadius, centre.x + kZoomRadius + 1,
                         centre.y + kZoomRadius + 1};
   out.Reset(square.Width(), square.Height(), outside);
+  std::optional<ui::Pixel> centrePixel;
   // Each display shows its own part of the square; what lies on none of
   // them, or cannot be read, keeps the zoom view's background.
   ui::Image piece;
@@ -87,7 +89,11 @@ void ZoomSnapshot(context::Context& c, ui::Point centre, ui::Pixel outside, ui::
       const ui::Pixel* src = piece.Row(y);
       std::copy(src, src + part.Width(), out.Row(part.top - square.top + y) + (part.left - square.left));
     }
+    if (centre.x >= part.left && centre.x < part.right && centre.y >= part.top && centre.y < part.bottom) {
+      centrePixel = piece.At(centre.x - part.left, centre.y - part.top);
+    }
   }
+  return centrePixel;
 }
 
 void PickerMouseMove(context::Context& c, const ui::EventArgs&) {
@@ -102,13 +108,20 @@ void PickerMouseMove(context::Context& c, const ui::EventArgs&) {
   position += colour::IntToDecimalText(CursorPosition(c).y);
   w.coordinates.SetContent(position);
 
+  // One read of the screen serves the pixel under the pointer and the zoom
+  // view, as long as the pointer is where it was for the pixel: the square
+  // is read first, and its centre is the pixel.
+  const ui::Point sampled = CursorPosition(c);
+  const ui::Pixel outside = c.form.Resolve(w.zoom.BackColour());
+  ui::Image square;
+  const std::optional<ui::Pixel> centre = ZoomSnapshot(c, sampled, outside, square);
   // An unreadable pixel has every bit set and so reads as white.
-  const colour::Channels ch = colour::SplitColour(c.system.screen->PixelAt(CursorPosition(c)));
+  const colour::ColourValue pixel = centre ? static_cast<colour::ColourValue>(*centre) : c.system.screen->PixelAt(sampled);
+  const colour::Channels ch = colour::SplitColour(pixel);
   editing::WriteChannelBoxes(c, ch);
   editing::SetCurrentColourThroughValueBox(c, colour::MakeColour(ch.red, ch.green, ch.blue));
 
-  ui::Image square;
-  ZoomSnapshot(c, CursorPosition(c), c.form.Resolve(w.zoom.BackColour()), square);
+  if (const ui::Point zoomed = CursorPosition(c); zoomed != sampled) (void)ZoomSnapshot(c, zoomed, outside, square);
   c.state.ZoomImage = pictures.Load(std::move(square));
   if (const ui::Image* picture = pictures.Find(c.state.ZoomImage)) {
     w.zoom.DrawPicture(*picture, 0, 0, w.zoom.Width(), w.zoom.Height());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "context/context.h"
 
 namespace tinctora::sampling {
@@ -14,7 +16,8 @@ void PickerCaptureLost(context::Context& c, const ui::EventArgs& args);
 void NudgeFeedback(context::Context& c, const ui::EventArgs& args);
 
 // The 21 x 21 square of the screen centred on a point, read from whichever
-// displays it lies on; points outside every display take `outside`.
-void ZoomSnapshot(context::Context& c, ui::Point centre, ui::Pixel outside, ui::Image& out);
+// displays it lies on; points outside every display take `outside`. Gives
+// the pixel at the centre when it could be read.
+std::optional<ui::Pixel> ZoomSnapshot(context::Context& c, ui::Point centre, ui::Pixel outside, ui::Image& out);
 
 }  // namespace tinctora::sampling

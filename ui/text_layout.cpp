@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <iterator>
+#include <string_view>
 
 #include "colour/gbk.h"
 #include "ui/paint.h"
@@ -9,6 +11,23 @@ namespace {
 using colour::GbkCharLength;
 
 bool IsBreak(char c) { return c == '\r' || c == '\n'; }
+
+// Marks that close what they follow and never begin a line: full-width
+// colon, comma, full stop, enumeration comma, semicolon, exclamation and
+// question marks, closing brackets and quotes, ellipsis, percent; and
+// their single-byte counterparts. Such a mark stays on the line of the
+// character before it even where it reaches past the line's end, so
+// "取色坐标：" in a label narrower than its text keeps its colon.
+bool ClosesWhatItFollows(TextView text, std::size_t at) {
+  static constexpr std::string_view kSingle = ")]},.:;!?%";
+  if (GbkCharLength(text, at) == 1) return kSingle.find(text[at]) != std::string_view::npos;
+  static constexpr const char* kDouble[] = {
+      "\xA3\xBA", "\xA3\xAC", "\xA1\xA3", "\xA1\xA2", "\xA3\xBB", "\xA3\xA1", "\xA3\xBF", "\xA3\xA9",
+      "\xA3\xDD", "\xA3\xFD", "\xA1\xBF", "\xA1\xB9", "\xA1\xBB", "\xA1\xB7", "\xA1\xB5", "\xA1\xB3",
+      "\xA1\xBD", "\xA1\xB1", "\xA1\xAF", "\xA1\xAD", "\xA3\xA5"};
+  const TextView ch = text.substr(at, 2);
+  return std::any_of(std::begin(kDouble), std::end(kDouble), [ch](const char* mark) { return ch == mark; });
+}
 
 int CharWidthAt(TextView text, std::size_t at, const Font& font) {
   return font.CharWidth(text.substr(at, GbkCharLength(text, at)));
@@ -60,11 +79,12 @@ class ParagraphLayout {
     }
     int unitWidth = 0;
     for (std::size_t i = begin; i < end; i += GbkCharLength(text_, i)) unitWidth += CharWidthAt(text_, i, font_);
-    if (!LineEmpty() && contentWidth_ + pendingWidth_ + unitWidth > width_) {
+    const bool glued = !LineEmpty() && pendingWidth_ == 0 && ClosesWhatItFollows(text_, begin);
+    if (!LineEmpty() && !glued && contentWidth_ + pendingWidth_ + unitWidth > width_) {
       Emit();
       StartLine(begin);
     }
-    if (LineEmpty() && unitWidth > width_) {
+    if (!glued && LineEmpty() && unitWidth > width_) {
       // Too wide for any line: split between characters, at least one a line.
       std::size_t i = begin;
       while (i < end) {

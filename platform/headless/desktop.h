@@ -83,6 +83,8 @@ class Desktop final : public platform::Windows,
   void DrawOnDesktop(Point screen, const Image& image);
 
   // ---- faults and other programs
+  // Pixel reads in the area give the invalid pixel; rectangle reads that
+  // touch it fail.
   void SetUnreadable(const Rect& screen) { unreadable_.push_back(screen); }
   void ClearUnreadable() { unreadable_.clear(); }
   SimHotKeys& HotKeyRegistry() { return hotKeys_; }
@@ -201,6 +203,11 @@ class Desktop final : public platform::Windows,
   // ---- platform::Screen
   std::vector<Rect> Displays() const override;
   colour::ColourValue PixelAt(Point screen) const override;
+  // A pixel as the screen shows it, read for a check rather than by the
+  // program: not counted in ScreenReads.
+  colour::ColourValue ShownPixel(Point screen) const;
+  // How many times the program read the screen (pixels and rectangles).
+  std::size_t ScreenReads() const { return screenReads_; }
   bool ReadRect(const Rect& screen, Image& out) const override;
   int BitsPerPixel() const override;
   Point CursorPos() const override { return pointer_; }
@@ -313,6 +320,7 @@ class Desktop final : public platform::Windows,
   Text lastTooltip_;
 
   std::vector<Rect> unreadable_;
+  mutable std::size_t screenReads_ = 0;
   std::deque<Answer> answers_;
   std::vector<MenuShown> menusShown_;
   std::vector<PopupShown> popupsShown_;

@@ -5,6 +5,11 @@ namespace tinctora::headless {
 using namespace internal;
 
 colour::ColourValue Desktop::PixelAt(Point screen) const {
+  ++screenReads_;
+  return ShownPixel(screen);
+}
+
+colour::ColourValue Desktop::ShownPixel(Point screen) const {
   for (const Rect& r : unreadable_) {
     if (r.Contains(screen.x, screen.y)) return static_cast<colour::ColourValue>(kInvalid);
   }
@@ -39,6 +44,7 @@ void Desktop::ComposeRect(const Rect& screen, Image& out, Pixel outside) const {
 }
 
 bool Desktop::ReadRect(const Rect& screen, Image& out) const {
+  ++screenReads_;
   // The program clips to the displays itself; a read across their edges is
   // refused as a real screen read would be.
   const bool onOneDisplay = std::any_of(displays_.begin(), displays_.end(), [&](const Display& d) {
@@ -46,6 +52,12 @@ bool Desktop::ReadRect(const Rect& screen, Image& out) const {
            screen.bottom <= d.bounds.bottom;
   });
   if (screen.Empty() || !onOneDisplay) return false;
+  // A read that touches an unreadable area fails as a whole, as a pixel
+  // read there does.
+  const bool touchesUnreadable = std::any_of(unreadable_.begin(), unreadable_.end(), [&](const Rect& r) {
+    return r.left < screen.right && screen.left < r.right && r.top < screen.bottom && screen.top < r.bottom;
+  });
+  if (touchesUnreadable) return false;
   ComposeRect(screen, out, kInvalid);
   return true;
 }

@@ -77,6 +77,7 @@ QtFont::QtFont() : impl_(std::make_unique<Impl>()) {}
 QtFont::~QtFont() = default;
 
 const QFont& QtFont::Native() const { return impl_->font; }
+const QFont& QtFont::NativeNarrow() const { return impl_->narrow; }
 
 int QtFont::LineHeight() const { return impl_->metrics.height(); }
 

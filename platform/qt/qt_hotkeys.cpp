@@ -9,6 +9,8 @@
 #include <QCoreApplication>
 
 #include <cstdlib>
+#include <optional>
+#include <cstring>
 
 #include <xcb/xcb_keysyms.h>
 
@@ -57,6 +59,36 @@ xcb_keysym_t KeySymOf(int vk) {
   }
 }
 
+// Whether a generic event is a motion of the master pointer in the X Input
+// extension's version 2 (the device and its source differ; Qt also
+// selects motion of the physical pointers, whose events it does not use
+// for the mouse).
+bool IsMasterMotion(const xcb_generic_event_t& event, std::uint8_t inputOpcode) {
+  constexpr std::uint16_t kMotion = 6;  // XI_Motion
+  const auto& generic = reinterpret_cast<const xcb_ge_generic_event_t&>(event);
+  if (generic.extension != inputOpcode || generic.event_type != kMotion) return false;
+  // The device event's layout as XCB hands it over (full_sequence inserted
+  // after the first 32 bytes): deviceid at 10, sourceid at 56.
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(&event);
+  std::uint16_t device = 0;
+  std::uint16_t source = 0;
+  std::memcpy(&device, bytes + 10, sizeof device);
+  std::memcpy(&source, bytes + 56, sizeof source);
+  return device != source;
+}
+
+// The mode of a crossing event of the X Input extension's version 2
+// (XI_Enter, XI_Leave; its modes have the core values, Ungrab among them).
+std::optional<std::uint8_t> InputCrossingMode(const xcb_generic_event_t& event, std::uint8_t inputOpcode) {
+  constexpr std::uint16_t kEnter = 7;  // XI_Enter
+  constexpr std::uint16_t kLeave = 8;  // XI_Leave
+  const auto& generic = reinterpret_cast<const xcb_ge_generic_event_t&>(event);
+  if (generic.extension != inputOpcode || (generic.event_type != kEnter && generic.event_type != kLeave)) {
+    return std::nullopt;
+  }
+  return reinterpret_cast<const std::uint8_t*>(&event)[18];
+}
+
 }  // namespace
 
 struct QtHotKeys::Symbols {
@@ -65,6 +97,13 @@ struct QtHotKeys::Symbols {
 
 QtHotKeys::QtHotKeys(Registry& registry) : registry_(registry), symbols_(std::make_unique<Symbols>()) {
   symbols_->table = xcb_key_symbols_alloc(registry_.connection);
+  // Qt takes the pointer's motion from the X Input extension when the
+  // server has it, as generic events of that extension.
+  const char kInput[] = "XInputExtension";
+  xcb_query_extension_reply_t* input = xcb_query_extension_reply(
+      registry_.connection, xcb_query_extension(registry_.connection, sizeof kInput - 1, kInput), nullptr);
+  if (input != nullptr && input->present) inputOpcode_ = input->major_opcode;
+  std::free(input);
   QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
@@ -130,12 +169,12 @@ bool QtHotKeys::Unregister(WindowId owner, int nativeId) {
   return true;
 }
 
-void QtHotKeys::NoteUngrab(const xcb_enter_notify_event_t& crossing) {
+void QtHotKeys::NoteUngrab(std::uint8_t mode, std::uint16_t sequence) {
   // The server ended the program's pointer grab (its window became
   // unviewable, say): the capture holder has lost the capture. A release
   // the program asked for has already cleared the capture.
-  if (crossing.mode != XCB_NOTIFY_MODE_UNGRAB) return;
-  if (static_cast<std::int16_t>(crossing.sequence - registry_.grabMarker) < 0) return;
+  if (mode != XCB_NOTIFY_MODE_UNGRAB) return;
+  if (static_cast<std::int16_t>(sequence - registry_.grabMarker) < 0) return;
   const WindowId holder = registry_.capture;
   NativeWindow* window = registry_.Find(holder);
   if (window == nullptr) return;
@@ -148,8 +187,17 @@ bool QtHotKeys::nativeEventFilter(const QByteArray& eventType, void* message, qi
   if (eventType != "xcb_generic_event_t") return false;
   const auto* event = static_cast<const xcb_generic_event_t*>(message);
   const std::uint8_t type = event->response_type & 0x7F;
-  if (type == XCB_ENTER_NOTIFY || type == XCB_LEAVE_NOTIFY) {
-    NoteUngrab(*reinterpret_cast<const xcb_enter_notify_event_t*>(event));
+  if (type == XCB_MOTION_NOTIFY) {
+    ++registry_.motions.received;
+    return false;
+  }
+  if (type == XCB_GE_GENERIC && inputOpcode_ != 0) {
+    if (IsMasterMotion(*event, inputOpcode_)) ++registry_.motions.received;
+    // Qt grabs the pointer through the X Input extension when it can; the
+    // end of such a grab comes as the extension's crossing events.
+    if (const std::optional<std::uint8_t> mode = InputCrossingMode(*event, inputOpcode_)) {
+      NoteUngrab(*mode, event->sequence);
+    }
     return false;
   }
   if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return false;

@@ -6,9 +6,12 @@
 
 #include <QCursor>
 #include <QImage>
+#include <QRegion>
 #include <QLineEdit>
+#include <QMargins>
 #include <QSlider>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -20,6 +23,7 @@
 #include <xcb/xcb.h>
 
 #include "platform/platform.h"
+#include "platform/qt/qt_platform.h"
 
 namespace tinctora::qtb {
 
@@ -41,6 +45,15 @@ inline QRgb ToQRgb(Pixel p) { return qRgb(p & 0xFF, (p >> 8) & 0xFF, (p >> 16) &
 inline Pixel FromQRgb(QRgb c) { return gfx::RgbPixel(qRed(c), qGreen(c), qBlue(c)); }
 QImage ToQImage(const Image& image);
 
+// A widget whose native copy of what the program wrote (an edit text, a
+// slider position, a repaint) waits for the next display frame.
+class Deferred {
+ public:
+  virtual ~Deferred() = default;
+  // Brings the widget up to date with the program's latest writes.
+  virtual void FlushNative() = 0;
+};
+
 // A native window of the program. `outer` is the widget that takes the
 // outer rectangle; `inner` is the client area, the same widget unless the
 // window has a one-pixel border, which `outer` then draws around `inner`.
@@ -54,13 +67,17 @@ struct NativeWindow {
   QWidget* outer = nullptr;
   QWidget* inner = nullptr;
   CursorId cursor = 0;
+  Deferred* deferred = nullptr;  // the client widget, when it defers updates
   bool shownOnce = false;  // the top level: the window manager has framed it
+  // The top level: the frame the window manager announced before the window
+  // was first shown (none without a manager that answers).
+  QMargins announcedFrame;
 };
 
 // The backend's shared state: the windows by id, the sink, the X connection.
 class Registry {
  public:
-    EventSink* sink = nullptr;
+  EventSink* sink = nullptr;
   xcb_connection_t* connection = nullptr;
   xcb_window_t root = 0;
 
@@ -82,12 +99,27 @@ class Registry {
   std::unordered_map<CursorId, QCursor> cursors;
   CursorId nextCursor = 1;
 
+  // While a mouse message is being dispatched: where it puts the pointer.
+  std::optional<Point> dispatchedPointer;
+
+  // Counted for benchmarks: motion events in, mouse-move messages out.
+  MotionCounts motions;
+
+  // The display frame: the toolkit's copies of edit texts and slider
+  // positions and the repaints of custom-drawn windows are brought up to
+  // date at most once a frame; the program itself sees every write at once.
+  void Defer(WindowId id);
+  // Brings every deferred window up to date now.
+  void FlushFrame();
+
   // Turns a Qt mouse event on a window's client widget into the sink's
   // message; true when the native control must not see it.
   bool ForwardMouse(QWidget* widget, QEvent* event);
 
  private:
   std::unordered_map<WindowId, std::unique_ptr<NativeWindow>> windows_;
+  std::vector<WindowId> deferred_;
+  std::unique_ptr<QTimer> frame_;
   std::unordered_map<const QWidget*, WindowId> byWidget_;
   WindowId next_ = 1;
 };
@@ -101,15 +133,18 @@ int VirtualKeyOf(int qtKey);
 
 // A custom-drawn client area: shows what the control layer presented, with
 // any direct drawing on top until the next paint.
-class SurfaceWidget : public QWidget {
+class SurfaceWidget : public QWidget, public Deferred {
  public:
   SurfaceWidget(Registry& registry, QWidget* parent, Qt::WindowFlags flags = {});
   void SetId(WindowId id) { id_ = id; }
   void MarkDirty() { dirty_ = true; }
+  // Repaints through the program with the next frame.
+  void RequestUpdate();
   bool Dirty() const { return dirty_; }
   void TakePresent(const Image& client);
   void DrawDirect(const Image& pixels, Point at);
   Pixel ShownPixel(Point client) const;
+  void FlushNative() override;
   // Called when a popup window closes without the program asking.
   std::function<void()> onDismissed;
   bool closingByProgram = false;
@@ -126,6 +161,8 @@ class SurfaceWidget : public QWidget {
   bool dirty_ = true;
   bool direct_ = false;
   bool inPaint_ = false;
+  bool updatePending_ = false;  // a whole repaint waits for the frame
+  QRegion directPending_;       // direct drawings wait for the frame
 };
 
 }  // namespace tinctora::qtb

@@ -54,6 +54,8 @@ std::unique_ptr<QtSystem> QtSystem::Create() {
   return system;
 }
 
+MotionCounts QtSystem::Counts() const { return parts_->registry.motions; }
+
 platform::Platform QtSystem::Services() {
   Parts& p = *parts_;
   return {p.windows.get(), p.popups.get(), p.screen.get(), p.hotKeys.get(), p.clipboard.get(), p.dialogs.get(),

@@ -4,11 +4,20 @@
 // XCB for the screen's pixels, the pointer and the global hot keys. It
 // needs a QApplication running on the xcb platform plugin.
 
+#include <cstdint>
 #include <memory>
 
 #include "platform/platform.h"
 
 namespace tinctora::qtb {
+
+// Pointer movements: those the X server delivered to the program's windows
+// (motion events at the backend's native event filter) and those that
+// reached the program as mouse messages.
+struct MotionCounts {
+  std::uint64_t received = 0;
+  std::uint64_t handled = 0;
+};
 
 class QtSystem {
  public:
@@ -19,6 +28,7 @@ class QtSystem {
   QtSystem& operator=(const QtSystem&) = delete;
 
   platform::Platform Services();
+  MotionCounts Counts() const;
 
  private:
   QtSystem();

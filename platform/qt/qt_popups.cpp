@@ -41,6 +41,7 @@ WindowId QtPopups::CreatePopup(WindowId ownerId, const Rect& screen) {
   window->popup = true;
   window->outer = widget;
   window->inner = widget;
+  window->deferred = widget;
   NativeWindow& made = registry_.Add(std::move(window));
   const WindowId id = made.id;
   widget->SetId(id);

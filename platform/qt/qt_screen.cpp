@@ -4,6 +4,8 @@
 // grabs the X pointer, so every movement anywhere reaches the holder.
 
 #include <QBitmap>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QPixmap>
 #include <QWidget>
 
@@ -61,7 +63,27 @@ int Channel(std::uint32_t value, std::uint32_t mask) {
 
 }  // namespace
 
+QtScreen::QtScreen(Registry& registry) : registry_(registry) {
+  // The displays are read once and again only after Qt has seen them change.
+  const auto forget = [this] { displays_.reset(); };
+  const auto watch = [this, forget](QScreen* screen) {
+    QObject::connect(screen, &QScreen::geometryChanged, qApp, forget);
+  };
+  for (QScreen* screen : QGuiApplication::screens()) watch(screen);
+  QObject::connect(qApp, &QGuiApplication::screenAdded, qApp, [forget, watch](QScreen* screen) {
+    watch(screen);
+    forget();
+  });
+  QObject::connect(qApp, &QGuiApplication::screenRemoved, qApp, forget);
+  QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, qApp, forget);
+}
+
 std::vector<Rect> QtScreen::Displays() const {
+  if (!displays_) displays_ = ReadDisplays();
+  return *displays_;
+}
+
+std::vector<Rect> QtScreen::ReadDisplays() const {
   std::vector<Rect> displays;
   xcb_connection_t* c = registry_.connection;
   Reply<xcb_randr_get_monitors_reply_t> monitors(
@@ -144,6 +166,11 @@ int QtScreen::BitsPerPixel() const {
 }
 
 Point QtScreen::CursorPos() const {
+  // While a mouse message is being handled, the pointer is where that
+  // message puts it: asking the server costs a round trip for every read,
+  // and with messages still queued it would pair the message with a later
+  // position.
+  if (registry_.dispatchedPointer) return *registry_.dispatchedPointer;
   xcb_connection_t* c = registry_.connection;
   Reply<xcb_query_pointer_reply_t> pointer(xcb_query_pointer_reply(c, xcb_query_pointer(c, registry_.root), nullptr));
   return pointer ? Point{pointer->root_x, pointer->root_y} : Point{};
@@ -151,6 +178,7 @@ Point QtScreen::CursorPos() const {
 
 void QtScreen::SetCursorPos(Point screen) {
   xcb_connection_t* c = registry_.connection;
+  if (registry_.dispatchedPointer) registry_.dispatchedPointer = screen;
   xcb_warp_pointer(c, XCB_NONE, registry_.root, 0, 0, 0, 0, static_cast<std::int16_t>(screen.x),
                    static_cast<std::int16_t>(screen.y));
   xcb_flush(c);

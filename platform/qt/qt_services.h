@@ -23,6 +23,9 @@ class QtFont final : public gfx::Font {
   int CharWidth(TextView gbkChar) const override;
   void DrawChar(Image& target, int x, int y, TextView gbkChar, Pixel colour) const override;
   const QFont& Native() const;
+  // The face with its Latin characters at half the width of a Chinese one,
+  // as the layout's edit boxes were sized for.
+  const QFont& NativeNarrow() const;
 
  private:
   struct Impl;
@@ -83,7 +86,7 @@ class QtPopups final : public QObject, public platform::Popups {
 
 class QtScreen final : public platform::Screen {
  public:
-  explicit QtScreen(Registry& registry) : registry_(registry) {}
+  explicit QtScreen(Registry& registry);
   std::vector<Rect> Displays() const override;
   colour::ColourValue PixelAt(Point screen) const override;
   bool ReadRect(const Rect& screen, Image& out) const override;
@@ -100,12 +103,15 @@ class QtScreen final : public platform::Screen {
 
  private:
   void Grab(NativeWindow& window);
+  std::vector<Rect> ReadDisplays() const;
   Registry& registry_;
+  mutable std::optional<std::vector<Rect>> displays_;
 };
 
 // Hot keys are passive key grabs on the root window; their presses arrive
 // as raw XCB events through this filter, the one place such events enter
-// (it also notices when the server ends the capture's pointer grab).
+// (it also notices when the server ends the capture's pointer grab, and
+// counts the pointer's motion events).
 class QtHotKeys final : public platform::HotKeys, public QAbstractNativeEventFilter {
  public:
   explicit QtHotKeys(Registry& registry);
@@ -121,8 +127,10 @@ class QtHotKeys final : public platform::HotKeys, public QAbstractNativeEventFil
     std::uint16_t modifiers = 0;
   };
   void Ungrab(const Grab& grab, std::size_t variants);
-  void NoteUngrab(const xcb_enter_notify_event_t& crossing);
+  // A crossing event's mode and sequence number: the end of a pointer grab.
+  void NoteUngrab(std::uint8_t mode, std::uint16_t sequence);
   Registry& registry_;
+  std::uint8_t inputOpcode_ = 0;  // the X Input extension's, 0 without it
   struct Symbols;
   std::unique_ptr<Symbols> symbols_;
   std::map<int, Grab> grabs_;  // by native id

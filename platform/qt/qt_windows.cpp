@@ -12,7 +12,12 @@
 #include <QPainter>
 #include <QPalette>
 
+#include <QThread>
+
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform/qt/qt_services.h"
 
@@ -20,12 +25,85 @@ namespace tinctora::qtb {
 
 namespace {
 
+// What a custom-drawn window shows is kept in the program's own pixel order
+// (red in the lowest byte, the top byte unused), which Qt reads as RGBX:
+// the program's images are copied row by row, and Qt converts them only
+// when it paints.
+constexpr QImage::Format kSurfaceFormat = QImage::Format_RGBX8888;
+static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "the program's pixels are RGBX bytes in memory");
+
 // The plain one-pixel frame a bordered control has outside its client area.
 constexpr QRgb kBorderColour = qRgb(0x64, 0x64, 0x64);
 
 QRect ToQRect(const Rect& r) { return QRect(r.left, r.top, std::max(0, r.Width()), std::max(0, r.Height())); }
 
 Rect FromQRect(const QRect& r) { return {r.x(), r.y(), r.x() + r.width(), r.y() + r.height()}; }
+
+xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
+  xcb_intern_atom_reply_t* reply =
+      xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+  const xcb_atom_t atom = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+  std::free(reply);
+  return atom;
+}
+
+// Whether the window manager lists `atom` in the root's _NET_SUPPORTED.
+bool ManagerSupports(xcb_connection_t* c, xcb_window_t root, xcb_atom_t atom) {
+  xcb_get_property_reply_t* reply = xcb_get_property_reply(
+      c, xcb_get_property(c, 0, root, Atom(c, "_NET_SUPPORTED"), XCB_ATOM_ATOM, 0, 4096), nullptr);
+  bool found = false;
+  if (reply != nullptr && reply->format == 32) {
+    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+    const int count = xcb_get_property_value_length(reply) / 4;
+    found = std::find(atoms, atoms + count, atom) != atoms + count;
+  }
+  std::free(reply);
+  return found;
+}
+
+// The frame the window manager will put around a window not yet mapped
+// (_NET_REQUEST_FRAME_EXTENTS), so that the window can be centred by its
+// outer size. None when there is no manager or it does not answer at once.
+QMargins AnnouncedFrame(xcb_connection_t* c, xcb_window_t root, xcb_window_t window) {
+  const xcb_atom_t request = Atom(c, "_NET_REQUEST_FRAME_EXTENTS");
+  const xcb_atom_t extents = Atom(c, "_NET_FRAME_EXTENTS");
+  if (request == XCB_ATOM_NONE || extents == XCB_ATOM_NONE || !ManagerSupports(c, root, request)) return {};
+  xcb_client_message_event_t message{};
+  message.response_type = XCB_CLIENT_MESSAGE;
+  message.format = 32;
+  message.window = window;
+  message.type = request;
+  xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                 reinterpret_cast<const char*>(&message));
+  xcb_flush(c);
+  // The manager answers by setting the property; it is read back a few
+  // times rather than waited for, so that a silent manager costs little.
+  for (int attempt = 0; attempt < 40; ++attempt) {
+    xcb_get_property_reply_t* reply =
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, extents, XCB_ATOM_CARDINAL, 0, 4), nullptr);
+    QMargins frame;
+    bool answered = false;
+    if (reply != nullptr && reply->format == 32 && xcb_get_property_value_length(reply) == 16) {
+      const auto* v = static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
+      frame = QMargins(static_cast<int>(v[0]), static_cast<int>(v[2]), static_cast<int>(v[1]), static_cast<int>(v[3]));
+      answered = true;
+    }
+    std::free(reply);
+    if (answered) return frame;
+    QThread::msleep(5);
+  }
+  return {};
+}
+
+// The frame around a top-level window's client area: as the manager drew
+// it once shown, as it announced it before.
+QMargins FrameOf(const NativeWindow& window) {
+  if (!window.shownOnce) return window.announcedFrame;
+  const QRect frame = window.outer->frameGeometry();
+  const QRect client = window.outer->geometry();
+  return QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                  frame.bottom() - client.bottom());
+}
 
 Rect GlobalRect(const QWidget* widget) {
   const QPoint origin = widget->mapToGlobal(QPoint(0, 0));
@@ -110,7 +188,7 @@ class TopWindow : public QWidget {
 // An edit box. What it takes is the program's decision: every typed
 // character and every paste is offered to EventSink::AcceptedBytes first,
 // and the box has no length limit of its own.
-class EditWidget : public QLineEdit {
+class EditWidget : public QLineEdit, public Deferred {
  public:
   EditWidget(Registry& registry, QWidget* parent) : QLineEdit(parent), registry_(registry) {
     setFrame(false);
@@ -121,6 +199,23 @@ class EditWidget : public QLineEdit {
     });
   }
   void SetId(WindowId id) { id_ = id; }
+
+  // A program write: the program reads it back at once, the box shows it
+  // with the next frame.
+  void Write(TextView text) {
+    pending_ = Text(text);
+    registry_.Defer(id_);
+  }
+  Text Read() const { return pending_ ? *pending_ : ToGbk(this->text()); }
+  void FlushNative() override {
+    if (!pending_) return;
+    const QString text = FromGbk(*pending_);
+    pending_.reset();
+    // An unchanged text is not set again: setting it costs a relayout.
+    if (text == this->text()) return;
+    const QSignalBlocker quiet(this);
+    setText(text);
+  }
 
   // Offers `text` in place of the selection; inserts the part the program takes.
   void Offer(const QString& text, platform::Insertion how) {
@@ -141,6 +236,20 @@ class EditWidget : public QLineEdit {
   }
 
  protected:
+  bool event(QEvent* event) override {
+    // The user works on the text the program last wrote.
+    switch (event->type()) {
+      case QEvent::KeyPress:
+      case QEvent::ShortcutOverride:
+      case QEvent::InputMethod:
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::ContextMenu:
+      case QEvent::FocusIn: FlushNative(); break;
+      default: break;
+    }
+    return QLineEdit::event(event);
+  }
   void keyPressEvent(QKeyEvent* event) override {
     if (event->matches(QKeySequence::Paste)) {
       PasteFrom(QClipboard::Clipboard);
@@ -202,11 +311,12 @@ class EditWidget : public QLineEdit {
  private:
   Registry& registry_;
   WindowId id_ = 0;
+  std::optional<Text> pending_;
 };
 
 // A horizontal track bar whose keys and notifications follow the Windows
 // track bar: Left, Up and PageUp toward the minimum.
-class SliderWidget : public QSlider {
+class SliderWidget : public QSlider, public Deferred {
  public:
   SliderWidget(Registry& registry, QWidget* parent, const platform::SliderSettings& s)
       : QSlider(Qt::Horizontal, parent), registry_(registry) {
@@ -216,11 +326,41 @@ class SliderWidget : public QSlider {
     setPageStep(s.pageStep);
     setTickPosition(QSlider::TicksAbove);
     setTickInterval(s.tickFrequency);
-    connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) { Notify(CodeOf(action)); });
+    connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) {
+      // The user's action moves the thumb from where it is shown; a program
+      // write still waiting for the frame is older than it and gives way.
+      pending_.reset();
+      Notify(CodeOf(action));
+    });
   }
   void SetId(WindowId id) { id_ = id; }
 
+  // A program write: read back at once, shown with the next frame.
+  void Write(int position) {
+    pending_ = std::clamp(position, minimum(), maximum());
+    registry_.Defer(id_);
+  }
+  // During a notification the thumb has moved and the value not yet.
+  int Read() const { return pending_ ? *pending_ : sliderPosition(); }
+  void FlushNative() override {
+    if (!pending_) return;
+    const int position = *pending_;
+    pending_.reset();
+    const QSignalBlocker quiet(this);
+    setValue(position);
+  }
+
  protected:
+  bool event(QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::KeyPress:
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::Wheel: FlushNative(); break;
+      default: break;
+    }
+    return QSlider::event(event);
+  }
   void keyPressEvent(QKeyEvent* event) override {
     SliderAction action = SliderNoAction;
     switch (event->key()) {
@@ -266,6 +406,7 @@ class SliderWidget : public QSlider {
 
   Registry& registry_;
   WindowId id_ = 0;
+  std::optional<int> pending_;
 };
 
 }  // namespace
@@ -300,6 +441,31 @@ std::vector<NativeWindow*> Registry::All() const {
   all.reserve(windows_.size());
   for (const auto& [id, window] : windows_) all.push_back(window.get());
   return all;
+}
+
+void Registry::Defer(WindowId id) {
+  if (std::find(deferred_.begin(), deferred_.end(), id) == deferred_.end()) deferred_.push_back(id);
+  if (!frame_) {
+    frame_ = std::make_unique<QTimer>();
+    frame_->setSingleShot(true);
+    frame_->setTimerType(Qt::PreciseTimer);
+    // About one frame of a 60 Hz display.
+    frame_->setInterval(16);
+    QObject::connect(frame_.get(), &QTimer::timeout, [this] { FlushFrame(); });
+  }
+  if (!frame_->isActive()) frame_->start();
+}
+
+void Registry::FlushFrame() {
+  if (frame_) frame_->stop();
+  // A flush can defer again (a repaint asks the program, which may write).
+  std::vector<WindowId> due;
+  due.swap(deferred_);
+  for (const WindowId id : due) {
+    if (NativeWindow* window = Find(id); window != nullptr && window->deferred != nullptr) {
+      window->deferred->FlushNative();
+    }
+  }
 }
 
 NativeWindow* Registry::Owning(const QWidget* widget) const {
@@ -343,7 +509,12 @@ bool Registry::ForwardMouse(QWidget* widget, QEvent* event) {
   message.client = {at.x(), at.y()};
   message.action = action;
   message.keys = ModifierBitsOf(mouse->modifiers());
+  if (action == platform::MouseAction::Move) ++motions.handled;
+  const QPointF global = mouse->globalPosition();
+  const std::optional<Point> outer = dispatchedPointer;
+  dispatchedPointer = Point{static_cast<int>(std::floor(global.x())), static_cast<int>(std::floor(global.y()))};
   const bool passOn = sink->OnMouse(message);
+  dispatchedPointer = outer;
   // A custom-drawn window has no native behaviour to pass the message to.
   return !passOn || window->kind == platform::NativeKind::Surface;
 }
@@ -389,28 +560,50 @@ SurfaceWidget::SurfaceWidget(Registry& registry, QWidget* parent, Qt::WindowFlag
 }
 
 void SurfaceWidget::TakePresent(const Image& client) {
-  shown_ = ToQImage(client);
+  QImage shown(client.Width(), client.Height(), kSurfaceFormat);
+  const auto bytes = static_cast<std::size_t>(client.Width()) * sizeof(Pixel);
+  for (int y = 0; y < client.Height(); ++y) std::memcpy(shown.scanLine(y), client.Row(y), bytes);
+  shown_ = std::move(shown);
   dirty_ = false;
-  if (!inPaint_) update();
+  if (!inPaint_) RequestUpdate();
+}
+
+void SurfaceWidget::RequestUpdate() {
+  updatePending_ = true;
+  registry_.Defer(id_);
+}
+
+void SurfaceWidget::FlushNative() {
+  if (updatePending_) {
+    // A whole repaint asks the program again, which replaces any direct drawing.
+    updatePending_ = false;
+    directPending_ = QRegion();
+    update();
+    return;
+  }
+  if (directPending_.isEmpty()) return;
+  const QRegion area = directPending_;
+  directPending_ = QRegion();
+  direct_ = true;
+  repaint(area);
+  direct_ = false;
 }
 
 void SurfaceWidget::DrawDirect(const Image& pixels, Point at) {
-  if (shown_.size() != size()) {
-    QImage resized(size(), QImage::Format_RGB32);
+  if (shown_.size() != size() || shown_.format() != kSurfaceFormat) {
+    QImage resized(size(), kSurfaceFormat);
     resized.fill(Qt::black);
     shown_ = std::move(resized);
   }
   const QRect area = QRect(at.x, at.y, pixels.Width(), pixels.Height()).intersected(rect());
   if (area.isEmpty()) return;
+  const auto bytes = static_cast<std::size_t>(area.width()) * sizeof(Pixel);
   for (int y = area.top(); y <= area.bottom(); ++y) {
-    const Pixel* src = pixels.Row(y - at.y);
-    auto* dst = reinterpret_cast<QRgb*>(shown_.scanLine(y));
-    for (int x = area.left(); x <= area.right(); ++x) dst[x] = ToQRgb(src[x - at.x]);
+    std::memcpy(shown_.scanLine(y) + area.left() * sizeof(Pixel), pixels.Row(y - at.y) + (area.left() - at.x), bytes);
   }
-  // Shown at once and not kept: the next paint asks the program again.
-  direct_ = true;
-  repaint(area);
-  direct_ = false;
+  // Shown with the next frame and not kept: the next paint asks the program again.
+  directPending_ += area;
+  registry_.Defer(id_);
 }
 
 Pixel SurfaceWidget::ShownPixel(Point client) const {
@@ -484,6 +677,7 @@ WindowId QtWindows::CreateTopLevel(const platform::TopLevelSpec& params) {
   window->inner = widget;
   NativeWindow& made = registry_.Add(std::move(window));
   widget->SetId(made.id);
+  made.announcedFrame = AnnouncedFrame(registry_.connection, registry_.root, static_cast<xcb_window_t>(widget->winId()));
   return made.id;
 }
 
@@ -523,6 +717,11 @@ WindowId QtWindows::CreateChild(WindowId parentId, const platform::ChildSpec& pa
                                                                                      : Qt::AlignLeft;
       edit->setAlignment(align | Qt::AlignVCenter);
       edit->setReadOnly(params.edit.readOnly);
+      // The boxes were sized for notations in a font whose digits are half
+      // as wide as a Chinese character, with a one-pixel margin: the widest
+      // notation fills its box.
+      edit->setFont(font_.NativeNarrow());
+      edit->setTextMargins(-1, 0, -1, 0);
       edit->setFocusPolicy(focus);
       inner = edit;
       break;
@@ -544,6 +743,7 @@ WindowId QtWindows::CreateChild(WindowId parentId, const platform::ChildSpec& pa
   if (window->outer == nullptr) window->outer = inner;
   inner->setMouseTracking(true);
   inner->installEventFilter(new MouseForwarder(registry_, inner));
+  window->deferred = dynamic_cast<Deferred*>(inner);
   NativeWindow& made = registry_.Add(std::move(window));
   if (auto* s = dynamic_cast<SurfaceWidget*>(inner)) s->SetId(made.id);
   if (auto* e = dynamic_cast<EditWidget*>(inner)) e->SetId(made.id);
@@ -616,13 +816,12 @@ void QtWindows::SetBounds(WindowId id, const Rect& outer) {
   QWidget* widget = window->outer;
   if (window->topLevel) {
     // The frame's top-left corner goes to the point; the client area keeps
-    // the size the frame leaves of the outer one.
-    const QRect frame = widget->frameGeometry();
-    const QRect client = widget->geometry();
-    const int frameWidth = window->shownOnce ? frame.width() - client.width() : 0;
-    const int frameHeight = window->shownOnce ? frame.height() - client.height() : 0;
-    widget->move(outer.left, outer.top);
-    const QSize size(std::max(0, outer.Width() - frameWidth), std::max(0, outer.Height() - frameHeight));
+    // the size the frame leaves of the outer one. The native window exists
+    // from the start, so Qt places it by its client area.
+    const QMargins f = FrameOf(*window);
+    widget->move(outer.left + f.left(), outer.top + f.top());
+    const QSize size(std::max(0, outer.Width() - f.left() - f.right()),
+                     std::max(0, outer.Height() - f.top() - f.bottom()));
     if (widget->minimumSize() == widget->maximumSize()) {
       if (window->shownOnce) widget->setFixedSize(size);
     } else {
@@ -641,7 +840,10 @@ Rect QtWindows::WindowRect(WindowId id) const {
   const NativeWindow* window = registry_.Find(id);
   if (window == nullptr) return {};
   if (window->topLevel) {
-    return FromQRect(window->shownOnce ? window->outer->frameGeometry() : window->outer->geometry());
+    // Before the manager has framed the window, the frame it announced goes
+    // around the client area.
+    const QMargins f = FrameOf(*window);
+    return FromQRect(window->outer->geometry().marginsAdded(f));
   }
   if (window->popup) return FromQRect(window->outer->geometry());
   return GlobalRect(window->outer);
@@ -657,7 +859,11 @@ Rect QtWindows::ClientRect(WindowId id) const {
 void QtWindows::Invalidate(WindowId id) {
   NativeWindow* window = registry_.Find(id);
   if (window == nullptr) return;
-  if (auto* surface = dynamic_cast<SurfaceWidget*>(window->inner)) surface->MarkDirty();
+  if (auto* surface = dynamic_cast<SurfaceWidget*>(window->inner)) {
+    surface->MarkDirty();
+    surface->RequestUpdate();
+    return;
+  }
   window->inner->update();
 }
 
@@ -701,41 +907,37 @@ Pixel QtWindows::VisiblePixel(WindowId id, Point client) const {
     }
   }
   if (auto* surface = dynamic_cast<SurfaceWidget*>(inner)) return surface->ShownPixel(client);
+  // A native control shows what the program last wrote.
+  if (window->deferred != nullptr) window->deferred->FlushNative();
   const QImage shot = inner->grab(QRect(client.x, client.y, 1, 1)).toImage();
   return shot.isNull() ? platform::kInvalidPixel : FromQRgb(shot.pixel(0, 0));
 }
 
 void QtWindows::SetEditText(WindowId id, TextView text) {
   NativeWindow* window = registry_.Find(id);
-  auto* edit = window != nullptr ? qobject_cast<QLineEdit*>(window->inner) : nullptr;
+  auto* edit = window != nullptr ? dynamic_cast<EditWidget*>(window->inner) : nullptr;
   if (edit == nullptr) return;
-  {
-    const QSignalBlocker quiet(edit);
-    edit->setText(FromGbk(text));
-  }
+  edit->Write(text);
   // Reported once, also when the text did not change.
   if (registry_.sink != nullptr) registry_.sink->OnEditChanged(id);
 }
 
 Text QtWindows::EditText(WindowId id) const {
   const NativeWindow* window = registry_.Find(id);
-  const auto* edit = window != nullptr ? qobject_cast<const QLineEdit*>(window->inner) : nullptr;
-  return edit == nullptr ? Text() : ToGbk(edit->text());
+  const auto* edit = window != nullptr ? dynamic_cast<const EditWidget*>(window->inner) : nullptr;
+  return edit == nullptr ? Text() : edit->Read();
 }
 
 void QtWindows::SetSliderPosition(WindowId id, int position) {
   NativeWindow* window = registry_.Find(id);
-  auto* slider = window != nullptr ? qobject_cast<QSlider*>(window->inner) : nullptr;
-  if (slider == nullptr) return;
-  const QSignalBlocker quiet(slider);
-  slider->setValue(position);
+  auto* slider = window != nullptr ? dynamic_cast<SliderWidget*>(window->inner) : nullptr;
+  if (slider != nullptr) slider->Write(position);
 }
 
 int QtWindows::SliderPosition(WindowId id) const {
   const NativeWindow* window = registry_.Find(id);
-  const auto* slider = window != nullptr ? qobject_cast<const QSlider*>(window->inner) : nullptr;
-  // During a notification the thumb has moved and the value not yet.
-  return slider == nullptr ? 0 : slider->sliderPosition();
+  const auto* slider = window != nullptr ? dynamic_cast<const SliderWidget*>(window->inner) : nullptr;
+  return slider == nullptr ? 0 : slider->Read();
 }
 
 void QtWindows::SetFocus(WindowId id) {

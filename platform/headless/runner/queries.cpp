@@ -248,7 +248,7 @@ Query ParseQuery(Args& args) {
     const platform::Point p = args.Point("the point");
     return Reading(ValueKind::Colour, [control, p](Session& s) {
       const platform::Point at = control.empty() ? p : s.ClientToScreen(control, p);
-      return Value::Colour(Raw(s.Desk().PixelAt(at)));
+      return Value::Colour(Raw(s.Desk().ShownPixel(at)));
     });
   }
   if (what == "clipboard") {
@@ -278,6 +278,15 @@ Query ParseQuery(Args& args) {
       return Value::Word(text);
     };
     return q;
+  }
+  if (what == "screen-reads") {
+    // The program's reads of the screen since the previous such check.
+    return Reading(ValueKind::Integer, [](Session& s) {
+      const std::size_t now = s.Desk().ScreenReads();
+      const std::size_t since = now - s.screenReadsChecked;
+      s.screenReadsChecked = now;
+      return Value::Integer(static_cast<long long>(since));
+    });
   }
   if (what == "live-cursors") {
     return Reading(ValueKind::Integer,

@@ -131,7 +131,7 @@ Image Session::ClientImage(const std::string& name) {
   const Rect r = desktop_.ClientRect(Handle(name));
   Image out(r.Width(), r.Height());
   for (int y = 0; y < r.Height(); ++y) {
-    for (int x = 0; x < r.Width(); ++x) out.Set(x, y, desktop_.PixelAt({r.left + x, r.top + y}));
+    for (int x = 0; x < r.Width(); ++x) out.Set(x, y, desktop_.ShownPixel({r.left + x, r.top + y}));
   }
   return out;
 }

@@ -70,6 +70,8 @@ class Session {
   Session(std::ostream& output, std::ostream& diagnostics, const RunOptions& options);
 
   Desktop& Desk() { return desktop_; }
+  // The count of screen reads at the last `expect screen-reads`.
+  std::size_t screenReadsChecked = 0;
   ModalAnswers& Answers() { return dialogs_; }
   const RunOptions& Options() const { return options_; }
   bool Started() const { return program_ != nullptr; }

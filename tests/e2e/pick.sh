@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# A drag from the picker pad over another program's window of known
+# colours: while the button is held, the coordinates, the channel boxes,
+# every notation, the current colour and the zoom view follow the pointer;
+# the arrow keys nudge it; the release records the colour, and the copy
+# menus of the current colour and of the swatch put its notations on the
+# clipboard. The boxes are read during the drag through their own keys
+# (Tab to the next box, Ctrl+A, Ctrl+C), the pixels from screenshots.
+#
+# With SCALE given (QT_SCALE_FACTOR and QT_SCREEN_SCALE_FACTORS), the same
+# run checks that the program stays in physical pixels.
+#
+# usage: pick.sh PATH/TO/tinctora [SCALE]
+program=${1:?usage: pick.sh PATH/TO/tinctora [SCALE]}
+scale=${2:-}
+test_name=pick${scale:+-scale-$scale}
+. "$(dirname "$0")/lib.sh"
+
+e2e_start_x
+# A picture of two colours whose channels all differ, so a swapped order
+# shows: blue 3366CC in columns 0-59, red CC3311 in columns 60-119.
+convert -size 60x120 xc:'#3366CC' -size 60x120 xc:'#CC3311' +append "$work/target.png"
+e2e_show_picture "$work/target.png" pick-target 40 40
+target=$shown_window
+eval "$(xwininfo -id "$target" | awk '/Absolute upper-left X/ {print "tx=" $4} /Absolute upper-left Y/ {print "ty=" $4}')"
+if [ -n "$scale" ]; then
+  e2e_start_program QT_SCALE_FACTOR="$scale" QT_SCREEN_SCALE_FACTORS="$scale"
+  read -r width height < <(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w, h}')
+  check "the client size at scale $scale" "607x401" "${width}x${height}"
+else
+  e2e_start_program
+fi
+client_origin
+
+# The tab stops from the coordinates box on, as the boxes are read during
+# the drag; "" for the chooser and the sliders, which hold no text.
+stops=17
+read_stops() {
+  local texts=()
+  for ((s = 0; s < stops; s++)); do
+    clear_clipboard
+    texts+=("$(focused_box)")
+    xdotool key Tab
+  done
+  local IFS='|'
+  echo "${texts[*]}"
+}
+# The notations of a colour in tab order: the coordinates, chooser, G, B, R,
+# CMYK, HSV, RGB, hex, decimal, Delphi, VB, three sliders, C/C++, HTML.
+expect_stops() {  # expect_stops COORDS R G B HEX DECIMAL HSV CMYK
+  local bgr="${5:4:2}${5:2:2}${5:0:2}"
+  echo "$1||$3|$4|$2|$8|$7|$2,$3,$4|$5|$6|\$$bgr|&H$bgr&||||0x$bgr|#$5"
+}
+zoom_pixel() {  # zoom_pixel X Y: a pixel of the zoom view's client area
+  screen_pixel "$((client_x + 9 + $1))" "$((client_y + 63 + $2))"
+}
+
+# The coordinates box has the focus; the pad takes none.
+xdotool mousemove --window "$window" 340 74 click 1
+sleep 0.2
+start_pick
+# Out over the desktop, then onto the blue part of the target.
+xdotool mousemove 700 60
+sleep 0.2
+xdotool mousemove "$((tx + 30))" "$((ty + 60))"
+sleep 0.4
+e2e_screenshot drag-blue >/dev/null
+check "the boxes during the drag over blue" \
+  "$(expect_stops "$((tx + 30)),$((ty + 60))" 51 102 204 3366CC 13395507 0.6111,0.7500,0.8000 0.7500,0.5000,0.0000,0.2000)" \
+  "$(read_stops)"
+check "the current colour during the drag" "3366CC" "$(screen_pixel "$((client_x + 78))" "$((client_y + 345))")"
+check "the zoom view during the drag over blue" "3366CC 3366CC" "$(zoom_pixel 50 50) $(zoom_pixel 180 190)"
+
+# Three pixels left of the edge: the zoom view shows the edge, the boxes
+# still blue. Source column 10 + d of the 21 covers zoom columns from
+# (10 + d) * 221 / 21 on.
+xdotool mousemove "$((tx + 57))" "$((ty + 60))"
+sleep 0.4
+e2e_screenshot drag-edge >/dev/null
+check "the coordinates at the edge" "$((tx + 57)),$((ty + 60))" "$(focused_box)"
+check "the zoom view at the edge (d = -1, 2, 3, 4)" "3366CC 3366CC CC3311 CC3311" \
+  "$(zoom_pixel 100 50) $(zoom_pixel 131 50) $(zoom_pixel 141 50) $(zoom_pixel 152 50)"
+check "the current colour at the edge" "3366CC" "$(screen_pixel "$((client_x + 78))" "$((client_y + 345))")"
+
+# Onto the red part.
+xdotool mousemove "$((tx + 90))" "$((ty + 30))"
+sleep 0.4
+check "the boxes during the drag over red" \
+  "$(expect_stops "$((tx + 90)),$((ty + 30))" 204 51 17 CC3311 1127372 0.0303,0.9167,0.8000 0.0000,0.7500,0.9167,0.2000)" \
+  "$(read_stops)"
+check "the zoom view over red" "CC3311" "$(zoom_pixel 50 50)"
+
+# The arrow keys move the pointer by one pixel; the movement samples again.
+xdotool key Right Right Down
+sleep 0.4
+eval "$(xdotool getmouselocation --shell)"
+check "the pointer after Right, Right, Down" "$((tx + 92)),$((ty + 31))" "$X,$Y"
+check "the coordinates after the nudge" "$((tx + 92)),$((ty + 31))" "$(focused_box)"
+xdotool mouseup 1
+sleep 0.5
+e2e_screenshot released >/dev/null
+
+check "the first swatch after the release" "CC3311" "$(screen_pixel "$((client_x + 100))" "$((client_y + 32))")"
+names=(decimal hexadecimal RGB HTML C VB Delphi HSV CMYK)
+expected=(1127372 CC3311 204,51,17 '#CC3311' 0x1133CC '&H1133CC&' '$1133CC' 0.0303,0.9167,0.8000 0.0000,0.7500,0.9167,0.2000)
+for i in "${!names[@]}"; do
+  check "the copied ${names[i]} notation" "${expected[i]}" "$(copy_notation $((i + 1)))"
+done
+check "the hexadecimal notation copied from the first swatch" "CC3311" "$(copy_notation 2 100 32)"
+
+e2e_finish
