@@ -88,23 +88,8 @@ int QtFont::CharWidth(TextView gbkChar) const {
 
 void QtFont::DrawChar(Image& target, int x, int y, TextView gbkChar, Pixel colour) const {
   const QImage& glyph = impl_->Glyph(gbkChar);
-  const int r = colour & 0xFF;
-  const int g = (colour >> 8) & 0xFF;
-  const int b = (colour >> 16) & 0xFF;
-  for (int gy = 0; gy < glyph.height(); ++gy) {
-    const int ty = y + gy;
-    if (ty < 0 || ty >= target.Height()) continue;
-    const uchar* cover = glyph.constScanLine(gy);
-    Pixel* row = target.Row(ty);
-    for (int gx = 0; gx < glyph.width(); ++gx) {
-      const int tx = x + gx;
-      const int a = cover[gx];
-      if (a == 0 || tx < 0 || tx >= target.Width()) continue;
-      const Pixel under = row[tx];
-      const auto mix = [a](int over, int base) { return (over * a + base * (255 - a) + 127) / 255; };
-      row[tx] = gfx::RgbPixel(mix(r, under & 0xFF), mix(g, (under >> 8) & 0xFF), mix(b, (under >> 16) & 0xFF));
-    }
-  }
+  if (glyph.isNull()) return;
+  gfx::BlendCoverage(target, x, y, glyph.constScanLine(0), glyph.width(), glyph.height(), glyph.bytesPerLine(), colour);
 }
 
 }  // namespace tinctora::qtb

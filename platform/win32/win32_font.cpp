@@ -98,23 +98,7 @@ void Win32Font::DrawChar(Image& target, int x, int y, TextView gbkChar, Pixel co
   const Impl::Glyph& glyph = impl_->GlyphOf(gbkChar);
   if (glyph.coverage.empty()) return;
   const int height = static_cast<int>(glyph.coverage.size()) / glyph.width;
-  const int r = colour & 0xFF;
-  const int g = (colour >> 8) & 0xFF;
-  const int b = (colour >> 16) & 0xFF;
-  for (int gy = 0; gy < height; ++gy) {
-    const int ty = y + gy;
-    if (ty < 0 || ty >= target.Height()) continue;
-    const std::uint8_t* cover = glyph.coverage.data() + static_cast<std::ptrdiff_t>(gy) * glyph.width;
-    Pixel* row = target.Row(ty);
-    for (int gx = 0; gx < glyph.width; ++gx) {
-      const int tx = x + gx;
-      const int a = cover[gx];
-      if (a == 0 || tx < 0 || tx >= target.Width()) continue;
-      const Pixel under = row[tx];
-      const auto mix = [a](int over, int base) { return (over * a + base * (255 - a) + 127) / 255; };
-      row[tx] = gfx::RgbPixel(mix(r, under & 0xFF), mix(g, (under >> 8) & 0xFF), mix(b, (under >> 16) & 0xFF));
-    }
-  }
+  gfx::BlendCoverage(target, x, y, glyph.coverage.data(), glyph.width, height, glyph.width, colour);
 }
 
 }  // namespace tinctora::win32

@@ -46,6 +46,29 @@ void RunGradientTable(const std::vector<GradientCase>& cases) {
   }
 }
 
+// A glyph's coverage mixes the text colour into what lies under it, each
+// channel rounded to nearest; no coverage leaves the pixel alone, and what
+// falls outside the image (either side) is clipped, with the stride
+// honoured.
+TEST(BlendCoverage, MixesRoundsAndClips) {
+  Image image(3, 2, gfx::RgbPixel(0, 100, 255));
+  // Two rows of four, the last byte of each row padding that must not show.
+  const std::uint8_t coverage[] = {0, 255, 128, 77, 1, 254, 255, 99};
+  gfx::BlendCoverage(image, -1, 0, coverage, 3, 2, 4, gfx::RgbPixel(255, 0, 0));
+  EXPECT_EQ(image.At(0, 0), gfx::RgbPixel(255, 0, 0));  // full coverage
+  EXPECT_EQ(image.At(1, 0), gfx::RgbPixel(128, 50, 127));  // 128: (255*128+127)/255, (100*127+127)/255, (255*127+127)/255
+  EXPECT_EQ(image.At(2, 0), gfx::RgbPixel(0, 100, 255));  // the padding byte is not drawn
+  EXPECT_EQ(image.At(0, 1), gfx::RgbPixel(254, 0, 1));  // 254
+  EXPECT_EQ(image.At(1, 1), gfx::RgbPixel(255, 0, 0));
+  // Below and right of the image nothing is written; a null glyph draws nothing.
+  gfx::BlendCoverage(image, 2, 1, coverage, 3, 2, 4, gfx::RgbPixel(9, 9, 9));
+  EXPECT_EQ(image.At(2, 1), gfx::RgbPixel(0, 100, 255));  // coverage 0 there
+  gfx::BlendCoverage(image, 1, 1, coverage + 1, 1, 1, 4, gfx::RgbPixel(9, 9, 9));
+  EXPECT_EQ(image.At(1, 1), gfx::RgbPixel(9, 9, 9));
+  gfx::BlendCoverage(image, 0, 0, nullptr, 3, 2, 4, gfx::RgbPixel(9, 9, 9));
+  EXPECT_EQ(image.At(0, 0), gfx::RgbPixel(255, 0, 0));
+}
+
 TEST(Gradient, ShadeStripColumns) {
   RunGradientTable({
       // Degenerate widths first: fewer columns than colour steps.
