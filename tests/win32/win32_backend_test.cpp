@@ -99,12 +99,12 @@ class Win32BackendTest : public ::testing::Test {
     p = system->Services();
     sink.windows = p.windows;
     p.windows->SetSink(&sink);
-    platform::TopLevelSpec spec;
-    spec.caption = "test";
-    spec.outerWidth = 613;
-    spec.outerHeight = 430;
-    spec.minimiseBox = true;
-    top = p.windows->CreateTopLevel(spec);
+    platform::TopLevelSpec params;
+    params.caption = "test";
+    params.outerWidth = 613;
+    params.outerHeight = 430;
+    params.minimiseBox = true;
+    top = p.windows->CreateTopLevel(params);
     if (top == 0) GTEST_SKIP() << "the system makes no windows here";
   }
   void TearDown() override {
@@ -112,15 +112,15 @@ class Win32BackendTest : public ::testing::Test {
   }
 
   WindowId Child(platform::NativeKind kind, const Rect& bounds, WindowId parent = 0) {
-    platform::ChildSpec spec;
-    spec.kind = kind;
-    spec.bounds = bounds;
-    spec.border = true;
-    spec.tabStop = true;
-    spec.slider.maximum = 255;
-    spec.slider.position = 1;
-    spec.slider.tickFrequency = 15;
-    const WindowId id = p.windows->CreateChild(parent != 0 ? parent : top, spec);
+    platform::ChildSpec params;
+    params.kind = kind;
+    params.bounds = bounds;
+    params.border = true;
+    params.tabStop = true;
+    params.slider.maximum = 255;
+    params.slider.position = 1;
+    params.slider.tickFrequency = 15;
+    const WindowId id = p.windows->CreateChild(parent != 0 ? parent : top, params);
     p.windows->SetVisible(id, true);
     return id;
   }
@@ -241,12 +241,12 @@ TEST_F(Win32BackendTest, APasteOffersTheWholeClipboardText) {
 }
 
 TEST_F(Win32BackendTest, AReadOnlyBoxOffersNothing) {
-  platform::ChildSpec spec;
-  spec.kind = platform::NativeKind::EditBox;
-  spec.bounds = {10, 10, 80, 30};
-  spec.edit.readOnly = true;
-  spec.edit.align = platform::TextAlign::Centre;
-  const WindowId box = p.windows->CreateChild(top, spec);
+  platform::ChildSpec params;
+  params.kind = platform::NativeKind::EditBox;
+  params.bounds = {10, 10, 80, 30};
+  params.edit.readOnly = true;
+  params.edit.align = platform::TextAlign::Centre;
+  const WindowId box = p.windows->CreateChild(top, params);
   EXPECT_TRUE(GetWindowLongW(Hwnd(box), GWL_STYLE) & ES_CENTER);
   SendMessageW(Hwnd(box), WM_CHAR, '5', 0);
   SendMessageW(Hwnd(box), WM_PASTE, 0, 0);
