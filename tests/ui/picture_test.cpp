@@ -2,12 +2,11 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -202,66 +201,113 @@ Bytes MakePng(std::uint32_t width, std::uint32_t height, int depth, int colourTy
 Bytes ToBytes(std::span<const std::uint8_t> s) { return {s.begin(), s.end()}; }
 
 // ---------------------------------------------------------------------------
-// The generator scripts hold the palette's cell table and the reticle's
-// picture; the tests read them from there.
+// The palette image as the palette box shows it: a white frame around 15 rows
+// of 25 flat cells, hues across, light to dark downwards, a grey ramp last.
 
-std::string ReadSource(const std::string& relative) {
-  std::ifstream in(std::string(TINCTORA_SOURCE_DIR) + "/" + relative, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
+constexpr int kCellSize = 25;
+constexpr int kCellRows = 15;
+constexpr int kCellColumns = 25;
+
+int Red(Pixel p) { return static_cast<int>(p & 0xFF); }
+int Green(Pixel p) { return static_cast<int>((p >> 8) & 0xFF); }
+int Blue(Pixel p) { return static_cast<int>((p >> 16) & 0xFF); }
+
+// Hue in degrees, [0, 360); a grey has none and gives -1.
+double Hue(Pixel p) {
+  const double r = Red(p), g = Green(p), b = Blue(p);
+  const double max = std::max({r, g, b}), min = std::min({r, g, b});
+  if (max == min) return -1;
+  double h = max == r ? (g - b) / (max - min) : max == g ? 2 + (b - r) / (max - min) : 4 + (r - g) / (max - min);
+  h *= 60;
+  return h < 0 ? h + 360 : h;
 }
 
-// The non-empty lines of the triple-quoted string assigned to `name`.
-std::vector<std::string> ScriptBlock(const std::string& script, const std::string& name) {
-  const std::string opening = name + " = \"\"\"";
-  const auto start = script.find(opening);
-  if (start == std::string::npos) return {};
-  const auto bodyStart = start + opening.size();
-  const auto end = script.find("\"\"\"", bodyStart);
-  std::istringstream body(script.substr(bodyStart, end - bodyStart));
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(body, line);) {
-    if (!line.empty()) lines.push_back(line);
+// The fully saturated, fully bright colour of a hue, each channel rounded.
+Pixel PureHue(double degrees) {
+  const auto channel = [&](double n) {
+    const double k = std::fmod(n + degrees / 60, 6);
+    const double f = 1 - std::max(0.0, std::min({k, 4 - k, 1.0}));
+    return static_cast<int>(std::lround(255 * f));
+  };
+  return RgbPixel(channel(5), channel(3), channel(1));
+}
+
+// Row and column from 1, as the cells are counted.
+Point CellOrigin(int row, int column) { return {1 + kCellSize * (column - 1), 1 + kCellSize * (row - 1)}; }
+
+Picture PalettePicture() {
+  auto picture = DecodePicture(app::PalettePng());
+  if (!picture) {
+    ADD_FAILURE() << "the embedded palette does not decode";
+    return {};
   }
-  return lines;
+  return *picture;
 }
 
-std::vector<std::vector<Pixel>> PaletteCells() {
-  std::vector<std::vector<Pixel>> rows;
-  for (const std::string& line : ScriptBlock(ReadSource("tools/make_palette.py"), "CELLS")) {
-    std::istringstream in(line);
-    std::vector<Pixel> row;
-    for (std::string token; in >> token;) row.push_back(FromRgb(static_cast<unsigned>(std::stoul(token, nullptr, 16))));
-    rows.push_back(row);
+TEST(PaletteAsset, WhiteFrameAroundFlatCells) {
+  const Picture picture = PalettePicture();
+  ASSERT_EQ(picture.Width(), 2 + kCellSize * kCellColumns);
+  ASSERT_EQ(picture.Height(), 2 + kCellSize * kCellRows);
+  EXPECT_TRUE(picture.alpha.empty()) << "every pixel is opaque";
+  EXPECT_TRUE(picture.mask.empty());
+
+  const Image& image = picture.colour;
+  for (int x = 0; x < image.Width(); ++x) {
+    ASSERT_EQ(Hex(image.At(x, 0)), "FFFFFF") << "frame at " << x << ",0";
+    ASSERT_EQ(Hex(image.At(x, image.Height() - 1)), "FFFFFF") << "frame at " << x << ",bottom";
   }
-  return rows;
-}
-
-TEST(PaletteAsset, DecodesToTheCellTableWithAWhiteFrame) {
-  const auto cells = PaletteCells();
-  ASSERT_EQ(cells.size(), 15u) << "cell table not found in tools/make_palette.py";
-  for (const auto& row : cells) ASSERT_EQ(row.size(), 25u);
-
-  const auto picture = DecodePicture(app::PalettePng());
-  ASSERT_TRUE(picture.has_value());
-  ASSERT_EQ(picture->Width(), 627);
-  ASSERT_EQ(picture->Height(), 377);
-  EXPECT_TRUE(picture->alpha.empty()) << "every pixel is opaque";
-  EXPECT_TRUE(picture->mask.empty());
-
-  // Every pixel: the frame, or the cell that covers it.
-  int wrong = 0;
-  for (int y = 0; y < 377 && wrong < 5; ++y) {
-    for (int x = 0; x < 627 && wrong < 5; ++x) {
-      const bool frame = x == 0 || y == 0 || x == 626 || y == 376;
-      const Pixel expected = frame ? FromRgb(0xFFFFFF)
-                                   : cells[static_cast<std::size_t>((y - 1) / 25)][static_cast<std::size_t>((x - 1) / 25)];
-      if (picture->colour.At(x, y) != expected) {
-        ++wrong;
-        ADD_FAILURE() << "pixel " << x << "," << y << " is " << Hex(picture->colour.At(x, y)) << ", expected "
-                      << Hex(expected);
+  for (int y = 0; y < image.Height(); ++y) {
+    ASSERT_EQ(Hex(image.At(0, y)), "FFFFFF") << "frame at 0," << y;
+    ASSERT_EQ(Hex(image.At(image.Width() - 1, y)), "FFFFFF") << "frame at right," << y;
+  }
+  for (int row = 1; row <= kCellRows; ++row) {
+    for (int column = 1; column <= kCellColumns; ++column) {
+      const Point o = CellOrigin(row, column);
+      const Pixel colour = image.At(o.x, o.y);
+      for (int y = o.y; y < o.y + kCellSize; ++y) {
+        for (int x = o.x; x < o.x + kCellSize; ++x) {
+          ASSERT_EQ(Hex(image.At(x, y)), Hex(colour))
+              << "row " << row << " column " << column << " is not flat at " << x << "," << y;
+        }
       }
+      // Neighbouring cells differ, so a grid off by a pixel shows above.
+      if (column > 1) {
+        const Point left = CellOrigin(row, column - 1);
+        EXPECT_NE(image.At(left.x, left.y), colour) << "row " << row << " columns " << column - 1 << " and " << column;
+      }
+    }
+  }
+}
+
+TEST(PaletteAsset, HuesAcrossLightToDarkDownGreysLast) {
+  const Picture picture = PalettePicture();
+  ASSERT_EQ(picture.Width(), 627);
+  ASSERT_EQ(picture.Height(), 377);
+  const auto cell = [&](int row, int column) {
+    const Point o = CellOrigin(row, column);
+    return picture.colour.At(o.x + kCellSize / 2, o.y + kCellSize / 2);
+  };
+  const auto brightness = [](Pixel p) { return Red(p) + Green(p) + Blue(p); };
+
+  for (int column = 1; column <= 24; ++column) {
+    const double hue = 15.0 * (column - 1);
+    EXPECT_EQ(Hex(cell(8, column)), Hex(PureHue(hue))) << "row 8 holds the pure hue of column " << column;
+    for (int row = 1; row <= kCellRows; ++row) {
+      const double off = std::fabs(std::remainder(Hue(cell(row, column)) - hue, 360.0));
+      EXPECT_LT(off, 4.0) << "row " << row << " column " << column << " is " << Hex(cell(row, column));
+      if (row > 1) {
+        EXPECT_LT(brightness(cell(row, column)), brightness(cell(row - 1, column)))
+            << "row " << row << " column " << column << " is not darker than the row above";
+      }
+    }
+  }
+  EXPECT_EQ(Hex(cell(1, 25)), "FFFFFF");
+  EXPECT_EQ(Hex(cell(15, 25)), "000000");
+  for (int row = 1; row <= kCellRows; ++row) {
+    const Pixel p = cell(row, 25);
+    EXPECT_TRUE(Red(p) == Green(p) && Green(p) == Blue(p)) << "row " << row << " of the grey ramp is " << Hex(p);
+    if (row > 1) {
+      EXPECT_LT(Red(p), Red(cell(row - 1, 25))) << "grey ramp at row " << row;
     }
   }
 }
@@ -287,73 +333,125 @@ TEST(PaletteAsset, LandmarkCells) {
 }
 
 // ---------------------------------------------------------------------------
-// The reticle cursor.
+// The reticle cursor: what the pointer shows during a pick and the picker pad
+// shows while idle.
 
-std::vector<std::string> ReticlePicture() { return ScriptBlock(ReadSource("tools/make_reticle.py"), "PICTURE"); }
+enum class CursorPixel { Transparent, Black, White, Inverting };
 
-TEST(ReticleAsset, FileLayout) {
-  const auto bytes = app::ReticleCursor();
-  ASSERT_EQ(bytes.size(), 326u);
-  struct Field {
-    const char* name;
-    std::size_t offset;
-    int size;
-    std::uint32_t value;
-  };
-  const Field fields[] = {
-      {"reserved", 0, 2, 0},      {"type", 2, 2, 2},           {"count", 4, 2, 1},
-      {"width", 6, 1, 32},        {"height", 7, 1, 32},        {"colours", 8, 1, 0},
-      {"reserved2", 9, 1, 0},     {"hot spot x", 10, 2, 15},   {"hot spot y", 12, 2, 16},
-      {"image size", 14, 4, 304}, {"image offset", 18, 4, 22}, {"header size", 22, 4, 40},
-      {"dib width", 26, 4, 32},   {"dib height", 30, 4, 64},   {"planes", 34, 2, 1},
-      {"bits", 36, 2, 1},         {"compression", 38, 4, 0},   {"dib image size", 42, 4, 256},
-      {"x ppm", 46, 4, 0},        {"y ppm", 50, 4, 0},         {"colours used", 54, 4, 0},
-      {"important", 58, 4, 0},    {"palette 0", 62, 4, 0},     {"palette 1", 66, 4, 0x00FFFFFF},
-  };
-  for (const Field& f : fields) {
-    std::uint32_t v = 0;
-    for (int i = 0; i < f.size; ++i) v |= static_cast<std::uint32_t>(bytes[f.offset + i]) << (8 * i);
-    EXPECT_EQ(v, f.value) << f.name;
+CursorPixel KindAt(const Picture& p, int x, int y) {
+  const bool keepsScreen = p.mask[static_cast<std::size_t>(y * p.Width() + x)] != 0;
+  const Pixel colour = p.colour.At(x, y);
+  if (colour != 0 && colour != RgbPixel(255, 255, 255)) {
+    ADD_FAILURE() << "neither black nor white at " << x << "," << y << ": " << Hex(colour);
   }
+  if (keepsScreen) return colour == 0 ? CursorPixel::Transparent : CursorPixel::Inverting;
+  return colour == 0 ? CursorPixel::Black : CursorPixel::White;
 }
 
-TEST(ReticleAsset, DecodesToThePictureWithHotSpot) {
-  const auto rows = ReticlePicture();
-  ASSERT_EQ(rows.size(), 19u) << "picture not found in tools/make_reticle.py";
-  const auto cursor = DecodeCursor(app::ReticleCursor());
-  ASSERT_TRUE(cursor.has_value());
-  const Picture& p = cursor->picture;
-  ASSERT_EQ(p.Width(), 32);
-  ASSERT_EQ(p.Height(), 32);
-  EXPECT_EQ(cursor->hotSpot, (Point{15, 16}));
-  ASSERT_EQ(p.mask.size(), 32u * 32u);
-  EXPECT_TRUE(p.alpha.empty());
+struct Reticle {
+  CursorImage cursor;
+  Rect drawn;  // bounding box of every pixel that changes the screen
+  CursorPixel At(int x, int y) const { return KindAt(cursor.picture, x, y); }
+};
 
-  for (int y = 0; y < 32; ++y) {
-    for (int x = 0; x < 32; ++x) {
-      const bool inside = y >= 7 && y <= 25 && x >= 6 && x <= 24;
-      const char c = inside ? rows[static_cast<std::size_t>(y - 7)][static_cast<std::size_t>(x - 6)] : '-';
-      const int mask = (c == '-' || c == 'X') ? 1 : 0;
-      const Pixel colour = (c == 'W' || c == 'X') ? FromRgb(0xFFFFFF) : 0;
-      EXPECT_EQ(p.mask[static_cast<std::size_t>(y * 32 + x)], mask) << "mask at " << x << "," << y << " ('" << c << "')";
-      EXPECT_EQ(Hex(p.colour.At(x, y)), Hex(colour)) << "colour at " << x << "," << y << " ('" << c << "')";
+Reticle DecodedReticle() {
+  Reticle r;
+  const auto cursor = DecodeCursor(app::ReticleCursor());
+  if (!cursor || cursor->picture.mask.size() != static_cast<std::size_t>(cursor->picture.Width() * cursor->picture.Height())) {
+    ADD_FAILURE() << "the embedded reticle does not decode to a cursor with a mask";
+    return r;
+  }
+  r.cursor = *cursor;
+  const Picture& p = r.cursor.picture;
+  r.drawn = {p.Width(), p.Height(), 0, 0};
+  for (int y = 0; y < p.Height(); ++y) {
+    for (int x = 0; x < p.Width(); ++x) {
+      if (KindAt(p, x, y) == CursorPixel::Transparent) continue;
+      r.drawn = {std::min(r.drawn.left, x), std::min(r.drawn.top, y), std::max(r.drawn.right, x + 1),
+                 std::max(r.drawn.bottom, y + 1)};
     }
   }
-  // The hot spot is the one inverting pixel.
-  EXPECT_EQ(p.mask[16 * 32 + 15], 1);
-  EXPECT_EQ(p.colour.At(15, 16), FromRgb(0xFFFFFF));
+  return r;
 }
 
-TEST(ReticleAsset, SymmetricBothWays) {
-  const auto cursor = DecodeCursor(app::ReticleCursor());
-  ASSERT_TRUE(cursor.has_value());
-  const Picture& p = cursor->picture;
-  // The picture spans columns 6..24 and rows 7..25: mirrors are 30 - x and 32 - y.
-  for (int y = 7; y <= 25; ++y) {
-    for (int x = 6; x <= 24; ++x) {
-      const auto at = [&](int xx, int yy) { return std::make_pair(p.mask[static_cast<std::size_t>(yy * 32 + xx)], p.colour.At(xx, yy)); };
-      EXPECT_EQ(at(x, y), at(30 - x, y)) << "left-right at " << x << "," << y;
-      EXPECT_EQ(at(x, y), at(x, 32 - y)) << "top-bottom at " << x << "," << y;
+TEST(ReticleAsset, CursorCentredOnItsHotSpot) {
+  const Reticle r = DecodedReticle();
+  const Picture& p = r.cursor.picture;
+  ASSERT_EQ(p.Width(), 32);
+  ASSERT_EQ(p.Height(), 32);
+  EXPECT_TRUE(p.alpha.empty());
+  EXPECT_EQ(r.cursor.hotSpot, (Point{15, 16}));
+  // A 19 x 19 reticle whose middle pixel is the hot spot; everything around
+  // it leaves the screen as it is.
+  EXPECT_EQ(r.drawn, (Rect{6, 7, 25, 26}));
+  EXPECT_EQ((r.drawn.left + r.drawn.right - 1) / 2, r.cursor.hotSpot.x);
+  EXPECT_EQ((r.drawn.top + r.drawn.bottom - 1) / 2, r.cursor.hotSpot.y);
+  // The hot spot is the one pixel that inverts the screen.
+  for (int y = 0; y < p.Height(); ++y) {
+    for (int x = 0; x < p.Width(); ++x) {
+      const bool hot = Point{x, y} == r.cursor.hotSpot;
+      EXPECT_EQ(r.At(x, y) == CursorPixel::Inverting, hot) << "at " << x << "," << y;
+    }
+  }
+}
+
+TEST(ReticleAsset, ARoundBlackReticleWithAWhiteEdgeAndAClearWindow) {
+  const Reticle r = DecodedReticle();
+  ASSERT_FALSE(r.drawn.Empty());
+  const Point c = r.cursor.hotSpot;
+  const int radius = (r.drawn.right - r.drawn.left) / 2;  // 9
+
+  int black = 0;
+  int white = 0;
+  for (int y = r.drawn.top; y < r.drawn.bottom; ++y) {
+    for (int x = r.drawn.left; x < r.drawn.right; ++x) {
+      const CursorPixel k = r.At(x, y);
+      black += k == CursorPixel::Black;
+      white += k == CursorPixel::White;
+      if (k == CursorPixel::Transparent) continue;
+      const int dx = x - c.x, dy = y - c.y;
+      EXPECT_LE(4 * (dx * dx + dy * dy), (2 * radius + 1) * (2 * radius + 1)) << "outside the circle at " << x << "," << y;
+    }
+  }
+  EXPECT_GT(black, white) << "black with a white edge";
+
+  // Coming in from outside, every row and every column meets white first.
+  for (int y = r.drawn.top; y < r.drawn.bottom; ++y) {
+    int x = r.drawn.left;
+    while (r.At(x, y) == CursorPixel::Transparent) ++x;
+    EXPECT_EQ(r.At(x, y), CursorPixel::White) << "row " << y << " starts at " << x;
+  }
+  for (int x = r.drawn.left; x < r.drawn.right; ++x) {
+    int y = r.drawn.top;
+    while (r.At(x, y) == CursorPixel::Transparent) ++y;
+    EXPECT_EQ(r.At(x, y), CursorPixel::White) << "column " << x << " starts at " << y;
+  }
+
+  // A clear 3 x 3 window around the hot spot; the cross's middle lines are
+  // black from the window out to the white edge in all four directions.
+  for (int dy = -1; dy <= 1; ++dy) {
+    for (int dx = -1; dx <= 1; ++dx) {
+      if (dx != 0 || dy != 0) {
+        EXPECT_EQ(r.At(c.x + dx, c.y + dy), CursorPixel::Transparent) << dx << "," << dy;
+      }
+    }
+  }
+  for (const Point step : {Point{1, 0}, Point{-1, 0}, Point{0, 1}, Point{0, -1}}) {
+    for (int d = 2; d < radius; ++d) {
+      EXPECT_EQ(r.At(c.x + d * step.x, c.y + d * step.y), CursorPixel::Black) << "arm " << step.x << "," << step.y << " at " << d;
+    }
+    EXPECT_EQ(r.At(c.x + radius * step.x, c.y + radius * step.y), CursorPixel::White) << "arm end " << step.x << "," << step.y;
+  }
+}
+
+TEST(ReticleAsset, SymmetricAboutTheHotSpot) {
+  const Reticle r = DecodedReticle();
+  ASSERT_FALSE(r.drawn.Empty());
+  const Point c = r.cursor.hotSpot;
+  for (int y = r.drawn.top; y < r.drawn.bottom; ++y) {
+    for (int x = r.drawn.left; x < r.drawn.right; ++x) {
+      EXPECT_EQ(r.At(x, y), r.At(2 * c.x - x, y)) << "left-right at " << x << "," << y;
+      EXPECT_EQ(r.At(x, y), r.At(x, 2 * c.y - y)) << "top-bottom at " << x << "," << y;
     }
   }
 }
