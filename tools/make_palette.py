@@ -6,8 +6,8 @@ white frame around 15 rows by 25 columns of flat 25 x 25 cells. Columns 1 to 24
 are hues in steps of 15 degrees starting at red (row 8 holds the pure hues, the
 rows above lighten them, the rows below darken them); column 25 is a grey ramp.
 
-The cell table below is the one source of these colours: the tests read it
-from this file too. Only the standard library is used (zlib and struct).
+The cell table below is the one source of these colours. Only the standard
+library is used (zlib and struct).
 """
 
 import os

@@ -6,9 +6,8 @@ a 40-byte bitmap info header of height 64 (colour bitmap plus mask), a
 black/white palette, then the colour bitmap and the mask, each 32 rows of
 4 bytes, bottom row first.
 
-The picture below is the one source of the reticle: the tests read it from
-this file too. It sits at rows 7 to 25 and columns 6 to 24 of the cursor;
-everything around it is transparent.
+The picture below is the one source of the reticle. It sits at rows 7 to 25
+and columns 6 to 24 of the cursor; everything around it is transparent.
   B black (mask 0, colour 0)   W white (mask 0, colour 1)
   - transparent (mask 1, colour 0)   X inverts the screen (mask 1, colour 1)
 """
