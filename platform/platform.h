@@ -13,6 +13,18 @@
 // synchronously, as noted at each call). No call may block except the modal
 // ones (RunPopup, TrackPopupMenu, ChooseColour) and Loop::Run.
 //
+// Events: a backend reports what the user and the system do, never the
+// program's own writes. SetEditText, SetEditSelection, SetSliderPosition,
+// SetBounds and the rest raise nothing; which program writes raise which of
+// the program's events is decided above the seam alone.
+//
+// Display rate: the program merges its writes of edit texts, slider
+// positions and repaints and hands them to the backend at most once a
+// display frame (Loop::RequestFrame, EventSink::OnFrame), and always before
+// the user's input reaches the control (EventSink::BeforeInput), before it
+// reads a pixel back or draws straight onto a surface (UpdateNow). A backend
+// applies every call at once and keeps no writes of its own waiting.
+//
 // Texts cross the seam as GBK byte strings (Text); a backend converts them at
 // its edge with colour/gbk.h. Coordinates are physical pixels, whatever scale
 // factor the desktop uses.
@@ -56,8 +68,10 @@ enum class TextAlign { Left, Centre, Right };
 
 // How an edit box looks and whether the user may change it. What it accepts
 // (digits only, a length limit) is not the native control's business: the
-// backend asks EventSink::AcceptedBytes before every insertion and must not
-// set a native length limit, which would also cut the program's own writes.
+// backend asks EventSink::AcceptedBytes before every insertion, inserts
+// exactly the bytes it answers, and must not set a native length limit
+// (which would also cut the program's own writes) nor cut an insertion
+// itself.
 struct EditSettings {
   Pixel background = 0;
   Pixel textColour = 0;
@@ -117,6 +131,17 @@ enum class MouseAction { Move, LeftDown, LeftUp, RightDown, RightUp };
 // 4): a backend maps them.
 enum ModifierBits : int { ModCtrl = 1, ModShift = 2, ModAlt = 4 };
 
+// A selection in an edit box, as byte offsets into its GBK text, each at a
+// character boundary: the user's text runs from `anchor` to `caret`, and
+// typing goes in at the caret. Nothing is selected when they are equal.
+struct EditRange {
+  std::size_t anchor = 0;
+  std::size_t caret = 0;
+  std::size_t Start() const { return anchor < caret ? anchor : caret; }
+  std::size_t End() const { return anchor < caret ? caret : anchor; }
+  bool operator==(const EditRange&) const = default;
+};
+
 struct MouseMessage {
   WindowId target = 0;  // the window under the pointer, or the capture holder
   MouseAction action = MouseAction::Move;
@@ -153,12 +178,14 @@ class EventSink {
  public:
   virtual ~EventSink() = default;
   // A mouse message for one of the program's windows (a popup included).
-  // Returns false when the message must not reach the native control.
+  // Returns false when the message must not reach the native control. While
+  // it runs, Screen::CursorPos is the message's own position.
   virtual bool OnMouse(const MouseMessage& message) = 0;
   // The window lost the mouse capture to anything but Screen::ReleaseCapture
   // (another window took it, the grab broke).
   virtual void OnCaptureLost(WindowId window) = 0;
-  // The text of an edit box changed (a user's edit or a program write).
+  // The user changed the text of an edit box (typing, deleting, pasting,
+  // cutting, undoing). Never reported for SetEditText.
   virtual void OnEditChanged(WindowId box) = 0;
   // Asked before every insertion into an edit box: how many leading bytes
   // of `text` the box takes when `text` replaces its selection; `kept` is
@@ -168,7 +195,16 @@ class EventSink {
   // Delete, cursor keys, the box's own shortcuts) are no insertion. 0
   // refuses the insertion: nothing changes and no change is reported.
   virtual std::size_t AcceptedBytes(WindowId box, TextView text, std::size_t kept, Insertion how) = 0;
+  // The user moved a slider. Never reported for SetSliderPosition.
   virtual void OnSliderScroll(WindowId slider, ScrollCode code) = 0;
+  // A native control (an edit box or a slider) is about to take the user's
+  // input: a key, a character, a paste, a mouse button, the keyboard focus.
+  // The program hands it what it wrote and has not yet shown, so the user
+  // works on the text and position the program last wrote. Called before
+  // the control sees the input, every time.
+  virtual void BeforeInput(WindowId control) = 0;
+  // The display frame asked for with Loop::RequestFrame.
+  virtual void OnFrame() = 0;
   virtual void OnActivate(WindowId top, bool active) = 0;
   // A key the focused control does not use itself, or a key in a popup.
   // Returns true when taken.
@@ -235,10 +271,14 @@ class Windows {
   // a sibling lying above it.
   virtual Pixel VisiblePixel(WindowId window, Point client) const = 0;
 
-  // A program write: the whole text, never cut; the box reports it with
-  // OnEditChanged as any change.
+  // A program write: the whole text, never cut. Raises nothing. Afterwards
+  // nothing is selected and the caret stands at the end of the text.
   virtual void SetEditText(WindowId box, TextView text) = 0;
   virtual Text EditText(WindowId box) const = 0;
+  // A program write of the selection (offsets in bytes of the GBK text,
+  // clamped to it). Raises nothing.
+  virtual void SetEditSelection(WindowId box, EditRange range) = 0;
+  virtual EditRange EditSelection(WindowId box) const = 0;
   // A program write: moves the thumb and reports nothing.
   virtual void SetSliderPosition(WindowId slider, int position) = 0;
   virtual int SliderPosition(WindowId slider) const = 0;
@@ -259,8 +299,9 @@ class Windows {
 class Popups {
  public:
   virtual ~Popups() = default;
-  // A borderless popup window owned by `owner`, at a screen rectangle (the
-  // backend keeps it on the display that holds most of it), not yet shown.
+  // A borderless popup window owned by `owner`, exactly at a screen
+  // rectangle, not yet shown. Keeping it on a display is the program's
+  // business: the backend neither moves nor clamps it.
   virtual WindowId CreatePopup(WindowId owner, const Rect& screen) = 0;
   // Shows the popup and dispatches messages until ClosePopup is called for
   // it (from a handler of its messages); then hides it and returns.
@@ -286,6 +327,10 @@ class Screen {
   // The bits per pixel of the primary display.
   virtual int BitsPerPixel() const = 0;
 
+  // Where the pointer is. While a mouse message is handled (inside
+  // EventSink::OnMouse and everything it calls), the position that message
+  // was made at, so that a movement is handled where it happened however
+  // far the pointer has gone since; otherwise where it is now.
   virtual Point CursorPos() const = 0;
   // Moves the pointer; the system then reports the movement as any other.
   virtual void SetCursorPos(Point screen) = 0;
@@ -306,7 +351,9 @@ class Screen {
 };
 
 // System-wide hot keys under native ids that the control layer hands out
-// and reuses; they lie in 1 ... kMaxNativeHotKeyId.
+// and reuses; they lie in 1 ... kMaxNativeHotKeyId and are never
+// registered twice for one owner. The control layer guarantees both; a
+// backend checks neither and passes the id to the system as it is.
 inline constexpr int kMaxNativeHotKeyId = 0xBFFF;
 class HotKeys {
  public:
@@ -368,6 +415,10 @@ class Loop {
   virtual void Quit() = 0;
   // Delivers OnCommand(owner, command) when the loop next runs.
   virtual void PostCommand(WindowId owner, int command) = 0;
+  // Asks for one EventSink::OnFrame, delivered from the loop (a modal one
+  // included) about one display frame from now, at most 16 ms. Requests
+  // made while one is waiting are that one.
+  virtual void RequestFrame() = 0;
 };
 
 // One backend: every service of the seam.

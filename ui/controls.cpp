@@ -105,7 +105,15 @@ void Control::SetCursor(Bytes bytes) {
 }
 
 void Control::Repaint() {
-  if (handle_ != 0 && CustomDrawn()) form_.System().windows->Invalidate(handle_);
+  if (handle_ == 0 || !CustomDrawn()) return;
+  repaintWaiting_ = true;
+  form_.QueueForFrame(*this);
+}
+
+void Control::ShowPending() {
+  if (!repaintWaiting_) return;
+  repaintWaiting_ = false;
+  form_.System().windows->Invalidate(handle_);
 }
 
 // ---- MainWindow ------------------------------------------------------------
@@ -195,15 +203,30 @@ platform::ChildSpec EditBox::NativeSpec() const {
   return params;
 }
 
-Text EditBox::Content() const { return form_.System().windows->EditText(handle_); }
+Text EditBox::Content() const {
+  if (waiting_) return *waiting_;
+  return handle_ != 0 ? form_.System().windows->EditText(handle_) : initial_;
+}
 
 void EditBox::SetContent(TextView text) {
-  // The system's own change notification for this replacement is ignored;
-  // exactly one ContentChanged follows, so a write of the same text notifies too.
-  suppress_ = true;
-  form_.System().windows->SetEditText(handle_, text);
-  suppress_ = false;
+  // The native box reports nothing for a program write: exactly one
+  // ContentChanged follows here, so a write of the same text notifies too.
+  waiting_ = Text(text);
+  if (handle_ != 0) form_.QueueForFrame(*this);
   form_.Raise(*this, EventId::ContentChanged);
+}
+
+void EditBox::ShowPending() {
+  if (!waiting_) return;
+  const Text text = std::move(*waiting_);
+  waiting_.reset();
+  platform::Windows& windows = *form_.System().windows;
+  // An unchanged text is not set again: the user's selection stays.
+  if (windows.EditText(handle_) == text) return;
+  windows.SetEditText(handle_, text);
+  // The program has corrected the text being typed ("0" for an emptied
+  // channel box, "255" for 999): selected, the next keystroke replaces it.
+  if (windows.Focus() == handle_) windows.SetEditSelection(handle_, {0, text.size()});
 }
 
 // ---- PicBox ----------------------------------------------------------------
@@ -261,12 +284,15 @@ void DrawPanel::DrawPicture(const Image& picture, int left, int top, int width, 
   if (drawing.Width() != shown.Width() || drawing.Height() != shown.Height()) drawing.Reset(shown.Width(), shown.Height());
   StretchInto(picture, drawing, {left - shown.left, top - shown.top, target.right - shown.left, target.bottom - shown.top},
               StretchQualityFor(form_.System().screen->BitsPerPixel()));
-  // Whatever repaint is pending would land on top of the drawing: it goes first.
+  // Whatever repaint is waiting would land on top of the drawing: it goes first.
+  form_.ShowPending(*this);
   windows.UpdateNow(handle_);
   windows.DrawDirect(handle_, drawing, {shown.left, shown.top});
 }
 
 ColourValue DrawPanel::PixelOf(int x, int y) const {
+  // The pixel is read as the screen shows the panel once it is up to date.
+  form_.ShowAllPending();
   return static_cast<ColourValue>(form_.System().windows->VisiblePixel(handle_, {x, y}));
 }
 
@@ -297,11 +323,22 @@ platform::ChildSpec SliderBar::NativeSpec() const {
 
 void SliderBar::SetPosition(int position) {
   position_ = std::clamp(std::clamp(position, 0, 32767), settings_.minimum, settings_.maximum);
-  if (handle_ != 0) form_.System().windows->SetSliderPosition(handle_, position_);
+  if (handle_ == 0) return;
+  moveWaiting_ = true;
+  form_.QueueForFrame(*this);
 }
 
 void SliderBar::TakeNativePosition() {
-  if (handle_ != 0) position_ = form_.System().windows->SliderPosition(handle_);
+  if (handle_ == 0) return;
+  position_ = form_.System().windows->SliderPosition(handle_);
+  moveWaiting_ = false;
+}
+
+void SliderBar::ShowPending() {
+  if (!moveWaiting_) return;
+  moveWaiting_ = false;
+  platform::Windows& windows = *form_.System().windows;
+  if (windows.SliderPosition(handle_) != position_) windows.SetSliderPosition(handle_, position_);
 }
 
 // ---- ColorPicker -----------------------------------------------------------

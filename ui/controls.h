@@ -90,8 +90,17 @@ class Control {
   // What the control does with a mouse message after its handler ran.
   virtual void DefaultMouse(const platform::MouseMessage& message) {}
 
+  // Writes waiting for the next display frame reach the native control.
+  // Form calls it, once a frame and whenever the native control must be up
+  // to date (input for it, a pixel read, a direct drawing).
+  virtual void ShowPending();
+  // Whether the control is in the Form's list of waiting writes.
+  bool Queued() const { return queued_; }
+  void SetQueued(bool queued) { queued_ = queued; }
+
  protected:
   virtual platform::ChildSpec NativeSpec() const;
+  // Asks for a repaint with the next display frame.
   void Repaint();
   Form& form_;
   platform::WindowId handle_ = 0;
@@ -108,6 +117,8 @@ class Control {
   Bytes cursorBytes_;
   platform::CursorId cursor_ = 0;
   std::array<Handler, EventCount> handlers_;
+  bool repaintWaiting_ = false;
+  bool queued_ = false;
 };
 
 class MainWindow : public Control {
@@ -167,12 +178,17 @@ class EditBox : public Control {
  public:
   EditBox(Form& form, std::string name, Text initial, platform::EditSettings settings, EditRules rules,
           ColourValue background);
-  // The text the box holds now.
+  // The text the box holds now: the program's last write, shown or not yet.
   Text Content() const;
   // Replaces the text and then raises ContentChanged exactly once, before
   // returning, also when the text is unchanged. The maximum length does not
-  // apply to program writes.
+  // apply to program writes. The native box shows the text with the next
+  // display frame; when it has the keyboard focus then, the text is left
+  // selected, so the user's next keystroke replaces a correction instead of
+  // landing beside it.
   void SetContent(TextView text);
+  // The user changed the native text: a write still waiting is older.
+  void TakeUserEdit() { waiting_.reset(); }
   const platform::EditSettings& Settings() const { return settings_; }
   const EditRules& Rules() const { return rules_; }
   // How many leading bytes of `text` the box takes when the user types or
@@ -180,7 +196,7 @@ class EditBox : public Control {
   // A keystroke is taken whole or refused; a paste is cut at its first line
   // break and at the length limit, never inside a double-byte character.
   std::size_t AcceptedBytes(TextView text, std::size_t kept, platform::Insertion how) const;
-  bool Suppressing() const { return suppress_; }
+  void ShowPending() override;
 
  protected:
   platform::ChildSpec NativeSpec() const override;
@@ -189,7 +205,7 @@ class EditBox : public Control {
   Text initial_;
   platform::EditSettings settings_;
   EditRules rules_;
-  bool suppress_ = false;
+  std::optional<Text> waiting_;
 };
 
 class PicBox : public Control {
@@ -265,12 +281,15 @@ class SliderBar : public Control {
  public:
   SliderBar(Form& form, std::string name, platform::SliderSettings settings);
   int Position() const { return position_; }
-  // Clamps to 0..32767 and then to the range, moves the thumb; raises nothing.
+  // Clamps to 0..32767 and then to the range; the thumb moves with the next
+  // display frame. Raises nothing.
   void SetPosition(int position);
   int Minimum() const { return settings_.minimum; }
   int Maximum() const { return settings_.maximum; }
-  // A scroll notification from the system control: takes its position.
+  // A scroll notification from the system control: takes its position,
+  // which is newer than any write still waiting.
   void TakeNativePosition();
+  void ShowPending() override;
 
  protected:
   platform::ChildSpec NativeSpec() const override;
@@ -278,6 +297,7 @@ class SliderBar : public Control {
  private:
   platform::SliderSettings settings_;
   int position_ = 0;
+  bool moveWaiting_ = false;
 };
 
 // A button that shows a colour; a click opens the colour popup.

@@ -124,6 +124,45 @@ void Form::Build() {
   }
 }
 
+void Form::QueueForFrame(Control& control) {
+  if (destroyed_ || control.Queued()) return;
+  control.SetQueued(true);
+  waiting_.push_back(&control);
+  if (!frameRequested_) {
+    frameRequested_ = true;
+    platform_.loop->RequestFrame();
+  }
+}
+
+void Form::ShowPending(Control& control) {
+  if (!control.Queued()) return;
+  waiting_.erase(std::find(waiting_.begin(), waiting_.end(), &control));
+  control.SetQueued(false);
+  control.ShowPending();
+}
+
+void Form::ShowAllPending() {
+  // Showing raises no events, so nothing is queued while the list is walked;
+  // it is taken whole all the same.
+  std::vector<Control*> now;
+  now.swap(waiting_);
+  for (Control* control : now) {
+    control->SetQueued(false);
+    control->ShowPending();
+  }
+  now.clear();
+  if (waiting_.empty()) waiting_.swap(now);
+}
+
+void Form::OnFrame() {
+  frameRequested_ = false;
+  if (!destroyed_) ShowAllPending();
+}
+
+void Form::BeforeInput(platform::WindowId window) {
+  if (Control* control = FromHandle(window)) ShowPending(*control);
+}
+
 void Form::ShowCentred() {
   // Centred on the primary display by the window's outer size, whatever
   // position the layout stores.
@@ -133,6 +172,8 @@ void Form::ShowCentred() {
   const int left = primary.left + (primary.Width() - outer.Width()) / 2;
   const int top = primary.top + (primary.Height() - outer.Height()) / 2;
   platform_.windows->SetBounds(window_->Handle(), {left, top, left + outer.Width(), top + outer.Height()});
+  // The first frame the user sees is complete.
+  ShowAllPending();
   platform_.windows->Show(window_->Handle());
   window_->TakeNativeBounds();
 }
@@ -207,13 +248,12 @@ void Form::OnCaptureLost(platform::WindowId window) {
 }
 
 void Form::OnEditChanged(platform::WindowId box) {
-  // Every write of an edit box comes back here, forty-odd times a pointer
-  // movement during a pick: the kind tells an edit box without a dynamic_cast.
-  Control* control = FromHandle(box);
-  if (control == nullptr || control->Kind() != ControlKind::EditBox) return;
-  auto& edit = static_cast<EditBox&>(*control);
-  if (edit.Suppressing()) return;
-  Raise(edit, EventId::ContentChanged);
+  // Only the user's edits come here; the program's own writes raise
+  // ContentChanged in EditBox::SetContent.
+  auto* edit = dynamic_cast<EditBox*>(FromHandle(box));
+  if (edit == nullptr) return;
+  edit->TakeUserEdit();
+  Raise(*edit, EventId::ContentChanged);
 }
 
 std::size_t Form::AcceptedBytes(platform::WindowId box, TextView text, std::size_t kept, platform::Insertion how) {
@@ -235,6 +275,7 @@ void Form::OnActivate(platform::WindowId top, bool active) {
   if (active) {
     // Activated comes after the window has been brought up to date on the
     // screen, so what its handler draws straight onto a panel stays.
+    ShowAllPending();
     platform_.windows->UpdateNow(window_->Handle());
     if (firstActivation_) {
       firstActivation_ = false;
@@ -265,6 +306,8 @@ void Form::OnDestroyed(platform::WindowId top) {
   if (window_ == nullptr || top != window_->Handle() || destroyed_) return;
   Raise(*window_, EventId::Destroying);
   destroyed_ = true;
+  for (Control* control : waiting_) control->SetQueued(false);
+  waiting_.clear();
   platform_.loop->Quit();
 }
 

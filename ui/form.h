@@ -95,6 +95,16 @@ class Form : public platform::EventSink {
   bool DeliveryOn() const { return deliveryOn_; }
   void SetObserver(std::function<void(const RaisedEvent&)> observer) { observer_ = std::move(observer); }
 
+  // Display rate. Edit texts, slider positions and repaints written by the
+  // program wait here and reach the native controls at most once a display
+  // frame; a control's writes go at once before the user's input reaches
+  // it, before a pixel of it is read back and before a direct drawing on
+  // it, and all of them before the window is shown or activated. Reads of
+  // the control layer's properties always give the last write.
+  void QueueForFrame(Control& control);
+  void ShowPending(Control& control);
+  void ShowAllPending();
+
   // Operations handlers call.
   void ProcessPendingEvents();
   // Shows a popup menu owned by the main window with its top-left corner at
@@ -127,6 +137,8 @@ class Form : public platform::EventSink {
   void OnCommand(platform::WindowId owner, int command) override;
   void OnPaint(platform::WindowId surface) override;
   void OnPopupDismissed(platform::WindowId popup) override;
+  void BeforeInput(platform::WindowId control) override;
+  void OnFrame() override;
 
   // The colour popup open now, whose window's messages go to it; null none.
   void HostPopup(ColourPopup* popup) { popup_ = popup; }
@@ -154,6 +166,8 @@ class Form : public platform::EventSink {
   std::function<void(int)> hotKeyHook_;
   Pictures pictures_;
   Image paintBuffer_;
+  std::vector<Control*> waiting_;  // controls with writes for the next frame
+  bool frameRequested_ = false;
   ColourPopup* popup_ = nullptr;
   bool deliveryOn_ = false;
   bool firstActivation_ = true;
@@ -176,7 +190,6 @@ class HotKeyService {
   [[nodiscard]] int Register(platform::WindowId owner, Label& receiver, int modifiers, int virtualKey);
   bool Unregister(platform::WindowId owner, int id);
   bool Watching() const { return outstanding_ > 0; }
-  int LastId() const { return last_; }
   // Native ids held now.
   std::size_t NativeIdsInUse() const { return native_.size(); }
 

@@ -110,7 +110,8 @@ class Desktop final : public platform::Windows,
   void DoubleClick();
   void KeyDown(int virtualKey);
   void SetModifiers(int keys) { modifiers_ = keys; }
-  // Typing into the focused window, one character at a time (GBK text).
+  // Typing into the focused window, one character at a time (GBK text),
+  // each in place of the selection, at the caret.
   void Type(TextView text);
   void Backspace();
   void SelectAll();
@@ -166,6 +167,19 @@ class Desktop final : public platform::Windows,
   WindowId TopLevel() const { return top_; }
   // Windows waiting to be painted.
   std::size_t PendingPaint() const { return dirty_.size(); }
+  // How many times the program set an edit box's text or a slider's
+  // position.
+  std::size_t NativeWrites() const { return nativeWrites_; }
+
+  // ---- the clock. Time passes only when the caller says; a display frame
+  // the program asked for comes 16 ms after it asked.
+  static constexpr int kFrameMs = 16;
+  void Advance(int ms);
+  // Lets time pass until no frame is waiting: what the user sees once the
+  // screen has caught up.
+  void Settle();
+  long long Now() const { return now_; }
+  bool FrameWaiting() const { return frameDue_.has_value(); }
   bool Visible(WindowId window) const;
 
   // ---- platform::Windows
@@ -186,6 +200,8 @@ class Desktop final : public platform::Windows,
   Pixel VisiblePixel(WindowId window, Point client) const override;
   void SetEditText(WindowId box, TextView text) override;
   Text EditText(WindowId box) const override;
+  void SetEditSelection(WindowId box, platform::EditRange range) override;
+  platform::EditRange EditSelection(WindowId box) const override;
   void SetSliderPosition(WindowId slider, int position) override;
   int SliderPosition(WindowId slider) const override;
   void SetFocus(WindowId window) override;
@@ -210,7 +226,7 @@ class Desktop final : public platform::Windows,
   std::size_t ScreenReads() const { return screenReads_; }
   bool ReadRect(const Rect& screen, Image& out) const override;
   int BitsPerPixel() const override;
-  Point CursorPos() const override { return pointer_; }
+  Point CursorPos() const override { return handling_ ? *handling_ : pointer_; }
   void SetCursorPos(Point screen) override;
   bool PrimaryButtonDown() const override { return leftDown_; }
   void SetCapture(WindowId window) override;
@@ -229,12 +245,14 @@ class Desktop final : public platform::Windows,
   void ProcessPending() override;
   void Quit() override { quit_ = true; }
   void PostCommand(WindowId owner, int command) override;
+  void RequestFrame() override;
 
  private:
   struct Win;
   struct Message {
     enum class Type { Mouse, HotKey, Command } type = Type::Mouse;
     platform::MouseMessage mouse;
+    Point screen;  // where the pointer was when the mouse message was made
     WindowId owner = 0;
     int value = 0;
   };
@@ -278,6 +296,17 @@ class Desktop final : public platform::Windows,
   int SliderPositionAt(const Win& slider, int clientX) const;
   Rect SliderThumb(const Win& slider) const;
   void EditInsert(Win& box, TextView text, platform::Insertion how);
+  // The focused edit box the user may change, or null.
+  Win* EditableFocus();
+  // Replaces the box's selection with `text` and reports the user's edit.
+  void EditReplace(Win& box, TextView text);
+  // An editing key in the focused edit box; false when the box does not use it.
+  bool EditKey(Win& box, int virtualKey);
+  // The character boundary nearest a client x position in an edit box.
+  std::size_t EditOffsetAt(const Win& box, int clientX) const;
+  // Where an edit box's text starts, in client coordinates.
+  int EditTextLeft(const Win& box) const;
+  void BeforeInput(WindowId control);
   void EndSliderDrag();
   // Puts a direct drawing shown from the program's pixels onto the surface.
   void CopyDirect(Win& win) const;
@@ -299,6 +328,8 @@ class Desktop final : public platform::Windows,
   mutable bool frameDirty_ = true;
 
   Point pointer_;
+  // The position of the mouse message being handled.
+  std::optional<Point> handling_;
   bool leftDown_ = false;
   bool rightDown_ = false;
   int modifiers_ = 0;
@@ -306,6 +337,10 @@ class Desktop final : public platform::Windows,
   std::optional<SliderDrag> sliderDrag_;
   std::map<platform::CursorId, gfx::CursorImage> cursors_;
   platform::CursorId nextCursor_ = 1;
+
+  long long now_ = 0;
+  std::optional<long long> frameDue_;
+  std::size_t nativeWrites_ = 0;
 
   std::deque<Message> queue_;
   int pumpDepth_ = 0;

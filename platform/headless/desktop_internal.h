@@ -82,7 +82,7 @@ struct Desktop::Win {
   bool visible = false;
   bool tabStop = false;
   Text text;
-  bool allSelected = false;
+  platform::EditRange selection;  // byte offsets into `text`
   platform::EditSettings edit;
   platform::SliderSettings slider;
   int position = 0;

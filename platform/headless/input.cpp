@@ -27,6 +27,7 @@ void Desktop::PostMouse(platform::MouseAction action) {
   m.mouse.action = action;
   m.mouse.client = {pointer_.x - client.left, pointer_.y - client.top};
   m.mouse.keys = modifiers_;
+  m.screen = pointer_;
   Post(m);
 }
 
@@ -70,10 +71,15 @@ void Desktop::PostCommand(WindowId owner, int command) {
 void Desktop::Dispatch(const Message& message) {
   if (sink_ == nullptr) return;
   switch (message.type) {
-    case Message::Type::Mouse:
+    case Message::Type::Mouse: {
       if (Find(message.mouse.target) == nullptr) return;
+      // While the message is handled, the pointer is where it was made.
+      const std::optional<Point> outer = handling_;
+      handling_ = message.screen;
       if (sink_->OnMouse(message.mouse)) NativeMouse(message.mouse);
+      handling_ = outer;
       return;
+    }
     case Message::Type::HotKey:
       sink_->OnHotKey(message.owner, message.value);
       return;
@@ -166,6 +172,7 @@ void Desktop::KeyDown(int virtualKey) {
     return;
   }
   Win* focus = Find(focus_);
+  if (focus != nullptr && focus->kind != platform::NativeKind::Surface) BeforeInput(focus->id);
   if (focus != nullptr && focus->kind == platform::NativeKind::Slider) {
     const int line = focus->slider.lineStep;
     const int page = focus->slider.pageStep;
@@ -190,8 +197,8 @@ void Desktop::KeyDown(int virtualKey) {
       return;
     }
   }
-  if (focus != nullptr && focus->kind == platform::NativeKind::EditBox && virtualKey == platform::KeyBackspace) {
-    Backspace();
+  if (focus != nullptr && focus->kind == platform::NativeKind::EditBox && EditKey(*focus, virtualKey)) {
+    Pump();
     return;
   }
   if (sink_ != nullptr) sink_->OnKeyDown(focus_, virtualKey);
@@ -201,9 +208,34 @@ void Desktop::KeyDown(int virtualKey) {
 void Desktop::FocusWindow(WindowId window) {
   Win* win = Find(window);
   if (win == nullptr) return;
+  if (win->kind != platform::NativeKind::Surface) BeforeInput(window);
   focus_ = window;
   // Moving the focus into an edit box with the keyboard selects its text.
-  if (win->kind == platform::NativeKind::EditBox) win->allSelected = true;
+  if (win->kind == platform::NativeKind::EditBox) win->selection = {0, win->text.size()};
+}
+
+void Desktop::BeforeInput(WindowId control) {
+  if (sink_ != nullptr) sink_->BeforeInput(control);
+}
+
+void Desktop::RequestFrame() {
+  if (!frameDue_) frameDue_ = now_ + kFrameMs;
+}
+
+void Desktop::Advance(int ms) {
+  const long long until = now_ + std::max(0, ms);
+  // Every frame that falls due on the way comes at its time.
+  while (frameDue_ && *frameDue_ <= until) {
+    now_ = *frameDue_;
+    frameDue_.reset();
+    if (sink_ != nullptr) sink_->OnFrame();
+    Pump();
+  }
+  now_ = until;
+}
+
+void Desktop::Settle() {
+  if (frameDue_) Advance(static_cast<int>(*frameDue_ - now_));
 }
 
 void Desktop::CloseWindow(WindowId top) {

@@ -4,14 +4,29 @@ namespace tinctora::headless {
 
 using namespace internal;
 
+namespace {
+
+// The character boundary at or before a byte offset of a GBK text.
+std::size_t BoundaryAtOrBefore(TextView text, std::size_t at) {
+  if (at >= text.size()) return text.size();
+  std::size_t boundary = 0;
+  while (boundary < at) {
+    const std::size_t next = boundary + colour::GbkCharLength(text, boundary);
+    if (next > at) break;
+    boundary = next;
+  }
+  return boundary;
+}
+
+}  // namespace
+
 void Desktop::SetEditText(WindowId box, TextView text) {
   Win* win = Find(box);
   if (win == nullptr) return;
   win->text = Text(text);
-  win->allSelected = false;
+  win->selection = {win->text.size(), win->text.size()};
   win->nativeDirty = true;
-  // The control reports every change of its text, a program's write included.
-  if (sink_ != nullptr) sink_->OnEditChanged(box);
+  ++nativeWrites_;
 }
 
 Text Desktop::EditText(WindowId box) const {
@@ -19,11 +34,23 @@ Text Desktop::EditText(WindowId box) const {
   return win == nullptr ? Text() : win->text;
 }
 
+void Desktop::SetEditSelection(WindowId box, platform::EditRange range) {
+  Win* win = Find(box);
+  if (win == nullptr || win->kind != platform::NativeKind::EditBox) return;
+  win->selection = {BoundaryAtOrBefore(win->text, range.anchor), BoundaryAtOrBefore(win->text, range.caret)};
+}
+
+platform::EditRange Desktop::EditSelection(WindowId box) const {
+  const Win* win = Find(box);
+  return win == nullptr ? platform::EditRange{} : win->selection;
+}
+
 void Desktop::SetSliderPosition(WindowId slider, int position) {
   Win* win = Find(slider);
   if (win == nullptr) return;
   win->position = std::clamp(position, win->slider.minimum, win->slider.maximum);
   win->nativeDirty = true;
+  ++nativeWrites_;
 }
 
 int Desktop::SliderPosition(WindowId slider) const {
@@ -56,7 +83,14 @@ void Desktop::NativeMouse(const platform::MouseMessage& message) {
   Win* win = Find(message.target);
   if (win == nullptr) return;
   using platform::MouseAction;
+  if (win->kind != platform::NativeKind::Surface) BeforeInput(win->id);
   if (message.action == MouseAction::LeftDown && win->tabStop) focus_ = win->id;
+  if (win->kind == platform::NativeKind::EditBox && message.action == MouseAction::LeftDown) {
+    // A click puts the caret at the nearest character boundary.
+    const std::size_t at = EditOffsetAt(*win, message.client.x);
+    win->selection = {at, at};
+    return;
+  }
   if (win->kind != platform::NativeKind::Slider) return;
   if (message.action == MouseAction::LeftDown) {
     const bool onThumb = SliderThumb(*win).Contains(message.client.x, message.client.y);
@@ -91,21 +125,93 @@ void Desktop::EndSliderDrag() {
   Notify(slider, platform::ScrollCode::EndScroll);
 }
 
-void Desktop::EditInsert(Win& box, TextView text, platform::Insertion how) {
-  // Which part of the insertion the box takes is the program's decision.
-  const std::size_t kept = box.allSelected ? 0 : box.text.size();
-  const std::size_t taken = sink_ != nullptr ? sink_->AcceptedBytes(box.id, text, kept, how) : text.size();
-  if (taken == 0) {
-    // Only a refused keystroke leaves a selection alone; a paste of nothing
-    // still replaces the selection.
-    if (how == platform::Insertion::Typed || !box.allSelected) return;
+int Desktop::EditTextLeft(const Win& box) const {
+  const int textWidth = TextWidth(font_, box.text);
+  const int w = box.client.Width();
+  if (box.edit.align == platform::TextAlign::Centre) return (w - textWidth) / 2;
+  if (box.edit.align == platform::TextAlign::Right) return w - 1 - textWidth;
+  return 1;
+}
+
+std::size_t Desktop::EditOffsetAt(const Win& box, int clientX) const {
+  int x = EditTextLeft(box);
+  std::size_t at = 0;
+  while (at < box.text.size()) {
+    const std::size_t length = colour::GbkCharLength(box.text, at);
+    const int width = TextWidth(font_, TextView(box.text).substr(at, length));
+    if (clientX < x + width / 2) break;
+    x += width;
+    at += length;
   }
-  Text next = box.allSelected ? Text() : box.text;
-  next.append(text.substr(0, std::min(taken, text.size())));
-  box.allSelected = false;
-  box.text = std::move(next);
+  return at;
+}
+
+Desktop::Win* Desktop::EditableFocus() {
+  Win* box = Find(focus_);
+  if (box == nullptr || box->kind != platform::NativeKind::EditBox || box->edit.readOnly) return nullptr;
+  return box;
+}
+
+void Desktop::EditReplace(Win& box, TextView text) {
+  const std::size_t start = box.selection.Start();
+  const std::size_t end = std::min(box.selection.End(), box.text.size());
+  box.text.replace(start, end - start, text);
+  box.selection = {start + text.size(), start + text.size()};
   box.nativeDirty = true;
   if (sink_ != nullptr) sink_->OnEditChanged(box.id);
+}
+
+void Desktop::EditInsert(Win& box, TextView text, platform::Insertion how) {
+  // Which part of the insertion the box takes is the program's decision:
+  // exactly that many bytes go in.
+  const std::size_t selected = box.selection.End() - box.selection.Start();
+  const std::size_t kept = box.text.size() - selected;
+  const std::size_t taken =
+      std::min(text.size(), sink_ != nullptr ? sink_->AcceptedBytes(box.id, text, kept, how) : text.size());
+  // A refused keystroke leaves everything alone; a paste of nothing still
+  // replaces the selection.
+  if (taken == 0 && (how == platform::Insertion::Typed || selected == 0)) return;
+  EditReplace(box, text.substr(0, taken));
+}
+
+bool Desktop::EditKey(Win& box, int virtualKey) {
+  const std::size_t caret = box.selection.caret;
+  const bool extend = (modifiers_ & platform::ModShift) != 0;
+  const auto moveTo = [&](std::size_t at) {
+    box.selection = {extend ? box.selection.anchor : at, at};
+    box.nativeDirty = true;
+  };
+  switch (virtualKey) {
+    case platform::KeyHome: moveTo(0); return true;
+    case platform::KeyEnd: moveTo(box.text.size()); return true;
+    case platform::KeyLeft:
+    case platform::KeyUp:
+      // Without Shift, a selection collapses to its start first.
+      if (!extend && box.selection.anchor != caret) moveTo(box.selection.Start());
+      else moveTo(caret == 0 ? 0 : colour::GbkPreviousBoundary(box.text, caret));
+      return true;
+    case platform::KeyRight:
+    case platform::KeyDown:
+      if (!extend && box.selection.anchor != caret) moveTo(box.selection.End());
+      else moveTo(caret >= box.text.size() ? box.text.size() : caret + colour::GbkCharLength(box.text, caret));
+      return true;
+    case platform::KeyBackspace:
+    case platform::KeyDelete: {
+      if (box.edit.readOnly) return true;
+      if (box.selection.anchor == caret) {
+        if (virtualKey == platform::KeyBackspace) {
+          if (caret == 0) return true;
+          box.selection = {colour::GbkPreviousBoundary(box.text, caret), caret};
+        } else {
+          if (caret >= box.text.size()) return true;
+          box.selection = {caret, caret + colour::GbkCharLength(box.text, caret)};
+        }
+      }
+      EditReplace(box, {});
+      return true;
+    }
+    default: return false;
+  }
 }
 
 void Desktop::Type(TextView text) {
@@ -114,37 +220,28 @@ void Desktop::Type(TextView text) {
     const std::size_t length = colour::GbkCharLength(text, at);
     const TextView ch = text.substr(at, length);
     at += length;
-    Win* box = Find(focus_);
-    if (box == nullptr || box->kind != platform::NativeKind::EditBox || box->edit.readOnly) continue;
+    Win* box = EditableFocus();
+    if (box == nullptr) continue;
+    BeforeInput(box->id);
     EditInsert(*box, ch, platform::Insertion::Typed);
     Pump();
   }
 }
 
-void Desktop::Backspace() {
-  Win* box = Find(focus_);
-  if (box == nullptr || box->kind != platform::NativeKind::EditBox || box->edit.readOnly) return;
-  if (box->allSelected) {
-    box->text.clear();
-    box->allSelected = false;
-  } else if (box->text.empty()) {
-    return;
-  } else {
-    box->text.resize(colour::GbkPreviousBoundary(box->text, box->text.size()));
-  }
-  box->nativeDirty = true;
-  if (sink_ != nullptr) sink_->OnEditChanged(box->id);
-  Pump();
-}
+void Desktop::Backspace() { KeyDown(platform::KeyBackspace); }
 
 void Desktop::SelectAll() {
-  if (Win* box = Find(focus_); box != nullptr && box->kind == platform::NativeKind::EditBox) box->allSelected = true;
+  if (Win* box = Find(focus_); box != nullptr && box->kind == platform::NativeKind::EditBox) {
+    BeforeInput(box->id);
+    box->selection = {0, box->text.size()};
+  }
 }
 
 void Desktop::Paste() {
-  Win* box = Find(focus_);
+  Win* box = EditableFocus();
   const std::optional<Text>& text = clipboard_.Contents();
-  if (box == nullptr || box->kind != platform::NativeKind::EditBox || box->edit.readOnly || !text) return;
+  if (box == nullptr || !text) return;
+  BeforeInput(box->id);
   EditInsert(*box, *text, platform::Insertion::Pasted);
   Pump();
 }

@@ -60,7 +60,7 @@ TEST(ParseScript, CommandAndArgumentErrors) {
        "expected the colour as RRGGBB, 0xXXXXXXXX or a decimal number, got zz"},
       {"not one of the words", "busy yes", 1, "expected on or off (on|off), got yes"},
       {"unknown key", "key Tab", 1,
-       "unknown key Tab (Up Down Left Right Esc PageUp PageDown Home End Backspace, or a code)"},
+       "unknown key Tab (Up Down Left Right Esc PageUp PageDown Home End Backspace Delete, or a code)"},
       {"missing argument", "move 1", 1, "missing the point y"},
       {"word left over", "primary 10 10 extra", 1, "unexpected extra"},
       {"string left over", "type X \"a\" \"b\"", 1, "unexpected \"b\""},

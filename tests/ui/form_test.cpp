@@ -112,6 +112,9 @@ TEST_F(FormTest, ProgramWritesOfSlidersAndColoursRaiseNothing) {
   EXPECT_EQ(static_cast<Pixel>(desktop.PixelAt({client.left + 5, client.top + 5})), desktop.FaceColour());
   swatch->SetBackColour(colour::InvalidColour);
   EXPECT_EQ(swatch->BackColour(), colour::InvalidColour);
+  // The repaint reaches the screen with the next display frame.
+  EXPECT_EQ(static_cast<Pixel>(desktop.PixelAt({client.left + 5, client.top + 5})), desktop.FaceColour());
+  desktop.Advance(headless::Desktop::kFrameMs);
   EXPECT_EQ(static_cast<Pixel>(desktop.PixelAt({client.left + 5, client.top + 5})), 0xFFFFFFu);
 }
 

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -237,7 +238,28 @@ int ParseModifiers(Args& args) {
 
 }  // namespace
 
+namespace {
+Action ParseOne(const std::string& command, Args& args, int line);
+}  // namespace
+
 Action ParseCommand(const std::string& command, Args& args, int line) {
+  Action action = ParseOne(command, args, line);
+  // A person's press, click or keystroke comes after the screen has caught
+  // up with the program; pointer movements come as fast as the mouse
+  // reports them, and time passes only at `wait` otherwise.
+  static const std::set<std::string> kUnpaced = {"move", "move-to", "wait", "busy", "expect", "print", "repeat",
+                                                   "log", "primary", "display", "frame", "desktop", "fault",
+                                                   "modifiers", "answer", "keep-image", "save-screen"};
+  if (kUnpaced.count(command) != 0) return action;
+  return [action](Session& s) {
+    if (s.Started()) s.Desk().Settle();
+    action(s);
+  };
+}
+
+namespace {
+
+Action ParseOne(const std::string& command, Args& args, int line) {
   if (command == "primary") return ParseDisplay(args, DisplayRole::Primary);
   if (command == "display") return ParseDisplay(args, DisplayRole::Added);
   if (command == "frame") {
@@ -268,6 +290,11 @@ Action ParseCommand(const std::string& command, Args& args, int line) {
     if (command == "press") return [button](Session& s) { s.Desk().Press(button); };
     if (command == "release") return [button](Session& s) { s.Desk().Release(button); };
     return [button](Session& s) { s.Desk().PressAndRelease(button); };
+  }
+  if (command == "wait") {
+    // Time passes: display frames that fall due come.
+    const int ms = args.Count("the milliseconds");
+    return [ms](Session& s) { s.Desk().Advance(ms); };
   }
   if (command == "busy") {
     const bool on = args.OnOff("on or off");
@@ -384,5 +411,7 @@ Action ParseCommand(const std::string& command, Args& args, int line) {
   }
   Refuse("unknown command " + command);
 }
+
+}  // namespace
 
 }  // namespace tinctora::headless::runner

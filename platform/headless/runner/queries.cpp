@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "app/program.h"
+#include "colour/gbk.h"
 #include "colour/notations.h"
 #include "colour/numbers.h"
 #include "colour/script.h"
@@ -50,6 +51,21 @@ const T& As(const ui::Control& c) {
 
 std::uint32_t Raw(ColourValue v) { return static_cast<std::uint32_t>(v); }
 
+// Counts the characters of a GBK text up to a byte offset.
+std::size_t CharactersBefore(TextView text, std::size_t at) {
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < at && i < text.size(); i += colour::GbkCharLength(text, i)) ++n;
+  return n;
+}
+
+std::string SelectionText(Session& s, const ui::Control& c) {
+  const Text text = s.Desk().EditText(c.Handle());
+  const platform::EditRange r = s.Desk().EditSelection(c.Handle());
+  const std::string caret = std::to_string(CharactersBefore(text, r.caret));
+  if (r.anchor == r.caret) return caret;
+  return std::to_string(CharactersBefore(text, r.anchor)) + "-" + caret;
+}
+
 using K = ui::ControlKind;
 const PropertyRow kProperties[] = {
     {std::nullopt, "Left", ValueKind::Integer, [](Session&, const ui::Control& c) { return Value::Integer(c.Left()); }},
@@ -67,6 +83,14 @@ const PropertyRow kProperties[] = {
      [](Session&, const ui::Control& c) { return Value::Colour(Raw(As<ui::Label>(c).GradientColour2())); }},
     {K::EditBox, "Content", ValueKind::Text,
      [](Session&, const ui::Control& c) { return Value::Gbk(As<ui::EditBox>(c).Content()); }},
+    // What the native box shows now, which may lag the program's last write
+    // by up to a display frame.
+    {K::EditBox, "Shown", ValueKind::Text,
+     [](Session& s, const ui::Control& c) { return Value::Gbk(s.Desk().EditText(c.Handle())); }},
+    // The selection, as characters from the start: "2" for a caret after the
+    // second, "0-3" for the first three selected (anchor first).
+    {K::EditBox, "Selection", ValueKind::Text,
+     [](Session& s, const ui::Control& c) { return Value::Gbk(SelectionText(s, c)); }},
     {K::PicBox, "BackColour", ValueKind::Colour,
      [](Session&, const ui::Control& c) { return Value::Colour(Raw(As<ui::PicBox>(c).BackColour())); }},
     {K::PicBox, "Picture", ValueKind::Integer,
@@ -248,6 +272,7 @@ Query ParseQuery(Args& args) {
     const platform::Point p = args.Point("the point");
     return Reading(ValueKind::Colour, [control, p](Session& s) {
       const platform::Point at = control.empty() ? p : s.ClientToScreen(control, p);
+      s.Desk().Settle();
       return Value::Colour(Raw(s.Desk().ShownPixel(at)));
     });
   }
@@ -287,6 +312,19 @@ Query ParseQuery(Args& args) {
       s.screenReadsChecked = now;
       return Value::Integer(static_cast<long long>(since));
     });
+  }
+  if (what == "native-writes") {
+    // The edit texts and slider positions the program handed to the native
+    // controls since the previous such check.
+    return Reading(ValueKind::Integer, [](Session& s) {
+      const std::size_t now = s.Desk().NativeWrites();
+      const std::size_t since = now - s.nativeWritesChecked;
+      s.nativeWritesChecked = now;
+      return Value::Integer(static_cast<long long>(since));
+    });
+  }
+  if (what == "frame-waiting") {
+    return Reading(ValueKind::YesNo, [](Session& s) { return Value::Word(s.Desk().FrameWaiting() ? "yes" : "no"); });
   }
   if (what == "live-cursors") {
     return Reading(ValueKind::Integer,

@@ -166,7 +166,7 @@ constexpr KeyName kKeys[] = {
     {"Up", platform::KeyUp},         {"Down", platform::KeyDown},         {"Left", platform::KeyLeft},
     {"Right", platform::KeyRight},   {"Esc", platform::KeyEscape},        {"PageUp", platform::KeyPageUp},
     {"PageDown", platform::KeyPageDown}, {"End", platform::KeyEnd},       {"Home", platform::KeyHome},
-    {"Backspace", platform::KeyBackspace},
+    {"Backspace", platform::KeyBackspace}, {"Delete", platform::KeyDelete},
 };
 
 }  // namespace
@@ -270,7 +270,7 @@ int Args::Key(std::string_view what) {
   } else if (auto n = ParseDecimal(w); n && *n >= 0 && *n <= 0xFF) {
     return static_cast<int>(*n);
   }
-  Refuse("unknown key " + w + " (Up Down Left Right Esc PageUp PageDown Home End Backspace, or a code)");
+  Refuse("unknown key " + w + " (Up Down Left Right Esc PageUp PageDown Home End Backspace Delete, or a code)");
 }
 
 gfx::Point Args::Point(std::string_view what) {

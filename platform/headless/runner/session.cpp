@@ -128,6 +128,8 @@ void Session::Record(const ui::RaisedEvent& e) {
 }
 
 Image Session::ClientImage(const std::string& name) {
+  // The user looks once the screen has caught up with the program.
+  desktop_.Settle();
   const Rect r = desktop_.ClientRect(Handle(name));
   Image out(r.Width(), r.Height());
   for (int y = 0; y < r.Height(); ++y) {
@@ -160,6 +162,7 @@ void Session::Error(int line, const std::string& message) {
 
 void Session::SaveScreen(const std::string& file, std::optional<Rect> area) {
   const Rect r = area.value_or(desktop_.PrimaryDisplay());
+  desktop_.Settle();
   const std::vector<std::uint8_t> png = gfx::EncodePng(desktop_.Render(r));
   std::ofstream out(file, std::ios::binary);
   if (png.empty() || !out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()))) {
