@@ -1,0 +1,69 @@
+#pragma once
+
+// What the seam's contract tests need of a backend besides the seam itself:
+// a way to act as the user and as other programs, and to let the system run.
+// Each backend's contract test program links the one suite
+// (contract_test.cpp) with its own harness, made by MakeHarness.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "colour/text.h"
+#include "platform/platform.h"
+
+namespace tinctora::contract {
+
+using gfx::Point;
+using platform::WindowId;
+
+class Harness {
+ public:
+  virtual ~Harness() = default;
+
+  // Every service of the backend under test.
+  virtual platform::Platform Services() = 0;
+
+  // Lets the system deliver what is waiting (input, paints, timers) for at
+  // least `ms` milliseconds, and at least once.
+  virtual void Run(int ms) = 0;
+
+  // ---- the user, on the program's windows. Each action is delivered as
+  // the system delivers it (through the message loop) before it returns.
+  // One character typed into the control that has the keyboard focus; the
+  // character is GBK (one or two bytes).
+  virtual void Type(TextView character) = 0;
+  // A key pressed and released on the control with the keyboard focus.
+  virtual void Key(int virtualKey) = 0;
+  // The system's paste shortcut (Ctrl+V) on the focused control, with the
+  // clipboard holding `text` (GBK) as another program put it there.
+  virtual void Paste(TextView text) = 0;
+  // A left click at a point of a window's client area.
+  virtual void Click(WindowId window, Point client) = 0;
+
+  // A mouse movement over a window, to a point of its client area, made
+  // while the pointer is there; before the program handles it the pointer
+  // goes on to `then` (client coordinates of the same window). Returns false
+  // where the harness cannot hold the message back.
+  virtual bool MoveThenMoveOn(WindowId window, Point client, Point then) = 0;
+
+  // ---- other programs
+  // Another window takes the mouse capture (a grab) away from the program.
+  virtual void StealCapture() = 0;
+  // Another program holds a system-wide hot key (ModifierBits, virtual key);
+  // false when the harness cannot do that here.
+  virtual bool HoldHotKey(int modifiers, int virtualKey) = 0;
+  virtual void ReleaseHotKey(int modifiers, int virtualKey) = 0;
+  // The clipboard's plain text as another program reads it (GBK), or
+  // nothing when it holds no text.
+  virtual std::optional<Text> ClipboardText() = 0;
+
+  // Whether pixels shown on the screen can be read back here (a real
+  // display, or the simulated one).
+  virtual bool ScreenReadable() const { return true; }
+};
+
+// Made once for each test.
+std::unique_ptr<Harness> MakeHarness();
+
+}  // namespace tinctora::contract
