@@ -207,9 +207,7 @@ void Form::CaptureMouse(Control& control) {
 }
 
 void Form::ReleaseMouseCapture() {
-  releasingCapture_ = true;
   platform_.screen->ReleaseCapture();
-  releasingCapture_ = false;
 }
 
 void Form::Close() {
@@ -243,7 +241,6 @@ bool Form::OnMouse(const platform::MouseMessage& message) {
 }
 
 void Form::OnCaptureLost(platform::WindowId window) {
-  if (releasingCapture_) return;
   if (Control* control = FromHandle(window)) Raise(*control, EventId::CaptureLost);
 }
 

@@ -173,7 +173,6 @@ class Form : public platform::EventSink {
   bool firstActivation_ = true;
   bool inActivation_ = false;
   bool destroyed_ = false;
-  bool releasingCapture_ = false;
 };
 
 // System-wide hot keys raised as Feedback(id, 0) on one receiver label. Ids

@@ -91,9 +91,8 @@ void Desktop::SetCapture(WindowId window) {
 }
 
 void Desktop::ReleaseCapture() {
-  const WindowId old = capture_;
-  capture_ = 0;
-  if (old != 0 && old != ForeignWindow && sink_ != nullptr) sink_->OnCaptureLost(old);
+  // The program's own release: nothing is reported.
+  if (capture_ != ForeignWindow) capture_ = 0;
 }
 
 platform::CursorId Desktop::CreateCursor(const gfx::CursorImage& image) {

@@ -1,0 +1,466 @@
+// The seam's contract, written once and run against every backend through
+// its harness: what reaches the program and what does not, what an edit box
+// does with the program's writes and the user's typing, the display frame,
+// the pointer of the message being handled, the capture, the clipboard, hot
+// keys, popups and pixel reads.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/contract/harness.h"
+
+namespace tinctora::contract {
+namespace {
+
+using gfx::Image;
+using gfx::Pixel;
+using gfx::Rect;
+using platform::EditRange;
+using platform::Insertion;
+using platform::NativeKind;
+
+// Records what the backend tells the program, and answers as a test says.
+class RecordingSink final : public platform::EventSink {
+ public:
+  struct Offer {
+    WindowId box = 0;
+    Text text;
+    std::size_t kept = 0;
+    Insertion how = Insertion::Typed;
+  };
+
+  // In order: "edit B", "slider S", "input C", "offer B", "lost W",
+  // "frame", "mouse W", … with the ids as numbers.
+  std::vector<std::string> log;
+  std::vector<Offer> offers;
+  std::vector<platform::MouseMessage> mice;
+  // Where the backend says the pointer is while each mouse message is handled.
+  std::vector<Point> pointerWhileHandled;
+  std::vector<platform::ScrollCode> scrolls;
+  std::function<std::size_t(const Offer&)> accept = [](const Offer& o) { return o.text.size(); };
+  std::map<WindowId, Pixel> fills;
+  platform::Platform p;
+
+  int Count(const std::string& entry) const { return static_cast<int>(std::count(log.begin(), log.end(), entry)); }
+  // Entries that start with `kind`.
+  int CountKind(const std::string& kind) const {
+    return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const std::string& e) { return e.starts_with(kind); }));
+  }
+
+  bool OnMouse(const platform::MouseMessage& message) override {
+    mice.push_back(message);
+    pointerWhileHandled.push_back(p.screen->CursorPos());
+    log.push_back("mouse " + std::to_string(message.target));
+    return true;
+  }
+  void OnCaptureLost(WindowId window) override { log.push_back("lost " + std::to_string(window)); }
+  void OnEditChanged(WindowId box) override { log.push_back("edit " + std::to_string(box)); }
+  std::size_t AcceptedBytes(WindowId box, TextView text, std::size_t kept, Insertion how) override {
+    offers.push_back({box, Text(text), kept, how});
+    log.push_back("offer " + std::to_string(box));
+    return accept(offers.back());
+  }
+  void OnSliderScroll(WindowId slider, platform::ScrollCode code) override {
+    scrolls.push_back(code);
+    log.push_back("slider " + std::to_string(slider));
+  }
+  void BeforeInput(WindowId control) override { log.push_back("input " + std::to_string(control)); }
+  void OnFrame() override { log.push_back("frame"); }
+  void OnActivate(WindowId, bool) override {}
+  bool OnKeyDown(WindowId focus, int virtualKey) override {
+    log.push_back("key " + std::to_string(virtualKey));
+    return false;
+  }
+  void OnCloseRequested(WindowId) override { log.push_back("close"); }
+  void OnDestroyed(WindowId) override {}
+  void OnHotKey(WindowId, int nativeId) override { log.push_back("hotkey " + std::to_string(nativeId)); }
+  void OnCommand(WindowId, int command) override { log.push_back("command " + std::to_string(command)); }
+  void OnPaint(WindowId surface) override {
+    const Rect client = p.windows->ClientRect(surface);
+    const auto it = fills.find(surface);
+    p.windows->Present(surface, Image(client.Width(), client.Height(), it != fills.end() ? it->second : 0));
+  }
+  void OnPopupDismissed(WindowId) override {}
+};
+
+class Contract : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    harness = MakeHarness();
+    ASSERT_NE(harness, nullptr);
+    p = harness->Services();
+    sink.p = p;
+    p.windows->SetSink(&sink);
+    platform::TopLevelSpec spec;
+    spec.caption = "contract";
+    spec.outerWidth = 400;
+    spec.outerHeight = 300;
+    spec.clientWidth = 390;
+    spec.clientHeight = 270;
+    spec.minimiseBox = true;
+    top = p.windows->CreateTopLevel(spec);
+    ASSERT_NE(top, 0u);
+  }
+  void TearDown() override {
+    if (top != 0) p.windows->Destroy(top);
+    if (p.windows != nullptr) p.windows->SetSink(nullptr);
+  }
+
+  WindowId Child(NativeKind kind, const Rect& bounds) {
+    platform::ChildSpec spec;
+    spec.kind = kind;
+    spec.bounds = bounds;
+    spec.tabStop = kind == NativeKind::EditBox || kind == NativeKind::Slider;
+    spec.slider.maximum = 255;
+    spec.slider.position = 1;
+    spec.slider.tickFrequency = 15;
+    const WindowId id = p.windows->CreateChild(top, spec);
+    p.windows->SetVisible(id, true);
+    return id;
+  }
+
+  // Shows the window on the primary display and lets it settle.
+  void Show() {
+    const Rect outer = p.windows->WindowRect(top);
+    const Rect primary = p.screen->Displays().front();
+    const int left = primary.left + 40;
+    const int topEdge = primary.top + 40;
+    p.windows->SetBounds(top, {left, topEdge, left + outer.Width(), topEdge + outer.Height()});
+    p.windows->Show(top);
+    harness->Run(50);
+  }
+
+  // An edit box with the keyboard focus, holding `text`, the log cleared.
+  WindowId FocusedBox(TextView text) {
+    Show();
+    const WindowId box = Child(NativeKind::EditBox, {10, 10, 120, 32});
+    p.windows->SetEditText(box, text);
+    p.windows->SetFocus(box);
+    harness->Run(20);
+    sink.log.clear();
+    sink.offers.clear();
+    return box;
+  }
+
+  std::unique_ptr<Harness> harness;
+  platform::Platform p;
+  RecordingSink sink;
+  WindowId top = 0;
+};
+
+// ---- program writes ----------------------------------------------------------
+
+TEST_F(Contract, ProgramWritesRaiseNothingAndAreNeverCut) {
+  Show();
+  const WindowId box = Child(NativeKind::EditBox, {10, 10, 120, 32});
+  const WindowId slider = Child(NativeKind::Slider, {10, 40, 153, 76});
+  harness->Run(20);
+  sink.log.clear();
+  p.windows->SetEditText(box, "12");
+  p.windows->SetEditText(box, "12");
+  // Far past any native control's default length limit.
+  const Text longText(40000, '7');
+  p.windows->SetEditText(box, longText);
+  p.windows->SetEditSelection(box, {0, 3});
+  p.windows->SetSliderPosition(slider, 300);
+  p.windows->SetSliderPosition(slider, 20);
+  harness->Run(30);
+  EXPECT_EQ(p.windows->EditText(box), longText);
+  EXPECT_EQ(p.windows->SliderPosition(slider), 20);
+  EXPECT_EQ(sink.CountKind("edit"), 0) << "a program write was reported as the user's edit";
+  EXPECT_EQ(sink.CountKind("slider"), 0) << "a program write was reported as the user's scroll";
+  EXPECT_TRUE(sink.offers.empty());
+  p.windows->SetSliderPosition(slider, 300);
+  EXPECT_EQ(p.windows->SliderPosition(slider), 255);
+}
+
+TEST_F(Contract, TextsCrossAsGbkAndSelectionsAsByteOffsets) {
+  Show();
+  const WindowId box = Child(NativeKind::EditBox, {10, 10, 120, 32});
+  const Text text = "1\xD6\xD0" "2";  // 1中2: the middle character is two bytes
+  p.windows->SetEditText(box, text);
+  EXPECT_EQ(p.windows->EditText(box), text);
+  // After a write the caret stands at the end, nothing selected.
+  EXPECT_EQ(p.windows->EditSelection(box), (EditRange{4, 4}));
+  p.windows->SetEditSelection(box, {1, 3});
+  EXPECT_EQ(p.windows->EditSelection(box), (EditRange{1, 3}));
+  p.windows->SetEditSelection(box, {3, 0});
+  EXPECT_EQ(p.windows->EditSelection(box).Start(), 0u);
+  EXPECT_EQ(p.windows->EditSelection(box).End(), 3u);
+  p.windows->SetEditSelection(box, {0, 99});
+  EXPECT_EQ(p.windows->EditSelection(box).End(), 4u);
+}
+
+// ---- the user's typing ---------------------------------------------------------
+
+TEST_F(Contract, TypingGoesInAtTheCaretAfterTheProgramIsAsked) {
+  const WindowId box = FocusedBox("12");
+  p.windows->SetEditSelection(box, {1, 1});
+  harness->Type("3");
+  EXPECT_EQ(p.windows->EditText(box), "132");
+  EXPECT_EQ(p.windows->EditSelection(box), (EditRange{2, 2}));
+  ASSERT_EQ(sink.offers.size(), 1u);
+  EXPECT_EQ(sink.offers[0].text, "3");
+  EXPECT_EQ(sink.offers[0].kept, 2u);
+  EXPECT_EQ(sink.offers[0].how, Insertion::Typed);
+  EXPECT_EQ(sink.Count("edit " + std::to_string(box)), 1);
+  // The box is brought up to date before it takes the key, then asks.
+  const auto input = std::find(sink.log.begin(), sink.log.end(), "input " + std::to_string(box));
+  const auto offer = std::find(sink.log.begin(), sink.log.end(), "offer " + std::to_string(box));
+  ASSERT_NE(input, sink.log.end()) << "the box took a key without BeforeInput";
+  EXPECT_LT(input, offer);
+}
+
+TEST_F(Contract, TypingReplacesTheSelectionSoACorrectionIsReplaced) {
+  // The program corrected the box to "255" and selected it: the next
+  // keystroke replaces it rather than landing beside it.
+  const WindowId box = FocusedBox("999");
+  p.windows->SetEditText(box, "255");
+  p.windows->SetEditSelection(box, {0, 3});
+  harness->Type("7");
+  EXPECT_EQ(p.windows->EditText(box), "7");
+  ASSERT_EQ(sink.offers.size(), 1u);
+  EXPECT_EQ(sink.offers[0].kept, 0u);
+  // Cleared and rewritten as "0", selected: typing 2, 0, 0 gives 200.
+  p.windows->SetEditText(box, "0");
+  p.windows->SetEditSelection(box, {0, 1});
+  harness->Type("2");
+  harness->Type("0");
+  harness->Type("0");
+  EXPECT_EQ(p.windows->EditText(box), "200");
+}
+
+TEST_F(Contract, ABoxInsertsExactlyWhatTheProgramAccepts) {
+  const WindowId box = FocusedBox("12");
+  sink.accept = [](const RecordingSink::Offer&) { return std::size_t{0}; };
+  harness->Type("x");
+  EXPECT_EQ(p.windows->EditText(box), "12");
+  EXPECT_EQ(sink.CountKind("edit"), 0) << "a refused keystroke was reported as an edit";
+  ASSERT_EQ(sink.offers.size(), 1u);
+
+  // A typed double-byte character arrives whole.
+  sink.accept = [](const RecordingSink::Offer& o) { return o.text.size(); };
+  harness->Type("\xBA\xEC");  // 红
+  ASSERT_EQ(sink.offers.size(), 2u);
+  EXPECT_EQ(sink.offers[1].text, "\xBA\xEC");
+  EXPECT_EQ(p.windows->EditText(box), "12\xBA\xEC");
+
+  // A paste is offered whole; exactly the accepted bytes go in, whatever
+  // they are (the program decides where a character ends).
+  p.windows->SetEditText(box, "0");
+  p.windows->SetEditSelection(box, {0, 1});
+  sink.offers.clear();
+  sink.accept = [](const RecordingSink::Offer&) { return std::size_t{4}; };
+  harness->Paste("9\xBA\xEC" "8\xFF" "7");
+  ASSERT_EQ(sink.offers.size(), 1u);
+  EXPECT_EQ(sink.offers[0].how, Insertion::Pasted);
+  EXPECT_EQ(sink.offers[0].kept, 0u);
+  EXPECT_EQ(sink.offers[0].text.substr(0, 4), "9\xBA\xEC" "8");
+  EXPECT_EQ(p.windows->EditText(box), "9\xBA\xEC" "8");
+}
+
+TEST_F(Contract, EditingKeysAreNoInsertionButAreTheUsersEdits) {
+  const WindowId box = FocusedBox("12");
+  p.windows->SetEditSelection(box, {2, 2});
+  harness->Key(platform::KeyBackspace);
+  EXPECT_EQ(p.windows->EditText(box), "1");
+  EXPECT_TRUE(sink.offers.empty());
+  EXPECT_EQ(sink.Count("edit " + std::to_string(box)), 1);
+  EXPECT_GE(sink.Count("input " + std::to_string(box)), 1);
+  harness->Key(platform::KeyHome);
+  harness->Type("5");
+  EXPECT_EQ(p.windows->EditText(box), "51");
+}
+
+TEST_F(Contract, AReadOnlyBoxOffersNothing) {
+  Show();
+  platform::ChildSpec spec;
+  spec.kind = NativeKind::EditBox;
+  spec.bounds = {10, 10, 120, 32};
+  spec.edit.readOnly = true;
+  const WindowId box = p.windows->CreateChild(top, spec);
+  p.windows->SetVisible(box, true);
+  p.windows->SetEditText(box, "123");
+  p.windows->SetFocus(box);
+  harness->Run(20);
+  harness->Type("5");
+  EXPECT_TRUE(sink.offers.empty());
+  EXPECT_EQ(p.windows->EditText(box), "123");
+  EXPECT_EQ(sink.CountKind("edit"), 0);
+}
+
+// ---- sliders -----------------------------------------------------------------------
+
+TEST_F(Contract, ASliderKeyIsTheUsersScrollAfterBeforeInput) {
+  Show();
+  const WindowId slider = Child(NativeKind::Slider, {10, 40, 153, 76});
+  p.windows->SetSliderPosition(slider, 20);
+  p.windows->SetFocus(slider);
+  harness->Run(20);
+  sink.log.clear();
+  harness->Key(platform::KeyRight);
+  EXPECT_EQ(p.windows->SliderPosition(slider), 21);
+  ASSERT_FALSE(sink.scrolls.empty());
+  EXPECT_EQ(sink.scrolls.front(), platform::ScrollCode::LineDown);
+  const auto input = std::find(sink.log.begin(), sink.log.end(), "input " + std::to_string(slider));
+  const auto scroll = std::find(sink.log.begin(), sink.log.end(), "slider " + std::to_string(slider));
+  ASSERT_NE(input, sink.log.end()) << "the slider took a key without BeforeInput";
+  EXPECT_LT(input, scroll);
+}
+
+// ---- the display frame ---------------------------------------------------------------
+
+TEST_F(Contract, AFrameComesOnceForRequestsMadeWhileOneWaits) {
+  Show();
+  sink.log.clear();
+  p.loop->RequestFrame();
+  p.loop->RequestFrame();
+  EXPECT_EQ(sink.Count("frame"), 0) << "a frame came inside RequestFrame";
+  harness->Run(100);
+  EXPECT_EQ(sink.Count("frame"), 1);
+  p.loop->RequestFrame();
+  harness->Run(100);
+  EXPECT_EQ(sink.Count("frame"), 2);
+  harness->Run(100);
+  EXPECT_EQ(sink.Count("frame"), 2) << "a frame came unasked";
+}
+
+// ---- mouse ---------------------------------------------------------------------------------
+
+TEST_F(Contract, WhileAMouseMessageIsHandledThePointerIsItsOwn) {
+  Show();
+  const WindowId surface = Child(NativeKind::Surface, {10, 10, 110, 110});
+  harness->Run(20);
+  sink.mice.clear();
+  sink.pointerWhileHandled.clear();
+  if (!harness->MoveThenMoveOn(surface, {20, 30}, {70, 80})) GTEST_SKIP() << "the harness cannot hold a movement back";
+  harness->Run(30);
+  const Rect client = p.windows->ClientRect(surface);
+  const auto first = std::find_if(sink.mice.begin(), sink.mice.end(), [&](const platform::MouseMessage& m) {
+    return m.target == surface && m.action == platform::MouseAction::Move && m.client == Point{20, 30};
+  });
+  ASSERT_NE(first, sink.mice.end()) << "the first movement did not arrive";
+  const Point during = sink.pointerWhileHandled[static_cast<std::size_t>(first - sink.mice.begin())];
+  EXPECT_EQ(during, (Point{client.left + 20, client.top + 30}))
+      << "the pointer read while a movement was handled was not the movement's own";
+  // Outside any message, the pointer is where it is now.
+  EXPECT_EQ(p.screen->CursorPos(), (Point{client.left + 70, client.top + 80}));
+}
+
+TEST_F(Contract, OnlyACaptureTakenAwayIsReportedLost) {
+  Show();
+  const WindowId a = Child(NativeKind::Surface, {10, 10, 48, 48});
+  harness->Run(20);
+  sink.log.clear();
+  p.screen->SetCapture(a);
+  EXPECT_EQ(p.screen->Capture(), a);
+  p.screen->ReleaseCapture();
+  harness->Run(20);
+  EXPECT_EQ(p.screen->Capture(), 0u);
+  EXPECT_EQ(sink.CountKind("lost"), 0) << "the program's own release was reported as a loss";
+  p.screen->SetCapture(a);
+  harness->StealCapture();
+  harness->Run(30);
+  EXPECT_EQ(sink.Count("lost " + std::to_string(a)), 1);
+}
+
+TEST_F(Contract, AClickReachesTheProgramFirstThenFocusesTheBox) {
+  Show();
+  const WindowId other = Child(NativeKind::EditBox, {10, 40, 120, 62});
+  const WindowId box = Child(NativeKind::EditBox, {10, 10, 120, 32});
+  p.windows->SetEditText(box, "1234");
+  p.windows->SetFocus(other);
+  harness->Run(20);
+  sink.log.clear();
+  harness->Click(box, {3, 5});
+  harness->Run(20);
+  const auto mouse = std::find(sink.log.begin(), sink.log.end(), "mouse " + std::to_string(box));
+  const auto input = std::find(sink.log.begin(), sink.log.end(), "input " + std::to_string(box));
+  ASSERT_NE(mouse, sink.log.end());
+  ASSERT_NE(input, sink.log.end()) << "the box took a click without BeforeInput";
+  EXPECT_EQ(p.windows->Focus(), box);
+  // A click near the left edge puts the caret before the first character.
+  EXPECT_EQ(p.windows->EditSelection(box), (EditRange{0, 0}));
+}
+
+// ---- popups --------------------------------------------------------------------------------
+
+TEST_F(Contract, APopupGoesExactlyWhereItIsPut) {
+  Show();
+  const Rect primary = p.screen->Displays().front();
+  // Half off the primary display's right edge: keeping it on is the
+  // program's business, not the backend's.
+  const Rect at{primary.right - 60, primary.top + 50, primary.right + 60, primary.top + 150};
+  const WindowId popup = p.popups->CreatePopup(top, at);
+  ASSERT_NE(popup, 0u);
+  EXPECT_EQ(p.windows->WindowRect(popup), at);
+  p.popups->DestroyPopup(popup);
+}
+
+// ---- the clipboard -------------------------------------------------------------------------
+
+TEST_F(Contract, TheClipboardTakesGbkTextStepByStep) {
+  platform::Clipboard& clipboard = *p.clipboard;
+  const Text text = "#FF00\xBA\xEC";  // ends in 红
+  platform::Clipboard::BlockHandle block = clipboard.Allocate(text.size() + 1);
+  ASSERT_NE(block, nullptr);
+  ASSERT_GE(block->Bytes().size(), text.size() + 1);
+  std::copy(text.begin(), text.end(), block->Bytes().begin());
+  ASSERT_TRUE(clipboard.Open());
+  ASSERT_TRUE(clipboard.Empty());
+  EXPECT_TRUE(clipboard.SetText(std::move(block)));
+  clipboard.Close();
+  harness->Run(20);
+  EXPECT_EQ(harness->ClipboardText(), std::optional<Text>(text));
+}
+
+// ---- hot keys ------------------------------------------------------------------------------
+
+TEST_F(Contract, AHotKeyHeldByAnotherProgramIsRefusedAndAFreeOneTaken) {
+  Show();
+  if (!harness->HoldHotKey(0, platform::KeyUp)) GTEST_SKIP() << "the harness cannot hold a key here";
+  EXPECT_FALSE(p.hotKeys->Register(top, 7, 0, platform::KeyUp));
+  harness->ReleaseHotKey(0, platform::KeyUp);
+  harness->Run(20);
+  EXPECT_TRUE(p.hotKeys->Register(top, 7, 0, platform::KeyDown));
+  EXPECT_TRUE(p.hotKeys->Unregister(top, 7));
+}
+
+// ---- pixels --------------------------------------------------------------------------------
+
+TEST_F(Contract, WhatASurfaceShowsIsReadBackFromTheScreen) {
+  if (!harness->ScreenReadable()) GTEST_SKIP() << "no screen to read here";
+  Show();
+  const WindowId surface = Child(NativeKind::Surface, {10, 10, 60, 60});
+  sink.fills[surface] = gfx::RgbHex(0x123456);
+  p.windows->Invalidate(surface);
+  p.windows->UpdateNow(top);
+  harness->Run(50);
+  EXPECT_EQ(p.windows->VisiblePixel(surface, {5, 5}), gfx::RgbHex(0x123456));
+  const Rect client = p.windows->ClientRect(surface);
+  EXPECT_EQ(static_cast<Pixel>(p.screen->PixelAt({client.left + 5, client.top + 5})), gfx::RgbHex(0x123456));
+  Image read;
+  ASSERT_TRUE(p.screen->ReadRect({client.left, client.top, client.left + 4, client.top + 3}, read));
+  EXPECT_EQ(read.Width(), 4);
+  EXPECT_EQ(read.Height(), 3);
+  EXPECT_EQ(read.At(3, 2), gfx::RgbHex(0x123456));
+  // A direct drawing shows until the next repaint; its pixels stay where
+  // they are until then.
+  const Image drawing(2, 2, gfx::RgbHex(0xABCDEF));
+  p.windows->DrawDirect(surface, drawing, {1, 1});
+  harness->Run(30);
+  EXPECT_EQ(p.windows->VisiblePixel(surface, {1, 1}), gfx::RgbHex(0xABCDEF));
+  EXPECT_EQ(p.windows->VisiblePixel(surface, {200, 200}), platform::kInvalidPixel);
+  p.windows->Invalidate(surface);
+  p.windows->UpdateNow(top);
+  EXPECT_EQ(p.windows->VisiblePixel(surface, {1, 1}), gfx::RgbHex(0x123456));
+}
+
+}  // namespace
+}  // namespace tinctora::contract
