@@ -244,12 +244,14 @@ Action ParseOne(const std::string& command, Args& args, int line);
 
 Action ParseCommand(const std::string& command, Args& args, int line) {
   Action action = ParseOne(command, args, line);
-  // A person's press, click or keystroke comes after the screen has caught
-  // up with the program; pointer movements come as fast as the mouse
-  // reports them, and time passes only at `wait` otherwise.
-  static const std::set<std::string> kUnpaced = {"move", "move-to", "wait", "busy", "expect", "print", "repeat",
-                                                   "log", "primary", "display", "frame", "desktop", "fault",
-                                                   "modifiers", "answer", "keep-image", "save-screen"};
+  // A person's click comes after the screen has caught up with the
+  // program, as the program may read what it shows; pointer movements and
+  // keystrokes come as fast as the user makes them, and time passes only
+  // at `wait` otherwise.
+  static const std::set<std::string> kUnpaced = {"move",  "move-to", "wait",     "busy",   "expect",     "print",
+                                                   "repeat", "log",     "primary",  "display", "frame",     "desktop",
+                                                   "fault", "modifiers", "answer", "keep-image", "save-screen",
+                                                   "type",  "key",     "focus",    "clear",  "select-all", "paste"};
   if (kUnpaced.count(command) != 0) return action;
   return [action](Session& s) {
     if (s.Started()) s.Desk().Settle();
