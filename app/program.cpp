@@ -18,7 +18,10 @@ constexpr int kListLength = 13;
 }  // namespace
 
 Program::Program(const platform::Platform& system)
-    : system_(system), form_(system_), hotKeys_(form_), context_{form_, state_, hotKeys_, system_} {}
+    : system_(system),
+      form_(system_),
+      hotKeys_(form_),
+      context_{.form = form_, .state = state_, .hotKeys = hotKeys_, .system = system_, .reticle = ReticleCursor()} {}
 
 Program::~Program() {
   // The lists go at exit: every text of the notation table, then the table,
@@ -44,8 +47,7 @@ int Program::Run() {
 }
 
 void Program::OnCreated() {
-  const auto reticle = ReticleCursor();
-  form_.Get<ui::PicBox>("图片框1").SetPicture(ui::Bytes(reticle.begin(), reticle.end()));
+  form_.Get<ui::PicBox>("图片框1").SetPicture(ui::Bytes(context_.reticle.begin(), context_.reticle.end()));
   for (int i = 0; i < kListLength; ++i) {
     state_.HistoryColours.push_back(0);
     state_.NotationTable.emplace_back();

@@ -87,6 +87,9 @@ struct Context {
   State& state;
   ui::HotKeyService& hotKeys;
   const platform::Platform& system;
+  // The reticle cursor file the picker pad shows and the pointer wears
+  // during a pick, embedded in the program.
+  std::span<const std::uint8_t> reticle;
   const Widgets* widgets = nullptr;  // set once the window's controls exist
 
   const Widgets& W() const { return *widgets; }

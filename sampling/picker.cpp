@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "app/assets/assets.h"
 #include "colour/numbers.h"
 #include "editing/channels.h"
 #include "editing/notation_boxes.h"
@@ -16,10 +15,7 @@ namespace {
 
 constexpr int kZoomRadius = 10;  // the square is 2 * 10 + 1 pixels wide
 
-ui::Bytes Reticle() {
-  const auto bytes = app::ReticleCursor();
-  return ui::Bytes(bytes.begin(), bytes.end());
-}
+ui::Bytes Reticle(const context::Context& c) { return ui::Bytes(c.reticle.begin(), c.reticle.end()); }
 
 void RegisterNudgeKeys(context::Context& c) {
   const platform::WindowId owner = c.form.Window().Handle();
@@ -34,7 +30,7 @@ void EndPick(context::Context& c, Capture capture) {
   const context::Widgets& w = c.W();
   if (capture == Capture::Release) c.form.ReleaseMouseCapture();
   w.pad.SetCursor({});
-  w.pad.SetPicture(Reticle());
+  w.pad.SetPicture(Reticle(c));
   history::PushHistory(c);
   w.strip.SetGradientColour2(w.current.BackColour());
   // Every key of the pick is released, so no arrow key stays taken from
@@ -58,7 +54,7 @@ void PickerLeftButtonDown(context::Context& c, const ui::EventArgs&) {
     c.form.CaptureMouse(w.pad);
     return;
   }
-  w.pad.SetCursor(Reticle());
+  w.pad.SetCursor(Reticle(c));
   w.pad.SetPicture({});
   // Let the emptied pad repaint.
   c.state.PickStarting = true;
