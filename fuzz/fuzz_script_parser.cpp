@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "platform/headless/runner/parse.h"
+#include "programs/runner/parse.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/headless/runner/parse.h"
+#include "programs/runner/parse.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/headless/runner/actions.h"
+#include "programs/runner/actions.h"
 
 #include <filesystem>
 #include <fstream>
@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/headless/runner/queries.h"
-#include "platform/headless/runner/session.h"
+#include "programs/runner/queries.h"
+#include "programs/runner/session.h"
 #include "ui/paint.h"
 
 namespace tinctora::headless::runner {

@@ -1,4 +1,4 @@
-#include "platform/headless/runner/script.h"
+#include "programs/runner/script.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "platform/headless/runner/queries.h"
+#include "programs/runner/queries.h"
 
 #include <algorithm>
 #include <array>
@@ -13,7 +13,7 @@
 #include "colour/numbers.h"
 #include "colour/script.h"
 #include "context/context.h"
-#include "platform/headless/runner/session.h"
+#include "programs/runner/session.h"
 #include "ui/controls.h"
 
 namespace tinctora::headless::runner {

@@ -1,11 +1,11 @@
-#include "platform/headless/runner/runner.h"
+#include "programs/runner/runner.h"
 
 #include <exception>
 #include <ostream>
 #include <variant>
 
-#include "platform/headless/runner/parse.h"
-#include "platform/headless/runner/session.h"
+#include "programs/runner/parse.h"
+#include "programs/runner/session.h"
 
 namespace tinctora::headless::runner {
 

@@ -1,11 +1,11 @@
-#include "platform/headless/runner/session.h"
+#include "programs/runner/session.h"
 
 #include <algorithm>
 #include <fstream>
 #include <span>
 
 #include "graphics/picture.h"
-#include "platform/headless/runner/script.h"
+#include "programs/runner/script.h"
 #include "ui/controls.h"
 #include "ui/events.h"
 

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "platform/headless/runner/script.h"
+#include "programs/runner/script.h"
 
 namespace tinctora::headless::runner {
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/headless/runner/script.h"
+#include "programs/runner/script.h"
 
 namespace tinctora::headless::runner {
 

@@ -7,7 +7,7 @@
 #include <variant>
 #include <vector>
 
-#include "platform/headless/runner/actions.h"
+#include "programs/runner/actions.h"
 
 namespace tinctora::headless::runner {
 

@@ -15,7 +15,7 @@
 
 #include "app/program.h"
 #include "platform/headless/desktop.h"
-#include "platform/headless/runner/runner.h"
+#include "programs/runner/runner.h"
 #include "ui/colour_popup.h"
 #include "ui/form.h"
 

@@ -11,7 +11,7 @@
 #include <iterator>
 #include <string>
 
-#include "platform/headless/runner/runner.h"
+#include "programs/runner/runner.h"
 
 namespace {
 
