@@ -1,20 +1,17 @@
 #pragma once
 
 // What the Qt backend's files share: the table of native windows, the
-// widgets that stand for them and the text conversion at the edge. Not part
+// owners of native resources, and the text conversion at the edge. Not part
 // of the backend's interface (qt_platform.h is).
 
 #include <QCursor>
 #include <QImage>
-#include <QRegion>
-#include <QLineEdit>
 #include <QMargins>
-#include <QSlider>
+#include <QPointer>
 #include <QString>
-#include <QTimer>
 #include <QWidget>
 
-#include <functional>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -24,6 +21,9 @@
 
 #include "platform/platform.h"
 #include "platform/qt/qt_platform.h"
+
+class QMouseEvent;
+class QKeyEvent;
 
 namespace tinctora::qtb {
 
@@ -35,24 +35,50 @@ using gfx::Pixel;
 using gfx::Point;
 using gfx::Rect;
 
+// ---- native resources
+
+// Memory the XCB library hands over for the caller to free: replies,
+// errors, arrays.
+struct FreeWithC {
+  void operator()(void* p) const { std::free(p); }
+};
+template <class T>
+using Reply = std::unique_ptr<T, FreeWithC>;
+
+// The atom of a name, XCB_ATOM_NONE when the server does not answer.
+xcb_atom_t InternAtom(xcb_connection_t* c, const char* name);
+
+// A window of the program the backend itself owns (a top level, a popup):
+// hidden, then deleted once any event it is handling has returned. A popup
+// that Qt deleted with its parent first is not deleted again.
+class OwnedWidget {
+ public:
+  OwnedWidget() = default;
+  explicit OwnedWidget(QWidget* widget) : widget_(widget) {}
+  OwnedWidget(OwnedWidget&& other) noexcept : widget_(other.release()) {}
+  OwnedWidget& operator=(OwnedWidget&& other) noexcept;
+  ~OwnedWidget() { reset(); }
+  QWidget* get() const { return widget_; }
+  // Gives the widget up to the caller.
+  QWidget* release();
+  void reset();
+
+ private:
+  QPointer<QWidget> widget_;
+};
+
 // ---- texts: GBK inside the program, UTF-16 in Qt (qt_text.cpp)
 QString FromGbk(TextView gbk);
 // A character with no GBK form becomes colour/gbk.h's replacement.
 Text ToGbk(const QString& text);
+// Positions in a Qt string and byte offsets of its GBK text, both ways. A
+// byte offset inside a character stands for the character's start.
+qsizetype QtPosition(const QString& text, std::size_t gbkOffset);
+std::size_t GbkOffset(const QString& text, qsizetype position);
 
 // ---- pixels: the program's order (red low) and Qt's 0xAARRGGBB
 inline QRgb ToQRgb(Pixel p) { return qRgb(p & 0xFF, (p >> 8) & 0xFF, (p >> 16) & 0xFF); }
 inline Pixel FromQRgb(QRgb c) { return gfx::RgbPixel(qRed(c), qGreen(c), qBlue(c)); }
-QImage ToQImage(const Image& image);
-
-// A widget whose native copy of what the program wrote (an edit text, a
-// slider position, a repaint) waits for the next display frame.
-class Deferred {
- public:
-  virtual ~Deferred() = default;
-  // Brings the widget up to date with the program's latest writes.
-  virtual void FlushNative() = 0;
-};
 
 // A native window of the program. `outer` is the widget that takes the
 // outer rectangle; `inner` is the client area, the same widget unless the
@@ -66,8 +92,10 @@ struct NativeWindow {
   bool border = false;
   QWidget* outer = nullptr;
   QWidget* inner = nullptr;
+  // The widget of a top level or a popup; children belong to their Qt
+  // parents.
+  OwnedWidget owned;
   CursorId cursor = 0;
-  Deferred* deferred = nullptr;  // the client widget, when it defers updates
   bool shownOnce = false;  // the top level: the window manager has framed it
   // The top level: the frame the window manager announced before the window
   // was first shown (none without a manager that answers).
@@ -83,6 +111,7 @@ class Registry {
 
   NativeWindow& Add(std::unique_ptr<NativeWindow> window);
   NativeWindow* Find(WindowId id) const;
+  // Forgets the window; a widget it owns goes with it.
   void Remove(WindowId id);
   // The window a widget belongs to (the widget or one of its ancestors).
   NativeWindow* Owning(const QWidget* widget) const;
@@ -99,70 +128,27 @@ class Registry {
   std::unordered_map<CursorId, QCursor> cursors;
   CursorId nextCursor = 1;
 
-  // While a mouse message is being dispatched: where it puts the pointer.
+  // While a mouse message is being handled: where it was made.
   std::optional<Point> dispatchedPointer;
 
   // Counted for benchmarks: motion events in, mouse-move messages out.
   MotionCounts motions;
 
-  // The display frame: the toolkit's copies of edit texts and slider
-  // positions and the repaints of custom-drawn windows are brought up to
-  // date at most once a frame; the program itself sees every write at once.
-  void Defer(WindowId id);
-  // Brings every deferred window up to date now.
-  void FlushFrame();
-
-  // Turns a Qt mouse event on a window's client widget into the sink's
-  // message; true when the native control must not see it.
-  bool ForwardMouse(QWidget* widget, QEvent* event);
-
  private:
   std::unordered_map<WindowId, std::unique_ptr<NativeWindow>> windows_;
-  std::vector<WindowId> deferred_;
-  std::unique_ptr<QTimer> frame_;
   std::unordered_map<const QWidget*, WindowId> byWidget_;
   WindowId next_ = 1;
 };
 
-// Modifier bits of the program from Qt's.
-int ModifierBitsOf(Qt::KeyboardModifiers modifiers);
-// The Windows virtual-key code of a Qt key, or 0 when the program has none.
-int VirtualKeyOf(int qtKey);
+// ---- input (qt_input.cpp): Qt's input events become the sink's calls
 
-// ---- widgets (qt_windows.cpp)
-
-// A custom-drawn client area: shows what the control layer presented, with
-// any direct drawing on top until the next paint.
-class SurfaceWidget : public QWidget, public Deferred {
- public:
-  SurfaceWidget(Registry& registry, QWidget* parent, Qt::WindowFlags flags = {});
-  void SetId(WindowId id) { id_ = id; }
-  void MarkDirty() { dirty_ = true; }
-  // Repaints through the program with the next frame.
-  void RequestUpdate();
-  bool Dirty() const { return dirty_; }
-  void TakePresent(const Image& client);
-  void DrawDirect(const Image& pixels, Point at);
-  Pixel ShownPixel(Point client) const;
-  void FlushNative() override;
-  // Called when a popup window closes without the program asking.
-  std::function<void()> onDismissed;
-  bool closingByProgram = false;
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
-
- private:
-  Registry& registry_;
-  WindowId id_ = 0;
-  QImage shown_;
-  bool dirty_ = true;
-  bool direct_ = false;
-  bool inPaint_ = false;
-  bool updatePending_ = false;  // a whole repaint waits for the frame
-  QRegion directPending_;       // direct drawings wait for the frame
-};
+// Turns a Qt mouse event on a window's client widget into the sink's
+// message; true when the native control must not see it.
+bool ForwardMouse(Registry& registry, QWidget* widget, QEvent* event);
+// Sends every mouse event of a client widget to the sink first.
+void ForwardMouseOf(Registry& registry, QWidget* widget);
+// Offers a key the focused control left alone to the program (OnKeyDown
+// for `window`); true when taken.
+bool ForwardKey(Registry& registry, WindowId window, const QKeyEvent& event);
 
 }  // namespace tinctora::qtb

@@ -1,4 +1,5 @@
-// The message loop is Qt's event loop.
+// The message loop is Qt's event loop; the display frame is a timer on it,
+// which modal loops (a popup menu, the colour popup, a dialog) run as well.
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -6,6 +7,22 @@
 #include "platform/qt/qt_services.h"
 
 namespace tinctora::qtb {
+
+namespace {
+
+// About one frame of a 60 Hz display.
+constexpr int kFrameMs = 16;
+
+}  // namespace
+
+QtLoop::QtLoop(Registry& registry) : registry_(registry) {
+  frame_.setSingleShot(true);
+  frame_.setTimerType(Qt::PreciseTimer);
+  frame_.setInterval(kFrameMs);
+  QObject::connect(&frame_, &QTimer::timeout, [this] {
+    if (registry_.sink != nullptr) registry_.sink->OnFrame();
+  });
+}
 
 void QtLoop::Run() {
   // A window destroyed before the loop started has already asked it to stop.
@@ -30,6 +47,11 @@ void QtLoop::PostCommand(WindowId owner, int command) {
         if (registry->sink != nullptr) registry->sink->OnCommand(owner, command);
       },
       Qt::QueuedConnection);
+}
+
+void QtLoop::RequestFrame() {
+  // A request while one waits is that one.
+  if (!frame_.isActive()) frame_.start();
 }
 
 }  // namespace tinctora::qtb

@@ -5,9 +5,83 @@
 #include <QApplication>
 #include <QGuiApplication>
 
+#include <cstring>
+
 #include "platform/qt/qt_services.h"
 
 namespace tinctora::qtb {
+
+// ---- native resources ------------------------------------------------------------
+
+xcb_atom_t InternAtom(xcb_connection_t* c, const char* name) {
+  const Reply<xcb_intern_atom_reply_t> reply(
+      xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr));
+  return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+OwnedWidget& OwnedWidget::operator=(OwnedWidget&& other) noexcept {
+  if (this != &other) {
+    reset();
+    widget_ = other.release();
+  }
+  return *this;
+}
+
+QWidget* OwnedWidget::release() {
+  QWidget* widget = widget_;
+  widget_ = nullptr;
+  return widget;
+}
+
+void OwnedWidget::reset() {
+  if (QWidget* widget = release()) {
+    widget->hide();
+    // The window may be handling one of its own events now: it goes once that returns.
+    widget->deleteLater();
+  }
+}
+
+// ---- the window table --------------------------------------------------------------
+
+NativeWindow& Registry::Add(std::unique_ptr<NativeWindow> window) {
+  window->id = next_++;
+  NativeWindow& made = *window;
+  byWidget_[made.inner] = made.id;
+  byWidget_[made.outer] = made.id;
+  windows_.emplace(made.id, std::move(window));
+  return made;
+}
+
+NativeWindow* Registry::Find(WindowId id) const {
+  const auto it = windows_.find(id);
+  return it == windows_.end() ? nullptr : it->second.get();
+}
+
+void Registry::Remove(WindowId id) {
+  const auto it = windows_.find(id);
+  if (it == windows_.end()) return;
+  byWidget_.erase(it->second->inner);
+  byWidget_.erase(it->second->outer);
+  if (capture == id) capture = 0;
+  windows_.erase(it);
+}
+
+std::vector<NativeWindow*> Registry::All() const {
+  std::vector<NativeWindow*> all;
+  all.reserve(windows_.size());
+  for (const auto& [id, window] : windows_) all.push_back(window.get());
+  return all;
+}
+
+NativeWindow* Registry::Owning(const QWidget* widget) const {
+  for (const QWidget* w = widget; w != nullptr; w = w->parentWidget()) {
+    const auto it = byWidget_.find(w);
+    if (it != byWidget_.end()) return Find(it->second);
+  }
+  return nullptr;
+}
+
+// ---- the services ------------------------------------------------------------------
 
 struct QtSystem::Parts {
   Registry registry;
@@ -15,6 +89,7 @@ struct QtSystem::Parts {
   std::unique_ptr<QtPopups> popups;
   std::unique_ptr<QtScreen> screen;
   std::unique_ptr<QtHotKeys> hotKeys;
+  std::unique_ptr<NativeInput> input;
   std::unique_ptr<QtClipboard> clipboard;
   std::unique_ptr<QtDialogs> dialogs;
   std::unique_ptr<QtLoop> loop;
@@ -23,7 +98,9 @@ struct QtSystem::Parts {
 QtSystem::QtSystem() : parts_(std::make_unique<Parts>()) {}
 
 QtSystem::~QtSystem() {
-  // The hot keys and the windows go before the connection they use.
+  // The input filter, the hot keys and the windows go before the connection
+  // they use.
+  parts_->input.reset();
   parts_->hotKeys.reset();
   parts_->windows.reset();
 }
@@ -47,6 +124,7 @@ std::unique_ptr<QtSystem> QtSystem::Create() {
   p.popups = std::make_unique<QtPopups>(p.registry);
   p.screen = std::make_unique<QtScreen>(p.registry);
   p.hotKeys = std::make_unique<QtHotKeys>(p.registry);
+  p.input = std::make_unique<NativeInput>(p.registry, *p.hotKeys);
   p.clipboard = std::make_unique<QtClipboard>();
   p.dialogs = std::make_unique<QtDialogs>(p.registry, static_cast<const QtFont&>(p.windows->DefaultGuiFont()));
   p.loop = std::make_unique<QtLoop>(p.registry);

@@ -3,13 +3,12 @@
 // click outside closes it and reaches the program as a dismissal.
 
 #include <QEventLoop>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QToolTip>
 
 #include <algorithm>
 
 #include "platform/qt/qt_services.h"
+#include "platform/qt/qt_widgets.h"
 
 namespace tinctora::qtb {
 
@@ -18,43 +17,22 @@ WindowId QtPopups::CreatePopup(WindowId ownerId, const Rect& screen) {
   auto* widget = new SurfaceWidget(registry_, owner != nullptr ? owner->outer : nullptr,
                                    Qt::Popup | Qt::FramelessWindowHint);
   widget->setAttribute(Qt::WA_NoMouseReplay);
-  widget->setMouseTracking(true);
-  // Kept on the display that holds most of it.
-  QRect wanted(screen.left, screen.top, std::max(1, screen.Width()), std::max(1, screen.Height()));
-  QRect best;
-  int bestArea = -1;
-  for (const QScreen* s : QGuiApplication::screens()) {
-    const QRect overlap = s->geometry().intersected(wanted);
-    const int area = overlap.isEmpty() ? 0 : overlap.width() * overlap.height();
-    if (area > bestArea) {
-      bestArea = area;
-      best = s->geometry();
-    }
-  }
-  if (!best.isEmpty()) {
-    wanted.moveLeft(std::clamp(wanted.left(), best.left(), std::max(best.left(), best.right() + 1 - wanted.width())));
-    wanted.moveTop(std::clamp(wanted.top(), best.top(), std::max(best.top(), best.bottom() + 1 - wanted.height())));
-  }
-  widget->setGeometry(wanted);
+  ForwardMouseOf(registry_, widget);
+  // Exactly where the program put it: keeping it on a display is the program's business.
+  widget->setGeometry(screen.left, screen.top, std::max(1, screen.Width()), std::max(1, screen.Height()));
   auto window = std::make_unique<NativeWindow>();
   window->parent = ownerId;
   window->popup = true;
   window->outer = widget;
   window->inner = widget;
-  window->deferred = widget;
+  window->owned = OwnedWidget(widget);
   NativeWindow& made = registry_.Add(std::move(window));
   const WindowId id = made.id;
   widget->SetId(id);
-  widget->installEventFilter(this);
   widget->onDismissed = [this, id] {
     if (registry_.sink != nullptr) registry_.sink->OnPopupDismissed(id);
   };
   return id;
-}
-
-bool QtPopups::eventFilter(QObject* watched, QEvent* event) {
-  auto* widget = qobject_cast<QWidget*>(watched);
-  return widget != nullptr && registry_.ForwardMouse(widget, event);
 }
 
 void QtPopups::RunPopup(WindowId id) {
@@ -91,11 +69,8 @@ void QtPopups::ClosePopup(WindowId id) {
 void QtPopups::DestroyPopup(WindowId id) {
   NativeWindow* window = registry_.Find(id);
   if (window == nullptr) return;
-  QWidget* widget = window->outer;
+  static_cast<SurfaceWidget*>(window->inner)->closingByProgram = true;
   registry_.Remove(id);
-  static_cast<SurfaceWidget*>(widget)->closingByProgram = true;
-  widget->hide();
-  widget->deleteLater();
 }
 
 void QtPopups::ShowTooltip(WindowId id, const Rect& client, TextView text) {

@@ -9,8 +9,6 @@
 #include <QPixmap>
 #include <QWidget>
 
-#include <cstdlib>
-#include <cstring>
 
 #include <xcb/randr.h>
 
@@ -19,13 +17,6 @@
 namespace tinctora::qtb {
 
 namespace {
-
-template <class T>
-struct FreeReply {
-  void operator()(T* p) const { std::free(p); }
-};
-template <class T>
-using Reply = std::unique_ptr<T, FreeReply<T>>;
 
 xcb_screen_t* RootScreen(xcb_connection_t* c, xcb_window_t root) {
   for (auto it = xcb_setup_roots_iterator(xcb_get_setup(c)); it.rem > 0; xcb_screen_next(&it)) {
@@ -120,18 +111,15 @@ bool QtScreen::ReadRect(const Rect& screen, Image& out) const {
   const xcb_screen_t* root = RootScreen(c, registry_.root);
   const xcb_visualtype_t* visual = root != nullptr ? RootVisual(c, root) : nullptr;
   if (visual == nullptr) return false;
-  xcb_generic_error_t* error = nullptr;
-  Reply<xcb_get_image_reply_t> image(xcb_get_image_reply(
+  xcb_generic_error_t* failure = nullptr;
+  const Reply<xcb_get_image_reply_t> image(xcb_get_image_reply(
       c,
       xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, registry_.root, static_cast<std::int16_t>(screen.left),
                     static_cast<std::int16_t>(screen.top), static_cast<std::uint16_t>(screen.Width()),
                     static_cast<std::uint16_t>(screen.Height()), ~0u),
-      &error));
-  if (error != nullptr) {
-    std::free(error);
-    return false;
-  }
-  if (!image) return false;
+      &failure));
+  const Reply<xcb_generic_error_t> error(failure);
+  if (error || !image) return false;
   const int bpp = BitsPerPixelOfDepth(c, image->depth);
   if (bpp != 32 && bpp != 24 && bpp != 16) return false;
   const xcb_setup_t* setup = xcb_get_setup(c);

@@ -2,12 +2,17 @@
 
 // The services of the Qt backend, one class a file: qt_windows.cpp,
 // qt_popups.cpp, qt_screen.cpp, qt_hotkeys.cpp, qt_clipboard.cpp,
-// qt_dialogs.cpp, qt_loop.cpp. qt_platform.cpp makes them.
+// qt_dialogs.cpp, qt_loop.cpp; the raw input at qt_input.cpp.
+// qt_platform.cpp makes them.
 
 #include <QAbstractNativeEventFilter>
+#include <QTimer>
 
 #include <map>
+#include <utility>
 #include <vector>
+
+#include <xcb/xcb_keysyms.h>
 
 #include "platform/qt/qt_internal.h"
 
@@ -53,6 +58,8 @@ class QtWindows final : public platform::Windows {
   Pixel VisiblePixel(WindowId window, Point client) const override;
   void SetEditText(WindowId box, TextView text) override;
   Text EditText(WindowId box) const override;
+  void SetEditSelection(WindowId box, platform::EditRange range) override;
+  platform::EditRange EditSelection(WindowId box) const override;
   void SetSliderPosition(WindowId slider, int position) override;
   int SliderPosition(WindowId slider) const override;
   void SetFocus(WindowId window) override;
@@ -61,12 +68,12 @@ class QtWindows final : public platform::Windows {
   const gfx::Font& DefaultGuiFont() const override { return font_; }
 
  private:
-  void RemoveTree(WindowId id, bool now = false);
+  void RemoveTree(WindowId id);
   Registry& registry_;
   QtFont font_;
 };
 
-class QtPopups final : public QObject, public platform::Popups {
+class QtPopups final : public platform::Popups {
  public:
   explicit QtPopups(Registry& registry) : registry_(registry) {}
   WindowId CreatePopup(WindowId owner, const Rect& screen) override;
@@ -74,9 +81,6 @@ class QtPopups final : public QObject, public platform::Popups {
   void ClosePopup(WindowId popup) override;
   void DestroyPopup(WindowId popup) override;
   void ShowTooltip(WindowId popup, const Rect& client, TextView text) override;
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   Registry& registry_;
@@ -108,32 +112,52 @@ class QtScreen final : public platform::Screen {
   mutable std::optional<std::vector<Rect>> displays_;
 };
 
-// Hot keys are passive key grabs on the root window; their presses arrive
-// as raw XCB events through this filter, the one place such events enter
-// (it also notices when the server ends the capture's pointer grab, and
-// counts the pointer's motion events).
-class QtHotKeys final : public platform::HotKeys, public QAbstractNativeEventFilter {
+// System-wide hot keys: passive key grabs on the root window.
+class QtHotKeys final : public platform::HotKeys {
  public:
   explicit QtHotKeys(Registry& registry);
   ~QtHotKeys() override;
   bool Register(WindowId owner, int nativeId, int modifiers, int virtualKey) override;
   bool Unregister(WindowId owner, int nativeId) override;
-  bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+  // The hot key a key event on the root window stands for.
+  struct Hit {
+    WindowId owner = 0;
+    int nativeId = 0;
+  };
+  std::optional<Hit> Match(xcb_keycode_t keycode, std::uint16_t state) const;
 
  private:
   struct Grab {
-    WindowId owner = 0;
     std::vector<xcb_keycode_t> keycodes;
     std::uint16_t modifiers = 0;
   };
-  void Ungrab(const Grab& grab, std::size_t variants);
+  void Ungrab(const Grab& grab);
+  struct FreeSymbols {
+    void operator()(xcb_key_symbols_t* table) const;
+  };
+  Registry& registry_;
+  std::unique_ptr<xcb_key_symbols_t, FreeSymbols> symbols_;
+  std::map<std::pair<WindowId, int>, Grab> grabs_;  // by owner and native id
+};
+
+// The one place raw XCB events enter: the presses of the hot keys, the end
+// of a pointer grab the program did not release, the pointer's motion
+// events counted.
+class NativeInput final : public QAbstractNativeEventFilter {
+ public:
+  NativeInput(Registry& registry, const QtHotKeys& hotKeys);
+  ~NativeInput() override;
+  NativeInput(const NativeInput&) = delete;
+  NativeInput& operator=(const NativeInput&) = delete;
+  bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+ private:
   // A crossing event's mode and sequence number: the end of a pointer grab.
   void NoteUngrab(std::uint8_t mode, std::uint16_t sequence);
   Registry& registry_;
+  const QtHotKeys& hotKeys_;
   std::uint8_t inputOpcode_ = 0;  // the X Input extension's, 0 without it
-  struct Symbols;
-  std::unique_ptr<Symbols> symbols_;
-  std::map<int, Grab> grabs_;  // by native id
 };
 
 class QtClipboard final : public platform::Clipboard {
@@ -162,15 +186,18 @@ class QtDialogs final : public platform::Dialogs {
 
 class QtLoop final : public platform::Loop {
  public:
-  explicit QtLoop(Registry& registry) : registry_(registry) {}
+  explicit QtLoop(Registry& registry);
   void Run() override;
   void ProcessPending() override;
   void Quit() override;
   void PostCommand(WindowId owner, int command) override;
+  void RequestFrame() override;
 
  private:
   Registry& registry_;
   bool quitting_ = false;
+  // One display frame: a timer, so that modal loops deliver it too.
+  QTimer frame_;
 };
 
 }  // namespace tinctora::qtb

@@ -18,14 +18,22 @@ Text ToGbk(const QString& text) {
                                                 static_cast<std::size_t>(text.size())));
 }
 
-QImage ToQImage(const Image& image) {
-  QImage out(image.Width(), image.Height(), QImage::Format_RGB32);
-  for (int y = 0; y < image.Height(); ++y) {
-    const Pixel* src = image.Row(y);
-    auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
-    for (int x = 0; x < image.Width(); ++x) dst[x] = ToQRgb(src[x]);
+qsizetype QtPosition(const QString& text, std::size_t gbkOffset) {
+  std::size_t bytes = 0;
+  qsizetype at = 0;
+  while (at < text.size()) {
+    // One character: a surrogate pair is one, and one GBK character.
+    const qsizetype units = text[at].isHighSurrogate() && at + 1 < text.size() ? 2 : 1;
+    const std::size_t length = ToGbk(text.mid(at, units)).size();
+    if (bytes + length > gbkOffset) break;
+    bytes += length;
+    at += units;
   }
-  return out;
+  return at;
+}
+
+std::size_t GbkOffset(const QString& text, qsizetype position) {
+  return ToGbk(text.left(std::clamp<qsizetype>(position, 0, text.size()))).size();
 }
 
 }  // namespace tinctora::qtb

@@ -1,0 +1,211 @@
+// Where input enters the backend and becomes the sink's calls: the raw XCB
+// events Qt passes through its native event filter (the hot keys' presses,
+// the end of a pointer grab, the pointer's motion counted), and Qt's own
+// mouse and key events on the program's widgets.
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include <cmath>
+#include <cstring>
+
+#include "platform/qt/qt_services.h"
+
+namespace tinctora::qtb {
+
+namespace {
+
+// Whether a generic event is a motion of the master pointer in the X Input
+// extension's version 2 (the device and its source differ; Qt also
+// selects motion of the physical pointers, whose events it does not use
+// for the mouse).
+bool IsMasterMotion(const xcb_generic_event_t& event, std::uint8_t inputOpcode) {
+  constexpr std::uint16_t kMotion = 6;  // XI_Motion
+  const auto& generic = reinterpret_cast<const xcb_ge_generic_event_t&>(event);
+  if (generic.extension != inputOpcode || generic.event_type != kMotion) return false;
+  // The device event's layout as XCB hands it over (full_sequence inserted
+  // after the first 32 bytes): deviceid at 10, sourceid at 56.
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(&event);
+  std::uint16_t device = 0;
+  std::uint16_t source = 0;
+  std::memcpy(&device, bytes + 10, sizeof device);
+  std::memcpy(&source, bytes + 56, sizeof source);
+  return device != source;
+}
+
+// The mode of a crossing event of the X Input extension's version 2
+// (XI_Enter, XI_Leave; its modes have the core values, Ungrab among them).
+std::optional<std::uint8_t> InputCrossingMode(const xcb_generic_event_t& event, std::uint8_t inputOpcode) {
+  constexpr std::uint16_t kEnter = 7;  // XI_Enter
+  constexpr std::uint16_t kLeave = 8;  // XI_Leave
+  const auto& generic = reinterpret_cast<const xcb_ge_generic_event_t&>(event);
+  if (generic.extension != inputOpcode || (generic.event_type != kEnter && generic.event_type != kLeave)) {
+    return std::nullopt;
+  }
+  return reinterpret_cast<const std::uint8_t*>(&event)[18];
+}
+
+// Modifier bits of the program from Qt's.
+int ModifierBitsOf(Qt::KeyboardModifiers modifiers) {
+  int bits = 0;
+  if (modifiers & Qt::ControlModifier) bits |= platform::ModCtrl;
+  if (modifiers & Qt::ShiftModifier) bits |= platform::ModShift;
+  if (modifiers & Qt::AltModifier) bits |= platform::ModAlt;
+  return bits;
+}
+
+// The Windows virtual-key code of a Qt key, or 0 when the program has none.
+int VirtualKeyOf(int qtKey) {
+  switch (qtKey) {
+    case Qt::Key_Backspace: return platform::KeyBackspace;
+    case Qt::Key_Tab: return platform::KeyTab;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return platform::KeyReturn;
+    case Qt::Key_Escape: return platform::KeyEscape;
+    case Qt::Key_PageUp: return platform::KeyPageUp;
+    case Qt::Key_PageDown: return platform::KeyPageDown;
+    case Qt::Key_End: return platform::KeyEnd;
+    case Qt::Key_Home: return platform::KeyHome;
+    case Qt::Key_Left: return platform::KeyLeft;
+    case Qt::Key_Up: return platform::KeyUp;
+    case Qt::Key_Right: return platform::KeyRight;
+    case Qt::Key_Down: return platform::KeyDown;
+    case Qt::Key_Delete: return platform::KeyDelete;
+    case Qt::Key_Space: return 0x20;
+    default: break;
+  }
+  if ((qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) || (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z)) return qtKey;
+  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return 0x70 + (qtKey - Qt::Key_F1);
+  return 0;
+}
+
+// Every mouse event of a client widget goes to the sink first.
+class MouseForwarder : public QObject {
+ public:
+  MouseForwarder(Registry& registry, QObject* parent) : QObject(parent), registry_(registry) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    return widget != nullptr && ForwardMouse(registry_, widget, event);
+  }
+
+ private:
+  Registry& registry_;
+};
+
+}  // namespace
+
+// ---- raw XCB events -----------------------------------------------------------------
+
+NativeInput::NativeInput(Registry& registry, const QtHotKeys& hotKeys) : registry_(registry), hotKeys_(hotKeys) {
+  // Qt takes the pointer's motion from the X Input extension when the
+  // server has it, as generic events of that extension.
+  xcb_connection_t* c = registry_.connection;
+  const char kInput[] = "XInputExtension";
+  const Reply<xcb_query_extension_reply_t> input(
+      xcb_query_extension_reply(c, xcb_query_extension(c, sizeof kInput - 1, kInput), nullptr));
+  if (input && input->present) inputOpcode_ = input->major_opcode;
+  QCoreApplication::instance()->installNativeEventFilter(this);
+}
+
+NativeInput::~NativeInput() {
+  if (QCoreApplication::instance() != nullptr) QCoreApplication::instance()->removeNativeEventFilter(this);
+}
+
+void NativeInput::NoteUngrab(std::uint8_t mode, std::uint16_t sequence) {
+  // The server ended the program's pointer grab (its window became
+  // unviewable, another client grabbed the pointer): the capture holder has
+  // lost the capture. A release the program asked for has already cleared
+  // the capture.
+  if (mode != XCB_NOTIFY_MODE_UNGRAB) return;
+  if (static_cast<std::int16_t>(sequence - registry_.grabMarker) < 0) return;
+  const WindowId holder = registry_.capture;
+  NativeWindow* window = registry_.Find(holder);
+  if (window == nullptr) return;
+  registry_.capture = 0;
+  window->inner->releaseMouse();
+  if (registry_.sink != nullptr) registry_.sink->OnCaptureLost(holder);
+}
+
+bool NativeInput::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+  if (eventType != "xcb_generic_event_t") return false;
+  const auto* event = static_cast<const xcb_generic_event_t*>(message);
+  const std::uint8_t type = event->response_type & 0x7F;
+  if (type == XCB_MOTION_NOTIFY) {
+    ++registry_.motions.received;
+    return false;
+  }
+  if (type == XCB_GE_GENERIC && inputOpcode_ != 0) {
+    if (IsMasterMotion(*event, inputOpcode_)) ++registry_.motions.received;
+    // Qt grabs the pointer through the X Input extension when it can; the
+    // end of such a grab comes as the extension's crossing events.
+    if (const std::optional<std::uint8_t> mode = InputCrossingMode(*event, inputOpcode_)) {
+      NoteUngrab(*mode, event->sequence);
+    }
+    return false;
+  }
+  if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return false;
+  const auto* key = reinterpret_cast<const xcb_key_press_event_t*>(event);
+  if (key->event != registry_.root) return false;
+  const std::optional<QtHotKeys::Hit> hit = hotKeys_.Match(key->detail, key->state);
+  if (!hit) return false;
+  if (type == XCB_KEY_PRESS && registry_.sink != nullptr) registry_.sink->OnHotKey(hit->owner, hit->nativeId);
+  return true;
+}
+
+// ---- Qt's input events ----------------------------------------------------------------
+
+bool ForwardMouse(Registry& registry, QWidget* widget, QEvent* event) {
+  const auto* mouse = static_cast<const QMouseEvent*>(event);
+  platform::MouseAction action;
+  switch (event->type()) {
+    case QEvent::MouseMove: action = platform::MouseAction::Move; break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+      // A double click is a second press, as the program counts clicks itself.
+      if (mouse->button() == Qt::LeftButton) action = platform::MouseAction::LeftDown;
+      else if (mouse->button() == Qt::RightButton) action = platform::MouseAction::RightDown;
+      else return false;
+      break;
+    case QEvent::MouseButtonRelease:
+      if (mouse->button() == Qt::LeftButton) action = platform::MouseAction::LeftUp;
+      else if (mouse->button() == Qt::RightButton) action = platform::MouseAction::RightUp;
+      else return false;
+      break;
+    default: return false;
+  }
+  NativeWindow* window = registry.Owning(widget);
+  if (window == nullptr || registry.sink == nullptr) return false;
+  // The event's own position, as the server reported it with the event:
+  // the message and Screen::CursorPos during its handling both use it,
+  // wherever the pointer has gone since.
+  const QPointF global = mouse->globalPosition();
+  const Point at{static_cast<int>(std::floor(global.x())), static_cast<int>(std::floor(global.y()))};
+  platform::MouseMessage message;
+  message.target = window->id;
+  const QPoint client = window->inner->mapFromGlobal(QPoint(at.x, at.y));
+  message.client = {client.x(), client.y()};
+  message.action = action;
+  message.keys = ModifierBitsOf(mouse->modifiers());
+  if (action == platform::MouseAction::Move) ++registry.motions.handled;
+  const std::optional<Point> outer = registry.dispatchedPointer;
+  registry.dispatchedPointer = at;
+  const bool passOn = registry.sink->OnMouse(message);
+  registry.dispatchedPointer = outer;
+  // A custom-drawn window has no native behaviour to pass the message to.
+  return !passOn || window->kind == platform::NativeKind::Surface;
+}
+
+void ForwardMouseOf(Registry& registry, QWidget* widget) {
+  widget->setMouseTracking(true);
+  widget->installEventFilter(new MouseForwarder(registry, widget));
+}
+
+bool ForwardKey(Registry& registry, WindowId window, const QKeyEvent& event) {
+  const int key = VirtualKeyOf(event.key());
+  return key != 0 && registry.sink != nullptr && registry.sink->OnKeyDown(window, key);
+}
+
+}  // namespace tinctora::qtb
