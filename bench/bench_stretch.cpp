@@ -8,13 +8,13 @@
 #include <algorithm>
 #include <random>
 
-#include "ui/paint.h"
+#include "graphics/stretch.h"
 
 namespace {
 
-using tinctora::ui::Image;
-using tinctora::ui::Rect;
-using tinctora::ui::StretchQuality;
+using tinctora::gfx::Image;
+using tinctora::gfx::Rect;
+using tinctora::gfx::StretchQuality;
 
 Image RandomImage(int width, int height) {
   std::mt19937 random(42);
@@ -29,7 +29,7 @@ void BM_StretchZoomHalftone(benchmark::State& state) {
   const Image src = RandomImage(21, 21);
   Image dst(219, 215);
   for (auto _ : state) {
-    tinctora::ui::StretchImage(src, dst, StretchQuality::Halftone);
+    tinctora::gfx::StretchImage(src, dst, StretchQuality::Halftone);
     benchmark::DoNotOptimize(dst.Row(0));
     benchmark::ClobberMemory();
   }
@@ -40,7 +40,7 @@ void BM_StretchZoomDropRepeat(benchmark::State& state) {
   const Image src = RandomImage(21, 21);
   Image dst(219, 215);
   for (auto _ : state) {
-    tinctora::ui::StretchImage(src, dst, StretchQuality::DropRepeat);
+    tinctora::gfx::StretchImage(src, dst, StretchQuality::DropRepeat);
     benchmark::DoNotOptimize(dst.Row(0));
     benchmark::ClobberMemory();
   }
@@ -51,7 +51,7 @@ void BM_StretchZoomIntoPanelHalftone(benchmark::State& state) {
   const Image src = RandomImage(21, 21);
   Image panel(219, 215);
   for (auto _ : state) {
-    tinctora::ui::StretchInto(src, panel, Rect{0, 0, 221, 217}, StretchQuality::Halftone);
+    tinctora::gfx::StretchInto(src, panel, Rect{0, 0, 221, 217}, StretchQuality::Halftone);
     benchmark::DoNotOptimize(panel.Row(0));
     benchmark::ClobberMemory();
   }
@@ -64,7 +64,7 @@ void BM_StretchZoomEdgeIntoPanelHalftone(benchmark::State& state) {
   const Image src = RandomImage(11, 11);
   Image panel(219, 215);
   for (auto _ : state) {
-    tinctora::ui::StretchInto(src, panel, Rect{0, 0, 221, 217}, StretchQuality::Halftone);
+    tinctora::gfx::StretchInto(src, panel, Rect{0, 0, 221, 217}, StretchQuality::Halftone);
     benchmark::DoNotOptimize(panel.Row(0));
     benchmark::ClobberMemory();
   }
@@ -75,7 +75,7 @@ void BM_StretchPaletteHalftone(benchmark::State& state) {
   const Image src = RandomImage(627, 377);
   Image dst(211, 108);
   for (auto _ : state) {
-    tinctora::ui::StretchImage(src, dst, StretchQuality::Halftone);
+    tinctora::gfx::StretchImage(src, dst, StretchQuality::Halftone);
     benchmark::DoNotOptimize(dst.Row(0));
     benchmark::ClobberMemory();
   }

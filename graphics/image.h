@@ -41,11 +41,6 @@ struct Point {
   friend bool operator==(const Point&, const Point&) = default;
 };
 
-enum class StretchQuality {
-  Halftone,    // area averaging, used when the display has more than 16 bits per pixel
-  DropRepeat,  // whole source rows and columns are dropped or repeated
-};
-
 class Image {
  public:
   Image() = default;

@@ -10,6 +10,7 @@
 #include "graphics/font.h"
 #include "graphics/image.h"
 #include "graphics/picture.h"
+#include "graphics/stretch.h"
 
 namespace tinctora::ui {
 
@@ -27,23 +28,11 @@ using gfx::StretchQuality;
 using gfx::DecodeCursor;
 using gfx::DecodePicture;
 using gfx::EncodePng;
-
-
-inline StretchQuality StretchQualityFor(int bitsPerPixel) {
-  return bitsPerPixel > 16 ? StretchQuality::Halftone : StretchQuality::DropRepeat;
-}
-
-// Stretches src over the whole of dst (dst keeps its size).
-void StretchImage(const Image& src, Image& dst, StretchQuality quality);
-// Stretches src into the rectangle r of dst, clipped to dst.
-void StretchInto(const Image& src, Image& dst, const Rect& r, StretchQuality quality);
-// Draws a picture into the rectangle r of dst (stretched if r's size differs
-// from the picture's), honouring its mask or alpha. Clipped to dst. A masked
-// picture is always stretched by whole pixels so colour and mask stay in step.
-// Halftone gives each destination pixel the exact area average of the source
-// it covers, each channel rounded; DropRepeat takes source index
-// dest index * source size / destination size.
-void DrawPicture(Image& dst, const Picture& picture, const Rect& r, StretchQuality quality);
+// Stretched drawing (graphics/stretch.h).
+using gfx::DrawPicture;
+using gfx::StretchImage;
+using gfx::StretchInto;
+using gfx::StretchQualityFor;
 
 enum class HAlign { Left, Centre, Right };
 

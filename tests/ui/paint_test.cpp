@@ -6,7 +6,7 @@
 
 #include "app/assets/assets.h"
 #include "platform/headless/builtin_font.h"
-#include "tests/ui/image_helpers.h"
+#include "tests/graphics/image_helpers.h"
 #include "ui/paint.h"
 
 namespace tinctora::ui {
@@ -14,8 +14,8 @@ namespace {
 
 using colour::ColourValue;
 using colour::DefaultColour;
-using testing::FromRgb;
-using testing::Hex;
+using gfx::testing::FromRgb;
+using gfx::testing::Hex;
 
 constexpr ColourValue kWhite = 0xFFFFFF;
 constexpr ColourValue kSilver = 0xC0C0C0;
@@ -44,29 +44,6 @@ void RunGradientTable(const std::vector<GradientCase>& cases) {
   for (const GradientCase& c : cases) {
     EXPECT_EQ(Hex(GradientColumn(c.colours, c.width, c.x)), c.expected) << c.name;
   }
-}
-
-// A glyph's coverage mixes the text colour into what lies under it, each
-// channel rounded to nearest; no coverage leaves the pixel alone, and what
-// falls outside the image (either side) is clipped, with the stride
-// honoured.
-TEST(BlendCoverage, MixesRoundsAndClips) {
-  Image image(3, 2, gfx::RgbPixel(0, 100, 255));
-  // Two rows of four, the last byte of each row padding that must not show.
-  const std::uint8_t coverage[] = {0, 255, 128, 77, 1, 254, 255, 99};
-  gfx::BlendCoverage(image, -1, 0, coverage, 3, 2, 4, gfx::RgbPixel(255, 0, 0));
-  EXPECT_EQ(image.At(0, 0), gfx::RgbPixel(255, 0, 0));  // full coverage
-  EXPECT_EQ(image.At(1, 0), gfx::RgbPixel(128, 50, 127));  // 128: (255*128+127)/255, (100*127+127)/255, (255*127+127)/255
-  EXPECT_EQ(image.At(2, 0), gfx::RgbPixel(0, 100, 255));  // the padding byte is not drawn
-  EXPECT_EQ(image.At(0, 1), gfx::RgbPixel(254, 0, 1));  // 254
-  EXPECT_EQ(image.At(1, 1), gfx::RgbPixel(255, 0, 0));
-  // Below and right of the image nothing is written; a null glyph draws nothing.
-  gfx::BlendCoverage(image, 2, 1, coverage, 3, 2, 4, gfx::RgbPixel(9, 9, 9));
-  EXPECT_EQ(image.At(2, 1), gfx::RgbPixel(0, 100, 255));  // coverage 0 there
-  gfx::BlendCoverage(image, 1, 1, coverage + 1, 1, 1, 4, gfx::RgbPixel(9, 9, 9));
-  EXPECT_EQ(image.At(1, 1), gfx::RgbPixel(9, 9, 9));
-  gfx::BlendCoverage(image, 0, 0, nullptr, 3, 2, 4, gfx::RgbPixel(9, 9, 9));
-  EXPECT_EQ(image.At(0, 0), gfx::RgbPixel(255, 0, 0));
 }
 
 TEST(Gradient, ShadeStripColumns) {
@@ -382,28 +359,6 @@ TEST(PaintShapeBox, OutlineAlongTheEdge) {
   Image none(4, 4);
   PaintShapeBox(none, ShapeLook{FromRgb(0x010101), FromRgb(0xFF0000), 0});
   EXPECT_EQ(none.Pixels(), Image(4, 4, FromRgb(0x010101)).Pixels());
-}
-
-
-TEST(DrawPicture, TranslucentPixelsRoundTheirBlend) {
-  // Over black at alpha 200 the channels 1, 2, 3 give 0.78, 1.57, 2.35:
-  // rounded 1, 2, 2 (truncated they would be 0, 1, 2).
-  Picture picture;
-  picture.colour = Image(1, 1, RgbPixel(1, 2, 3));
-  picture.alpha = {200};
-  for (const StretchQuality quality : {StretchQuality::Halftone, StretchQuality::DropRepeat}) {
-    Image target(2, 1, RgbPixel(0, 0, 0));
-    DrawPicture(target, picture, {0, 0, 1, 1}, quality);
-    EXPECT_EQ(Hex(target.At(0, 0)), Hex(RgbPixel(1, 2, 2)));
-    EXPECT_EQ(Hex(target.At(1, 0)), Hex(RgbPixel(0, 0, 0))) << "outside the rectangle";
-  }
-  // Fully opaque and fully transparent pixels are exact.
-  picture.colour = Image(2, 1, RgbPixel(200, 100, 50));
-  picture.alpha = {255, 0};
-  Image target(2, 1, RgbPixel(9, 8, 7));
-  DrawPicture(target, picture, {0, 0, 2, 1}, StretchQuality::Halftone);
-  EXPECT_EQ(Hex(target.At(0, 0)), Hex(RgbPixel(200, 100, 50)));
-  EXPECT_EQ(Hex(target.At(1, 0)), Hex(RgbPixel(9, 8, 7)));
 }
 
 }  // namespace

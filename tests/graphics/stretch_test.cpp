@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/ui/image_helpers.h"
-#include "ui/paint.h"
+#include "graphics/stretch.h"
+#include "tests/graphics/image_helpers.h"
 
-namespace tinctora::ui {
+namespace tinctora::gfx {
 namespace {
 
 using testing::FromRgb;
@@ -455,5 +455,26 @@ TEST(DrawPicture, AlphaBlendsAndClips) {
   EXPECT_EQ(Hex(clipped.At(0, 0)), "000000");
 }
 
+TEST(DrawPicture, TranslucentPixelsRoundTheirBlend) {
+  // Over black at alpha 200 the channels 1, 2, 3 give 0.78, 1.57, 2.35:
+  // rounded 1, 2, 2 (truncated they would be 0, 1, 2).
+  Picture picture;
+  picture.colour = Image(1, 1, RgbPixel(1, 2, 3));
+  picture.alpha = {200};
+  for (const StretchQuality quality : {StretchQuality::Halftone, StretchQuality::DropRepeat}) {
+    Image target(2, 1, RgbPixel(0, 0, 0));
+    DrawPicture(target, picture, {0, 0, 1, 1}, quality);
+    EXPECT_EQ(Hex(target.At(0, 0)), Hex(RgbPixel(1, 2, 2)));
+    EXPECT_EQ(Hex(target.At(1, 0)), Hex(RgbPixel(0, 0, 0))) << "outside the rectangle";
+  }
+  // Fully opaque and fully transparent pixels are exact.
+  picture.colour = Image(2, 1, RgbPixel(200, 100, 50));
+  picture.alpha = {255, 0};
+  Image target(2, 1, RgbPixel(9, 8, 7));
+  DrawPicture(target, picture, {0, 0, 2, 1}, StretchQuality::Halftone);
+  EXPECT_EQ(Hex(target.At(0, 0)), Hex(RgbPixel(200, 100, 50)));
+  EXPECT_EQ(Hex(target.At(1, 0)), Hex(RgbPixel(9, 8, 7)));
+}
+
 }  // namespace
-}  // namespace tinctora::ui
+}  // namespace tinctora::gfx

@@ -18,9 +18,9 @@
 #include <cstring>
 #include <vector>
 
-#include "ui/paint.h"
+#include "graphics/stretch.h"
 
-namespace tinctora::ui {
+namespace tinctora::gfx {
 namespace {
 
 constexpr Pixel kColourBits = 0x00FFFFFF;
@@ -805,4 +805,4 @@ void DrawPicture(Image& dst, const Picture& picture, const Rect& r, StretchQuali
   }
 }
 
-}  // namespace tinctora::ui
+}  // namespace tinctora::gfx

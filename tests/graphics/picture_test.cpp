@@ -11,11 +11,10 @@
 #include <vector>
 
 #include "app/assets/assets.h"
-#include "tests/ui/image_helpers.h"
-#include "ui/paint.h"
 #include "graphics/picture.h"
+#include "tests/graphics/image_helpers.h"
 
-namespace tinctora::ui {
+namespace tinctora::gfx {
 namespace {
 
 using testing::FromRgb;
@@ -774,4 +773,4 @@ TEST(DecodeIcon, HeaderMayStateTheFullColourCount) {
 }
 
 }  // namespace
-}  // namespace tinctora::ui
+}  // namespace tinctora::gfx

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <string>
 
-#include "ui/paint.h"
+#include "graphics/image.h"
 
-namespace tinctora::ui::testing {
+namespace tinctora::gfx::testing {
 
 // RRGGBB, red first, for messages.
 inline std::string Hex(Pixel p) {
@@ -18,4 +18,4 @@ inline std::string Hex(Pixel p) {
 // Pixel values given as RRGGBB, the way colours are written by people.
 inline Pixel FromRgb(unsigned rgb) { return RgbPixel((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
 
-}  // namespace tinctora::ui::testing
+}  // namespace tinctora::gfx::testing
