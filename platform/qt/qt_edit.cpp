@@ -11,6 +11,7 @@
 #include <QMenu>
 
 #include <algorithm>
+#include <limits>
 
 namespace tinctora::qtb {
 
@@ -18,6 +19,8 @@ EditWidget::EditWidget(Registry& registry, QWidget* parent) : QLineEdit(parent),
   setFrame(false);
   setDragEnabled(false);
   setAcceptDrops(false);
+  // Qt's default limit (32767 characters) would cut the program's writes.
+  setMaxLength(std::numeric_limits<int>::max());
   connect(this, &QLineEdit::textEdited, this, [this] {
     if (registry_.sink != nullptr) registry_.sink->OnEditChanged(id_);
   });

@@ -120,7 +120,21 @@ void NativeInput::NoteUngrab(std::uint8_t mode, std::uint16_t sequence) {
   // lost the capture. A release the program asked for has already cleared
   // the capture.
   if (mode != XCB_NOTIFY_MODE_UNGRAB) return;
-  if (static_cast<std::int16_t>(sequence - registry_.grabMarker) < 0) return;
+  if (static_cast<std::int16_t>(sequence - registry_.grabMarker) <= 0) return;
+  CaptureLost();
+}
+
+void NativeInput::NoteUnmap(xcb_window_t unmapped) {
+  // A grab ends when its window stops being viewable. With the pointer
+  // inside that window no crossing event says so; the unmapping does. A
+  // window the program hid itself is no longer visible to Qt.
+  const NativeWindow* holder = registry_.Find(registry_.capture);
+  if (holder == nullptr) return;
+  const QWidget* top = holder->inner->window();
+  if (top->isVisible() && top->internalWinId() == unmapped) CaptureLost();
+}
+
+void NativeInput::CaptureLost() {
   const WindowId holder = registry_.capture;
   NativeWindow* window = registry_.Find(holder);
   if (window == nullptr) return;
@@ -135,6 +149,10 @@ bool NativeInput::nativeEventFilter(const QByteArray& eventType, void* message, 
   const std::uint8_t type = event->response_type & 0x7F;
   if (type == XCB_MOTION_NOTIFY) {
     ++registry_.motions.received;
+    return false;
+  }
+  if (type == XCB_UNMAP_NOTIFY) {
+    NoteUnmap(reinterpret_cast<const xcb_unmap_notify_event_t*>(event)->window);
     return false;
   }
   if (type == XCB_GE_GENERIC && inputOpcode_ != 0) {

@@ -120,9 +120,10 @@ class Registry {
   // The mouse capture and the cursors (qt_screen.cpp uses them, the
   // windows' widgets consult them).
   WindowId capture = 0;
-  // The sequence number of a request sent just after the program's latest
-  // pointer grab: an end of a grab the server reports for an earlier
-  // request is the end of a grab the program itself replaced.
+  // The sequence number of a request sent between the release of the
+  // program's previous pointer grab and its latest grab: the end of a grab
+  // the server reports for a request up to it is the end of a grab the
+  // program itself released; a later one ended the latest grab.
   std::uint16_t grabMarker = 0;
   void MarkGrab();
   std::unordered_map<CursorId, QCursor> cursors;

@@ -103,6 +103,9 @@ QtSystem::~QtSystem() {
   parts_->input.reset();
   parts_->hotKeys.reset();
   parts_->windows.reset();
+  // Windows that went while the loop was not running are deleted now,
+  // while the table their widgets use still exists.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 std::unique_ptr<QtSystem> QtSystem::Create() {

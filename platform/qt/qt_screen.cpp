@@ -194,6 +194,10 @@ void QtScreen::SetCapture(WindowId id) {
 }
 
 void QtScreen::Grab(NativeWindow& window) {
+  // Qt releases a grab it replaces; released here first, the end of it
+  // comes before the marker.
+  if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
+  registry_.MarkGrab();
   // The grab shows the holder's cursor wherever the pointer goes.
   const auto cursor = registry_.cursors.find(window.cursor);
   if (cursor != registry_.cursors.end()) {
@@ -201,7 +205,6 @@ void QtScreen::Grab(NativeWindow& window) {
   } else {
     window.inner->grabMouse();
   }
-  registry_.MarkGrab();
 }
 
 void QtScreen::ReleaseCapture() {

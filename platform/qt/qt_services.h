@@ -155,6 +155,10 @@ class NativeInput final : public QAbstractNativeEventFilter {
  private:
   // A crossing event's mode and sequence number: the end of a pointer grab.
   void NoteUngrab(std::uint8_t mode, std::uint16_t sequence);
+  // A window of the program was unmapped: a grab in it has ended.
+  void NoteUnmap(xcb_window_t window);
+  // The capture holder has lost the capture.
+  void CaptureLost();
   Registry& registry_;
   const QtHotKeys& hotKeys_;
   std::uint8_t inputOpcode_ = 0;  // the X Input extension's, 0 without it

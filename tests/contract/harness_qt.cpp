@@ -1,0 +1,290 @@
+// The Qt backend's harness. The user's keys and clicks are Qt events sent
+// to the widget under the point or with the focus, through the
+// application's event delivery as the window system's would be (QTest);
+// other programs are other X clients: a second connection grabs keys and
+// withdraws the program's window, xclip serves and reads the clipboard.
+// It needs an X server (DISPLAY); the suite runs on a virtual one.
+
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QWidget>
+#include <QtTest/QTest>
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "colour/gbk.h"
+#include "platform/qt/qt_platform.h"
+#include "tests/contract/harness.h"
+
+namespace tinctora::contract {
+namespace {
+
+QString FromGbk(TextView gbk) { return QString::fromStdString(colour::GbkToUtf8(gbk)); }
+
+// The one application of the test program, made with the first harness,
+// set up as the program's main sets it up.
+QApplication& Application() {
+  static std::unique_ptr<QApplication> application = [] {
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
+    static int argc = 1;
+    static char name[] = "contract_qt";
+    static char* argv[] = {name, nullptr};
+    return std::make_unique<QApplication>(argc, argv);
+  }();
+  return *application;
+}
+
+Qt::Key QtKeyOf(int virtualKey) {
+  switch (virtualKey) {
+    case platform::KeyBackspace: return Qt::Key_Backspace;
+    case platform::KeyTab: return Qt::Key_Tab;
+    case platform::KeyReturn: return Qt::Key_Return;
+    case platform::KeyEscape: return Qt::Key_Escape;
+    case platform::KeyPageUp: return Qt::Key_PageUp;
+    case platform::KeyPageDown: return Qt::Key_PageDown;
+    case platform::KeyEnd: return Qt::Key_End;
+    case platform::KeyHome: return Qt::Key_Home;
+    case platform::KeyLeft: return Qt::Key_Left;
+    case platform::KeyUp: return Qt::Key_Up;
+    case platform::KeyRight: return Qt::Key_Right;
+    case platform::KeyDown: return Qt::Key_Down;
+    case platform::KeyDelete: return Qt::Key_Delete;
+    default: return static_cast<Qt::Key>(virtualKey);  // digits and capital letters are the same
+  }
+}
+
+// The X key symbol of the keys a test holds.
+xcb_keysym_t KeySymOf(int virtualKey) {
+  switch (virtualKey) {
+    case platform::KeyLeft: return 0xFF51;
+    case platform::KeyUp: return 0xFF52;
+    case platform::KeyRight: return 0xFF53;
+    case platform::KeyDown: return 0xFF54;
+    default: break;
+  }
+  if (virtualKey >= 'A' && virtualKey <= 'Z') return static_cast<xcb_keysym_t>(virtualKey - 'A' + 'a');
+  if (virtualKey >= '0' && virtualKey <= '9') return static_cast<xcb_keysym_t>(virtualKey);
+  return 0;
+}
+
+std::uint16_t XModifiers(int modifiers) {
+  std::uint16_t mask = 0;
+  if (modifiers & platform::ModCtrl) mask |= XCB_MOD_MASK_CONTROL;
+  if (modifiers & platform::ModShift) mask |= XCB_MOD_MASK_SHIFT;
+  if (modifiers & platform::ModAlt) mask |= XCB_MOD_MASK_1;
+  return mask;
+}
+
+constexpr std::uint16_t kLockVariants[] = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2, XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
+
+// Another X client.
+class OtherClient {
+ public:
+  OtherClient() : connection_(xcb_connect(nullptr, nullptr)) {
+    if (xcb_connection_has_error(connection_) == 0) {
+      root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+      symbols_ = xcb_key_symbols_alloc(connection_);
+    }
+  }
+  ~OtherClient() {
+    if (symbols_ != nullptr) xcb_key_symbols_free(symbols_);
+    xcb_disconnect(connection_);
+  }
+  OtherClient(const OtherClient&) = delete;
+  OtherClient& operator=(const OtherClient&) = delete;
+
+  bool GrabKey(int modifiers, int virtualKey, bool grab) {
+    if (symbols_ == nullptr) return false;
+    const std::vector<xcb_keycode_t> codes = Keycodes(virtualKey);
+    if (codes.empty()) return false;
+    bool all = true;
+    for (const xcb_keycode_t code : codes) {
+      for (const std::uint16_t lock : kLockVariants) {
+        const std::uint16_t mask = XModifiers(modifiers) | lock;
+        const xcb_void_cookie_t cookie =
+            grab ? xcb_grab_key_checked(connection_, 1, root_, mask, code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)
+                 : xcb_ungrab_key_checked(connection_, code, root_, mask);
+        if (xcb_generic_error_t* error = xcb_request_check(connection_, cookie)) {
+          all = false;
+          std::free(error);
+        }
+      }
+    }
+    return all;
+  }
+
+  // Withdraws a window of the program, as a window manager or another
+  // program may: a pointer grab held in it ends.
+  void Withdraw(xcb_window_t window) {
+    xcb_unmap_window(connection_, window);
+    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+  }
+
+  void WarpPointer(int x, int y) {
+    xcb_warp_pointer(connection_, XCB_NONE, root_, 0, 0, 0, 0, static_cast<std::int16_t>(x),
+                     static_cast<std::int16_t>(y));
+    // Done once the server has answered a later request.
+    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+  }
+
+ private:
+  std::vector<xcb_keycode_t> Keycodes(int virtualKey) {
+    std::vector<xcb_keycode_t> codes;
+    const xcb_keysym_t symbol = KeySymOf(virtualKey);
+    if (symbol == 0) return codes;
+    if (xcb_keycode_t* found = xcb_key_symbols_get_keycode(symbols_, symbol)) {
+      for (const xcb_keycode_t* k = found; *k != XCB_NO_SYMBOL; ++k) codes.push_back(*k);
+      std::free(found);
+    }
+    return codes;
+  }
+
+  xcb_connection_t* connection_;
+  xcb_window_t root_ = 0;
+  xcb_key_symbols_t* symbols_ = nullptr;
+};
+
+class QtHarness final : public Harness {
+ public:
+  QtHarness() : system_(tinctora::qtb::QtSystem::Create()) {}
+  bool Ready() const { return system_ != nullptr; }
+
+  platform::Platform Services() override { return system_->Services(); }
+
+  void Run(int ms) override {
+    QEventLoop loop;
+    QTimer::singleShot(std::max(0, ms), &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+
+  void Type(TextView character) override {
+    const QString text = FromGbk(character);
+    const Qt::Key key = text.size() == 1 && text[0].unicode() < 0x80 ? static_cast<Qt::Key>(text[0].toUpper().unicode())
+                                                                      : Qt::Key_unknown;
+    QTest::sendKeyEvent(QTest::Click, KeyTarget(), key, text, Qt::NoModifier);
+  }
+
+  void Key(int virtualKey) override {
+    QTest::sendKeyEvent(QTest::Click, KeyTarget(), QtKeyOf(virtualKey), QString(), Qt::NoModifier);
+  }
+
+  void Paste(TextView text) override {
+    const QString wanted = FromGbk(text);
+    if (!xclip_.isEmpty()) {
+      // Another program takes the clipboard; the key comes once it holds it.
+      QProcess xclip;
+      xclip.start(xclip_, {"-selection", "clipboard"});
+      xclip.write(wanted.toUtf8());
+      xclip.closeWriteChannel();
+      WaitFor(xclip);
+      QElapsedTimer waited;
+      waited.start();
+      while (QGuiApplication::clipboard()->text() != wanted && waited.elapsed() < 3000) Run(10);
+    } else {
+      QGuiApplication::clipboard()->setText(wanted);
+    }
+    QTest::sendKeyEvent(QTest::Click, KeyTarget(), Qt::Key_V, QString(), Qt::ControlModifier);
+  }
+
+  void Click(WindowId window, Point client) override {
+    const QPoint global = Global(window, client);
+    QWidget* widget = QApplication::widgetAt(global);
+    if (widget == nullptr) return;
+    const QPoint local = widget->mapFromGlobal(global);
+    QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, local);
+  }
+
+  bool MoveThenMoveOn(WindowId window, Point client, Point then) override {
+    const QPoint global = Global(window, client);
+    QWidget* widget = QApplication::widgetAt(global);
+    if (widget == nullptr) return false;
+    // The pointer goes on before the movement to the first point reaches
+    // the program, as when the program is busy.
+    const QPoint onward = Global(window, then);
+    other_.WarpPointer(onward.x(), onward.y());
+    const QPoint local = widget->mapFromGlobal(global);
+    QMouseEvent move(QEvent::MouseMove, local, global, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+    return true;
+  }
+
+  void StealCapture() override {
+    // The window that holds the grab stops being viewable.
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      if (top->isVisible() && top->windowType() == Qt::Window) other_.Withdraw(static_cast<xcb_window_t>(top->winId()));
+    }
+  }
+
+  bool HoldHotKey(int modifiers, int virtualKey) override { return other_.GrabKey(modifiers, virtualKey, true); }
+  void ReleaseHotKey(int modifiers, int virtualKey) override { other_.GrabKey(modifiers, virtualKey, false); }
+
+  std::optional<Text> ClipboardText() override {
+    if (xclip_.isEmpty()) {
+      const QString text = QGuiApplication::clipboard()->text();
+      if (text.isNull()) return std::nullopt;
+      return colour::Utf8ToGbk(text.toStdString());
+    }
+    // The program serves the clipboard from its event loop while another
+    // program reads it.
+    QProcess xclip;
+    xclip.start(xclip_, {"-o", "-selection", "clipboard", "-t", "UTF8_STRING"});
+    xclip.closeWriteChannel();
+    if (!WaitFor(xclip) || xclip.exitCode() != 0) return std::nullopt;
+    return colour::Utf8ToGbk(xclip.readAllStandardOutput().toStdString());
+  }
+
+ private:
+  QPoint Global(WindowId window, Point client) {
+    const gfx::Rect rect = system_->Services().windows->ClientRect(window);
+    return {rect.left + client.x, rect.top + client.y};
+  }
+
+  // The widget with the keyboard focus, or the one that gets it when its
+  // window is next active.
+  static QWidget* KeyTarget() {
+    if (QWidget* focus = QApplication::focusWidget()) return focus;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      if (top->isVisible() && top->focusWidget() != nullptr) return top->focusWidget();
+    }
+    return QApplication::activeWindow();
+  }
+
+  // Runs the event loop until the process ends (5 seconds at most).
+  bool WaitFor(QProcess& process) {
+    QElapsedTimer waited;
+    waited.start();
+    while (process.state() != QProcess::NotRunning && waited.elapsed() < 5000) {
+      Run(5);
+      process.waitForFinished(1);
+    }
+    return process.state() == QProcess::NotRunning && process.exitStatus() == QProcess::NormalExit;
+  }
+
+  std::unique_ptr<tinctora::qtb::QtSystem> system_;
+  OtherClient other_;
+  QString xclip_ = QStandardPaths::findExecutable("xclip");
+};
+
+}  // namespace
+
+std::unique_ptr<Harness> MakeHarness() {
+  Application();
+  auto harness = std::make_unique<QtHarness>();
+  if (!harness->Ready()) return nullptr;
+  return harness;
+}
+
+}  // namespace tinctora::contract
