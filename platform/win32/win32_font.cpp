@@ -19,8 +19,11 @@ struct Win32Font::Impl {
 
   HFONT stock = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   GdiFont smooth;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ oldFont = nullptr;
+  // The DC widths are measured in, with the font selected for its lifetime
+  // (released in reverse: the font leaves the DC before the DC goes).
+  MemoryDc measure{nullptr};
+  std::unique_ptr<Selected> measureFont;
+  HDC dc = nullptr;
   TEXTMETRICW metrics{};
   mutable std::map<Text, int> widths;
   mutable std::map<Text, Glyph> glyphs;
@@ -33,15 +36,11 @@ struct Win32Font::Impl {
       smooth.reset(CreateFontIndirectW(&face));
     }
     HFONT font = smooth ? smooth.get() : stock;
-    if (dc != nullptr && font != nullptr) oldFont = SelectObject(dc, font);
-    if (dc == nullptr || !GetTextMetricsW(dc, &metrics)) metrics.tmHeight = 13;
-  }
-
-  ~Impl() {
-    if (dc != nullptr) {
-      if (oldFont != nullptr) SelectObject(dc, oldFont);
-      DeleteDC(dc);
+    if (measure.get() != nullptr && font != nullptr) {
+      measureFont = std::make_unique<Selected>(measure.get(), font);
+      if (measureFont->Ok()) dc = measure.get();
     }
+    if (dc == nullptr || !GetTextMetricsW(dc, &metrics)) metrics.tmHeight = 13;
   }
 
   int Width(TextView gbkChar) const {
@@ -65,7 +64,7 @@ struct Win32Font::Impl {
     glyph.width = Width(gbkChar) + metrics.tmOverhang + 2;
     if (dc != nullptr && !text.empty() && canvas.Ensure(glyph.width, height)) {
       {
-        Selected font(canvas.Dc(), smooth ? smooth.get() : stock);
+        const Selected font(canvas.Dc(), smooth ? smooth.get() : stock);
         RECT all{0, 0, glyph.width, height};
         FillRect(canvas.Dc(), &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         SetBkMode(canvas.Dc(), TRANSPARENT);

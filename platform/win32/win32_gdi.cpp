@@ -15,17 +15,10 @@ BITMAPINFO DibInfo(int width, int height) {
   return info;
 }
 
-DibSurface::~DibSurface() { Release(); }
-
 void DibSurface::Release() {
-  if (dc_ != nullptr) {
-    if (old_ != nullptr) SelectObject(dc_, old_);
-    DeleteDC(dc_);
-  }
-  if (bitmap_ != nullptr) DeleteObject(bitmap_);
-  dc_ = nullptr;
-  bitmap_ = nullptr;
-  old_ = nullptr;
+  selected_.reset();
+  dc_.reset();
+  bitmap_.reset();
   bits_ = nullptr;
   width_ = 0;
   height_ = 0;
@@ -37,17 +30,15 @@ bool DibSurface::Ensure(int width, int height) {
   if (width <= 0 || height <= 0) return false;
   const BITMAPINFO info = DibInfo(width, height);
   void* bits = nullptr;
-  bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap_ == nullptr || bits == nullptr) {
-    Release();
-    return false;
-  }
-  dc_ = CreateCompatibleDC(nullptr);
-  if (dc_ == nullptr) {
-    Release();
-    return false;
-  }
-  old_ = SelectObject(dc_, bitmap_);
+  GdiBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bitmap || bits == nullptr) return false;
+  auto dc = std::make_unique<MemoryDc>(nullptr);
+  if (dc->get() == nullptr) return false;
+  auto selected = std::make_unique<Selected>(dc->get(), bitmap.get());
+  if (!selected->Ok()) return false;
+  bitmap_ = std::move(bitmap);
+  dc_ = std::move(dc);
+  selected_ = std::move(selected);
   bits_ = static_cast<std::uint32_t*>(bits);
   width_ = width;
   height_ = height;

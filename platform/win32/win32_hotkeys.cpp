@@ -18,14 +18,12 @@ UINT SystemModifiers(int modifiers) {
 
 }  // namespace
 
+// The id goes to the system as the program hands it out: which ids are
+// valid is the program's rule.
 bool Win32HotKeys::Register(WindowId owner, int nativeId, int modifiers, int virtualKey) {
-  if (registry_.Find(owner) == nullptr || nativeId < 1 || nativeId > platform::kMaxNativeHotKeyId) return false;
   return RegisterHotKey(HwndOf(owner), nativeId, SystemModifiers(modifiers), static_cast<UINT>(virtualKey)) != 0;
 }
 
-bool Win32HotKeys::Unregister(WindowId owner, int nativeId) {
-  if (registry_.Find(owner) == nullptr) return false;
-  return UnregisterHotKey(HwndOf(owner), nativeId) != 0;
-}
+bool Win32HotKeys::Unregister(WindowId owner, int nativeId) { return UnregisterHotKey(HwndOf(owner), nativeId) != 0; }
 
 }  // namespace tinctora::win32

@@ -2,7 +2,7 @@
 
 // What the Win32 backend's files share: the table of the program's native
 // windows, the text and pixel conversions at the edge and small owners of
-// GDI handles. Not part of the backend's interface (win32_platform.h is).
+// native handles. Not part of the backend's interface (win32_platform.h is).
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -13,7 +13,9 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -42,6 +44,7 @@ inline constexpr UINT kMsgActivate = WM_APP + 2;  // wParam: 1 active, 0 inactiv
 std::wstring Wide(TextView gbk);
 // A character with no GBK form becomes colour/gbk.h's replacement.
 Text Narrow(std::wstring_view text);
+std::wstring WideWindowText(HWND window);
 Text WindowText(HWND window);
 
 // ---- pixels: the program's order (red low) is COLORREF's; a 32-bit DIB
@@ -51,7 +54,7 @@ inline Pixel FromDib(std::uint32_t d) { return ((d & 0xFFu) << 16) | (d & 0xFF00
 // A top-down 32-bit DIB header for w x h pixels.
 BITMAPINFO DibInfo(int width, int height);
 
-// ---- owners of GDI handles
+// ---- owners of native handles
 class ScreenDc {
  public:
   ScreenDc() : dc_(GetDC(nullptr)) {}
@@ -81,6 +84,7 @@ class WindowDc {
   HDC dc_;
 };
 
+// A memory DC compatible with `like` (nullptr: the screen).
 class MemoryDc {
  public:
   explicit MemoryDc(HDC like) : dc_(CreateCompatibleDC(like)) {}
@@ -100,10 +104,11 @@ class Selected {
  public:
   Selected(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
   ~Selected() {
-    if (old_ != nullptr && old_ != HGDI_ERROR) SelectObject(dc_, old_);
+    if (Ok()) SelectObject(dc_, old_);
   }
   Selected(const Selected&) = delete;
   Selected& operator=(const Selected&) = delete;
+  bool Ok() const { return old_ != nullptr && old_ != HGDI_ERROR; }
 
  private:
   HDC dc_;
@@ -119,11 +124,26 @@ using GdiBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, DeleteGdiObjec
 using GdiBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, DeleteGdiObject>;
 using GdiFont = std::unique_ptr<std::remove_pointer_t<HFONT>, DeleteGdiObject>;
 
+struct DestroyCursorHandle {
+  void operator()(HCURSOR cursor) const {
+    if (cursor != nullptr) DestroyCursor(cursor);
+  }
+};
+using OwnedCursor = std::unique_ptr<std::remove_pointer_t<HCURSOR>, DestroyCursorHandle>;
+
+// A window the backend made and destroys; the system may have destroyed it
+// already with its owner.
+struct DestroyWindowHandle {
+  void operator()(HWND window) const {
+    if (window != nullptr && IsWindow(window)) DestroyWindow(window);
+  }
+};
+using OwnedWindow = std::unique_ptr<std::remove_pointer_t<HWND>, DestroyWindowHandle>;
+
 // A 32-bit top-down DIB section and the memory DC it is selected into.
 class DibSurface {
  public:
   DibSurface() = default;
-  ~DibSurface();
   DibSurface(const DibSurface&) = delete;
   DibSurface& operator=(const DibSurface&) = delete;
   // Reshapes when the size differs; false when the system has no memory for it.
@@ -132,37 +152,48 @@ class DibSurface {
   int Height() const { return height_; }
   std::uint32_t* Row(int y) { return bits_ + static_cast<std::ptrdiff_t>(y) * width_; }
   const std::uint32_t* Row(int y) const { return bits_ + static_cast<std::ptrdiff_t>(y) * width_; }
-  HDC Dc() const { return dc_; }
+  HDC Dc() const { return dc_ ? dc_->get() : nullptr; }
   bool Valid() const { return bits_ != nullptr; }
 
  private:
   void Release();
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ old_ = nullptr;
+  // Released in reverse: the bitmap leaves the DC before either goes.
+  GdiBitmap bitmap_;
+  std::unique_ptr<MemoryDc> dc_;
+  std::unique_ptr<Selected> selected_;
   std::uint32_t* bits_ = nullptr;
   int width_ = 0;
   int height_ = 0;
 };
 
-// A native window of the program.
+class Registry;
+
+// A native window of the program. The window procedures reach it through
+// the window itself (GWLP_USERDATA for the program's classes, the subclass
+// data for the system's controls).
 struct NativeWindow {
   HWND hwnd = nullptr;
+  Registry* registry = nullptr;
   platform::NativeKind kind = platform::NativeKind::Surface;
   bool topLevel = false;
   bool popup = false;
-  WNDPROC nativeProc = nullptr;  // a system control's own window procedure
   // Custom-drawn windows: what the control layer presented last.
   DibSurface shown;
   std::vector<std::uint32_t> direct;  // a direct drawing, converted
-  // Edit boxes: the colours and the brush of the background; set while the
-  // program writes the text, whose change it reports itself.
+  // Edit boxes: the colours and the brush of the background.
   platform::EditSettings edit;
-  bool programWrite = false;
   wchar_t highSurrogate = 0;  // the first half of a typed character
+  // While the box handles a message of the user's: where a change of its
+  // text (EN_CHANGE, sent to the parent) is noted, to be reported once the
+  // box has handled the message. Null otherwise, and while the program
+  // writes the text.
+  bool* userEdit = nullptr;
+  // The selection the program set last, for its direction: the system
+  // tells a selection's ends only in order.
+  platform::EditRange programSelection;
   // The background of an edit box or of the top level (nothing: the face).
   GdiBrush brush;
-  HCURSOR cursor = nullptr;
+  HCURSOR cursor = nullptr;  // owned by the registry's cursors
   // The top level: OnDestroyed has been called; the control that had the
   // focus when the window was last deactivated.
   bool destroyNotified = false;
@@ -171,15 +202,25 @@ struct NativeWindow {
   bool closeRequested = false;
 };
 
-// The backend's shared state: the windows by handle and the sink.
+// The backend's shared state: the windows by handle and the sink. Owned by
+// the system object; every service and window holds on to it.
 class Registry {
  public:
   EventSink* sink = nullptr;
   HINSTANCE instance = nullptr;
   HFONT guiFont = nullptr;  // the system's default GUI font, for the controls
   HWND top = nullptr;       // the top-level window, for the dialog keys
+  // Child control ids start above the dialog manager's IDOK and IDCANCEL,
+  // so that Esc and Enter reach the top level as its own commands.
+  int nextChildId = 1000;
+  // Paints in progress: a Present in answer to one is shown by the paint.
+  int painting = 0;
+  // The screen position of the mouse message being handled.
+  std::optional<Point> messagePoint;
 
-  NativeWindow& Add(HWND hwnd);
+  // Adds a window of one of the program's classes, or subclasses one of
+  // the system's controls; nullptr when the system refuses.
+  NativeWindow* Add(HWND hwnd, platform::NativeKind kind, bool systemControl);
   NativeWindow* Find(HWND hwnd) const;
   NativeWindow* Find(WindowId id) const { return Find(reinterpret_cast<HWND>(id)); }
   void Remove(HWND hwnd);
@@ -192,31 +233,54 @@ class Registry {
   HWND runningPopup = nullptr;
   bool popupClosed = false;
   // Cursors made by the program.
-  std::unordered_map<CursorId, HCURSOR> cursors;
-
-  // The window procedures' shared handling; true when `result` answers
-  // the message and the window's own handling must not run.
-  bool Common(NativeWindow& window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  std::unordered_map<CursorId, OwnedCursor> cursors;
 
  private:
   std::unordered_map<HWND, std::unique_ptr<NativeWindow>> windows_;
 };
 
-// The one registry the window procedures reach (win32_platform.cpp sets it).
-Registry& TheRegistry();
-void SetTheRegistry(Registry* registry);
-
 inline WindowId IdOf(HWND hwnd) { return reinterpret_cast<WindowId>(hwnd); }
 inline HWND HwndOf(WindowId id) { return reinterpret_cast<HWND>(id); }
 
-// Window procedures (win32_windows.cpp, win32_popups.cpp).
+// Sets the position of the mouse message being handled for a scope.
+class MessagePointScope {
+ public:
+  MessagePointScope(Registry& registry, Point at) : registry_(registry), outer_(registry.messagePoint) {
+    registry_.messagePoint = at;
+  }
+  ~MessagePointScope() { registry_.messagePoint = outer_; }
+  MessagePointScope(const MessagePointScope&) = delete;
+  MessagePointScope& operator=(const MessagePointScope&) = delete;
+
+ private:
+  Registry& registry_;
+  std::optional<Point> outer_;
+};
+
+// ---- window procedures: native messages decoded into the sink's calls
+// (win32_messages.cpp).
 LRESULT CALLBACK TopProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK SurfaceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK PopupProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR subclass,
+                             DWORD_PTR data);
 
+// ---- custom-drawn windows (win32_surface.cpp)
 // Paints a custom-drawn window: asks the program, then shows what it presented.
 void PaintSurface(NativeWindow& window);
-// Copies a control layer image into a window's DIB.
-void StoreImage(NativeWindow& window, const Image& client);
+
+// ---- setting up a new system control (win32_edit.cpp, win32_slider.cpp)
+void SetUpEdit(NativeWindow& box, const platform::ChildSpec& params);
+void SetUpSlider(NativeWindow& slider, const platform::SliderSettings& settings);
+
+// ---- edit boxes (win32_edit.cpp): what a box does with the user's
+// insertions, and its user edits reported once handled.
+// A typed character (UTF-16 unit of WM_CHAR or WM_IME_CHAR).
+LRESULT TypeIntoEdit(NativeWindow& box, UINT message, WPARAM unit, LPARAM lParam);
+// WM_PASTE: the clipboard's text, offered to the program.
+LRESULT PasteIntoEdit(NativeWindow& box);
+// Runs the box's own handling of a message of the user's and reports the
+// change of its text, if any, once it is done.
+LRESULT HandleUserEdit(NativeWindow& box, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace tinctora::win32

@@ -1,12 +1,20 @@
 // The message loop, with the dialog manager's keys: Tab and Shift+Tab move
 // between the tab stops, Esc and Enter reach the top level as IDCANCEL and
-// IDOK when the focused control does not use them.
+// IDOK when the focused control does not use them. Display frames come
+// from a timer of a message-only window, which every modal loop (a popup's,
+// a menu's, a dialog's) dispatches as this one does.
 
 #include "platform/win32/win32_services.h"
 
 namespace tinctora::win32 {
 
 namespace {
+
+constexpr wchar_t kFrameClass[] = L"TinctoraFrames";
+constexpr UINT_PTR kFrameTimer = 1;
+constexpr UINT kFrameMs = 16;
+// The frame, posted when the system has no timer to spare.
+constexpr UINT kMsgFrame = WM_APP + 3;
 
 void Dispatch(Registry& registry, MSG& msg) {
   if (registry.top != nullptr && IsDialogMessageW(registry.top, &msg)) return;
@@ -15,6 +23,40 @@ void Dispatch(Registry& registry, MSG& msg) {
 }
 
 }  // namespace
+
+Win32Loop::Win32Loop(Registry& registry) : registry_(registry) {
+  WNDCLASSEXW frames{};
+  frames.cbSize = sizeof frames;
+  frames.lpfnWndProc = &Win32Loop::FrameProc;
+  frames.hInstance = registry_.instance;
+  frames.lpszClassName = kFrameClass;
+  if (RegisterClassExW(&frames) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return;
+  frameWindow_.reset(CreateWindowExW(0, kFrameClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, registry_.instance,
+                                     nullptr));
+  if (frameWindow_) SetWindowLongPtrW(frameWindow_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+LRESULT CALLBACK Win32Loop::FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* loop = reinterpret_cast<Win32Loop*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (loop != nullptr && ((message == WM_TIMER && wParam == kFrameTimer) || message == kMsgFrame)) {
+    KillTimer(hwnd, kFrameTimer);
+    loop->DeliverFrame();
+    return 0;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void Win32Loop::DeliverFrame() {
+  if (!frameWaiting_) return;
+  frameWaiting_ = false;
+  if (registry_.sink != nullptr) registry_.sink->OnFrame();
+}
+
+void Win32Loop::RequestFrame() {
+  if (frameWaiting_ || !frameWindow_) return;
+  frameWaiting_ = SetTimer(frameWindow_.get(), kFrameTimer, kFrameMs, nullptr) != 0 ||
+                  PostMessageW(frameWindow_.get(), kMsgFrame, 0, 0);
+}
 
 void Win32Loop::Run() {
   MSG msg;

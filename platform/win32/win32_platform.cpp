@@ -1,4 +1,5 @@
-// Makes the services of the Win32 backend over one shared window table.
+// Makes the services of the Win32 backend over one shared window table,
+// which this object owns and every service holds on to.
 
 #include "platform/win32/win32_platform.h"
 
@@ -66,7 +67,7 @@ Win32System::~Win32System() {
   parts_->popups.reset();
   parts_->windows.reset();
   parts_->screen.reset();
-  SetTheRegistry(nullptr);
+  parts_->loop.reset();
 }
 
 std::unique_ptr<Win32System> Win32System::Create() {
@@ -79,11 +80,10 @@ std::unique_ptr<Win32System> Win32System::Create() {
   std::unique_ptr<Win32System> system(new Win32System());
   Parts& p = *system->parts_;
   p.registry.instance = instance;
-  SetTheRegistry(&p.registry);
   p.windows = std::make_unique<Win32Windows>(p.registry);
   p.popups = std::make_unique<Win32Popups>(p.registry);
   p.screen = std::make_unique<Win32Screen>(p.registry);
-  p.hotKeys = std::make_unique<Win32HotKeys>(p.registry);
+  p.hotKeys = std::make_unique<Win32HotKeys>();
   p.clipboard = std::make_unique<Win32Clipboard>(p.registry);
   p.dialogs = std::make_unique<Win32Dialogs>(p.registry);
   p.loop = std::make_unique<Win32Loop>(p.registry);

@@ -12,56 +12,27 @@
 
 namespace tinctora::win32 {
 
-LRESULT CALLBACK PopupProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  Registry& registry = TheRegistry();
-  NativeWindow* window = registry.Find(hwnd);
-  if (window == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
-  LRESULT result = 0;
-  if (registry.Common(*window, message, wParam, lParam, result)) return result;
-  switch (message) {
-    case WM_NCDESTROY:
-      registry.Remove(hwnd);
-      break;
-    case WM_PAINT:
-      PaintSurface(*window);
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_MOUSEACTIVATE:
-      return MA_NOACTIVATE;
-    default: break;
-  }
-  return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
 Win32Popups::Win32Popups(Registry& registry) : registry_(registry) {}
 
 Win32Popups::~Win32Popups() {
-  if (tooltip_ != nullptr) DestroyWindow(tooltip_);
+  tooltip_.reset();
+  popups_.clear();
 }
 
 WindowId Win32Popups::CreatePopup(WindowId ownerId, const Rect& screen) {
   const HWND owner = HwndOf(ownerId);
   if (registry_.Find(owner) == nullptr) return 0;
-  // Kept on the display that holds most of it.
-  RECT wanted{screen.left, screen.top, screen.left + std::max(1, screen.Width()),
-              screen.top + std::max(1, screen.Height())};
-  MONITORINFO info{};
-  info.cbSize = sizeof info;
-  if (GetMonitorInfoW(MonitorFromRect(&wanted, MONITOR_DEFAULTTONEAREST), &info)) {
-    const RECT& d = info.rcMonitor;
-    const int w = wanted.right - wanted.left;
-    const int h = wanted.bottom - wanted.top;
-    const int left = std::clamp<int>(wanted.left, d.left, std::max<int>(d.left, d.right - w));
-    const int top = std::clamp<int>(wanted.top, d.top, std::max<int>(d.top, d.bottom - h));
-    wanted = {left, top, left + w, top + h};
-  }
-  HWND hwnd = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kPopupClass, L"", WS_POPUP,
-                              wanted.left, wanted.top, wanted.right - wanted.left, wanted.bottom - wanted.top, owner,
-                              nullptr, registry_.instance, nullptr);
-  if (hwnd == nullptr) return 0;
-  NativeWindow& window = registry_.Add(hwnd);
-  window.popup = true;
+  // Exactly where the program puts it: keeping it on a display is the
+  // program's business.
+  OwnedWindow made(CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kPopupClass, L"", WS_POPUP,
+                                   screen.left, screen.top, std::max(1, screen.Width()), std::max(1, screen.Height()),
+                                   owner, nullptr, registry_.instance, nullptr));
+  if (!made) return 0;
+  NativeWindow* window = registry_.Add(made.get(), platform::NativeKind::Surface, false);
+  if (window == nullptr) return 0;
+  window->popup = true;
+  const HWND hwnd = made.get();
+  popups_[hwnd] = std::move(made);
   return IdOf(hwnd);
 }
 
@@ -128,49 +99,51 @@ void Win32Popups::DestroyPopup(WindowId id) {
   const HWND hwnd = HwndOf(id);
   NativeWindow* window = registry_.Find(hwnd);
   if (window == nullptr || !window->popup) return;
-  if (tooltipOwner_ == hwnd && tooltip_ != nullptr) {
-    DestroyWindow(tooltip_);
-    tooltip_ = nullptr;
+  if (tooltipOwner_ == hwnd) {
+    tooltip_.reset();
     tooltipOwner_ = nullptr;
   }
-  DestroyWindow(hwnd);
+  if (const auto it = popups_.find(hwnd); it != popups_.end()) {
+    popups_.erase(it);
+  } else {
+    DestroyWindow(hwnd);
+  }
 }
 
 void Win32Popups::ShowTooltip(WindowId id, const Rect& client, TextView text) {
   const HWND popup = HwndOf(id);
   if (registry_.Find(popup) == nullptr) return;
   if (tooltipOwner_ != popup) {
-    if (tooltip_ != nullptr) DestroyWindow(tooltip_);
-    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, popup, nullptr,
-                               registry_.instance, nullptr);
-    tooltipOwner_ = tooltip_ != nullptr ? popup : nullptr;
-    if (tooltip_ == nullptr) return;
-    SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(registry_.guiFont), FALSE);
+    tooltip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, popup, nullptr,
+                                   registry_.instance, nullptr));
+    tooltipOwner_ = tooltip_ ? popup : nullptr;
+    if (!tooltip_) return;
+    SendMessageW(tooltip_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(registry_.guiFont), FALSE);
     TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
     tool.hwnd = popup;
     tool.uId = 1;
     tool.lpszText = const_cast<wchar_t*>(L"");
-    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(tooltip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   }
   TOOLINFOW tool{};
   tool.cbSize = sizeof tool;
   tool.hwnd = popup;
   tool.uId = 1;
   if (text.empty()) {
-    SendMessageW(tooltip_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(tooltip_.get(), TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
     return;
   }
   std::wstring wide = Wide(text);
   tool.lpszText = wide.data();
-  SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendMessageW(tooltip_.get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
   // Just below the rectangle it names.
   POINT at{client.left, client.bottom + 4};
-  ClientToScreen(popup, &at);
-  SendMessageW(tooltip_, TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y));
-  SendMessageW(tooltip_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+  if (!ClientToScreen(popup, &at)) return;
+  SendMessageW(tooltip_.get(), TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y));
+  SendMessageW(tooltip_.get(), TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
 }
 
 }  // namespace tinctora::win32

@@ -46,10 +46,7 @@ std::vector<std::uint8_t> MaskBits(const gfx::Picture& picture, bool masked) {
 
 }  // namespace
 
-Win32Screen::~Win32Screen() {
-  for (const auto& [id, cursor] : registry_.cursors) ::DestroyCursor(cursor);
-  registry_.cursors.clear();
-}
+Win32Screen::~Win32Screen() { registry_.cursors.clear(); }
 
 std::vector<Rect> Win32Screen::Displays() const {
   std::vector<Rect> displays;
@@ -93,6 +90,8 @@ int Win32Screen::BitsPerPixel() const {
 }
 
 Point Win32Screen::CursorPos() const {
+  // While a mouse message is handled: where it was made.
+  if (registry_.messagePoint) return *registry_.messagePoint;
   POINT p{};
   if (!GetCursorPos(&p)) return {};
   return {p.x, p.y};
@@ -165,36 +164,35 @@ CursorId Win32Screen::CreateCursor(const gfx::CursorImage& image) {
   icon.hbmMask = mask.get();
   icon.hbmColor = colourBitmap.get();
   // The system copies both bitmaps.
-  HCURSOR cursor = CreateIconIndirect(&icon);
-  if (cursor == nullptr) return 0;
+  OwnedCursor cursor(CreateIconIndirect(&icon));
+  if (!cursor) return 0;
   const CursorId id = nextCursor_++;
-  registry_.cursors.emplace(id, cursor);
+  registry_.cursors.emplace(id, std::move(cursor));
   return id;
 }
 
 void Win32Screen::DestroyCursor(CursorId id) {
   const auto it = registry_.cursors.find(id);
   if (it == registry_.cursors.end()) return;
-  const HCURSOR cursor = it->second;
-  registry_.cursors.erase(it);
+  const HCURSOR cursor = it->second.get();
   for (NativeWindow* window : registry_.All()) {
     if (window->cursor == cursor) window->cursor = nullptr;
   }
   // No window keeps showing a cursor that is gone.
   if (GetCursor() == cursor) ::SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-  ::DestroyCursor(cursor);
+  registry_.cursors.erase(it);
 }
 
 void Win32Screen::SetWindowCursor(WindowId id, CursorId cursorId) {
   NativeWindow* window = registry_.Find(id);
   if (window == nullptr) return;
   const auto it = registry_.cursors.find(cursorId);
-  window->cursor = it != registry_.cursors.end() ? it->second : nullptr;
+  window->cursor = it != registry_.cursors.end() ? it->second.get() : nullptr;
   // Shown at once where it applies now: over the window, or while it holds
   // the capture.
   POINT p{};
-  GetCursorPos(&p);
-  if (GetCapture() == window->hwnd || WindowFromPoint(p) == window->hwnd) {
+  const bool over = GetCursorPos(&p) && WindowFromPoint(p) == window->hwnd;
+  if (GetCapture() == window->hwnd || over) {
     ::SetCursor(window->cursor != nullptr ? window->cursor : LoadCursorW(nullptr, IDC_ARROW));
   }
 }

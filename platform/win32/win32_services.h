@@ -1,9 +1,11 @@
 #pragma once
 
-// The services of the Win32 backend, one class a file: win32_windows.cpp,
-// win32_popups.cpp, win32_screen.cpp, win32_hotkeys.cpp,
+// The services of the Win32 backend, one class a file: win32_windows.cpp
+// (with win32_edit.cpp, win32_slider.cpp and win32_surface.cpp for the
+// kinds of window), win32_popups.cpp, win32_screen.cpp, win32_hotkeys.cpp,
 // win32_clipboard.cpp, win32_dialogs.cpp, win32_loop.cpp. win32_platform.cpp
-// makes them.
+// makes them; win32_messages.cpp turns the system's messages into the
+// sink's calls.
 
 #include <array>
 #include <map>
@@ -52,6 +54,8 @@ class Win32Windows final : public platform::Windows {
   Pixel VisiblePixel(WindowId window, Point client) const override;
   void SetEditText(WindowId box, TextView text) override;
   Text EditText(WindowId box) const override;
+  void SetEditSelection(WindowId box, platform::EditRange range) override;
+  platform::EditRange EditSelection(WindowId box) const override;
   void SetSliderPosition(WindowId slider, int position) override;
   int SliderPosition(WindowId slider) const override;
   void SetFocus(WindowId window) override;
@@ -62,6 +66,7 @@ class Win32Windows final : public platform::Windows {
  private:
   Registry& registry_;
   Win32Font font_;
+  OwnedWindow top_;
 };
 
 class Win32Popups final : public platform::Popups {
@@ -76,7 +81,8 @@ class Win32Popups final : public platform::Popups {
 
  private:
   Registry& registry_;
-  HWND tooltip_ = nullptr;
+  std::map<HWND, OwnedWindow> popups_;
+  OwnedWindow tooltip_;
   HWND tooltipOwner_ = nullptr;
 };
 
@@ -105,17 +111,15 @@ class Win32Screen final : public platform::Screen {
 
 class Win32HotKeys final : public platform::HotKeys {
  public:
-  explicit Win32HotKeys(Registry& registry) : registry_(registry) {}
   bool Register(WindowId owner, int nativeId, int modifiers, int virtualKey) override;
   bool Unregister(WindowId owner, int nativeId) override;
-
- private:
-  Registry& registry_;
 };
 
 class Win32Clipboard final : public platform::Clipboard {
  public:
   explicit Win32Clipboard(Registry& registry) : registry_(registry) {}
+  // An opening the program left is closed with the backend.
+  ~Win32Clipboard() override { Close(); }
   BlockHandle Allocate(std::size_t size) override;
   bool Open() override;
   bool Empty() override;
@@ -142,15 +146,23 @@ class Win32Dialogs final : public platform::Dialogs {
 
 class Win32Loop final : public platform::Loop {
  public:
-  explicit Win32Loop(Registry& registry) : registry_(registry) {}
+  explicit Win32Loop(Registry& registry);
   void Run() override;
   void ProcessPending() override;
   void Quit() override;
   void PostCommand(WindowId owner, int command) override;
+  void RequestFrame() override;
 
  private:
+  static LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  void DeliverFrame();
+
   Registry& registry_;
   bool quitting_ = false;
+  // A message-only window whose timer brings the display frame, in this
+  // loop and in every modal one (they all dispatch WM_TIMER).
+  OwnedWindow frameWindow_;
+  bool frameWaiting_ = false;
 };
 
 }  // namespace tinctora::win32

@@ -20,13 +20,15 @@ Text Narrow(std::wstring_view text) {
   return colour::Utf16ToGbk(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
 }
 
-Text WindowText(HWND window) {
+std::wstring WideWindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);
-  if (length <= 0) return Text();
+  if (length <= 0) return std::wstring();
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
   const int got = GetWindowTextW(window, text.data(), length + 1);
   text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-  return Narrow(text);
+  return text;
 }
+
+Text WindowText(HWND window) { return Narrow(WideWindowText(window)); }
 
 }  // namespace tinctora::win32
