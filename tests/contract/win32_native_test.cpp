@@ -1,0 +1,228 @@
+// What only the Win32 backend has, beside the seam's contract: the native
+// styles and texts of its windows, how native messages (double clicks,
+// signed coordinates, UTF-16 surrogate pairs, the dialog manager's Esc)
+// are decoded, and that a program write inside the user's edit is still
+// not the user's. Messages are sent to the real windows as the system
+// would send them.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/win32_platform.h"
+
+namespace tinctora::win32 {
+namespace {
+
+using gfx::Image;
+using gfx::Point;
+using gfx::Rect;
+using platform::WindowId;
+
+class Sink final : public platform::EventSink {
+ public:
+  std::vector<std::string> log;
+  std::vector<Text> offers;
+  std::vector<platform::MouseMessage> mice;
+  std::vector<std::pair<WindowId, int>> keys;
+  platform::Platform p;
+  // What the program writes into a box when the user changes it.
+  std::optional<Text> rewrite;
+
+  int Count(const std::string& entry) const {
+    int n = 0;
+    for (const std::string& e : log) n += e == entry;
+    return n;
+  }
+
+  bool OnMouse(const platform::MouseMessage& message) override {
+    mice.push_back(message);
+    return true;
+  }
+  void OnCaptureLost(WindowId) override {}
+  void OnEditChanged(WindowId box) override {
+    log.push_back("edit " + std::to_string(box));
+    if (rewrite) p.windows->SetEditText(box, *rewrite);
+  }
+  std::size_t AcceptedBytes(WindowId, TextView text, std::size_t, platform::Insertion) override {
+    offers.emplace_back(text);
+    return text.size();
+  }
+  void OnSliderScroll(WindowId, platform::ScrollCode) override {}
+  void BeforeInput(WindowId) override {}
+  void OnFrame() override {}
+  void OnActivate(WindowId, bool) override {}
+  bool OnKeyDown(WindowId focus, int virtualKey) override {
+    keys.emplace_back(focus, virtualKey);
+    return true;
+  }
+  void OnCloseRequested(WindowId) override {}
+  void OnDestroyed(WindowId) override {}
+  void OnHotKey(WindowId, int) override {}
+  void OnCommand(WindowId, int) override {}
+  void OnPaint(WindowId surface) override {
+    const Rect client = p.windows->ClientRect(surface);
+    p.windows->Present(surface, Image(client.Width(), client.Height(), 0));
+  }
+  void OnPopupDismissed(WindowId) override {}
+};
+
+HWND Hwnd(WindowId id) { return reinterpret_cast<HWND>(id); }
+
+std::wstring NativeText(WindowId id) {
+  wchar_t buffer[256] = {};
+  GetWindowTextW(Hwnd(id), buffer, 256);
+  return buffer;
+}
+
+class Win32Native : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    system = Win32System::Create();
+    ASSERT_NE(system, nullptr);
+    sink.p = system->Services();
+    p = sink.p;
+    p.windows->SetSink(&sink);
+    platform::TopLevelSpec params;
+    params.caption = "native";
+    params.outerWidth = 613;
+    params.outerHeight = 430;
+    params.minimiseBox = true;
+    top = p.windows->CreateTopLevel(params);
+    ASSERT_NE(top, 0u) << "the system made no window (no display?)";
+  }
+  void TearDown() override {
+    if (top != 0) p.windows->Destroy(top);
+    p.windows->SetSink(nullptr);
+  }
+
+  WindowId Child(platform::NativeKind kind, const Rect& bounds, platform::TextAlign align = platform::TextAlign::Left) {
+    platform::ChildSpec params;
+    params.kind = kind;
+    params.bounds = bounds;
+    params.border = true;
+    params.tabStop = true;
+    params.edit.align = align;
+    const WindowId id = p.windows->CreateChild(top, params);
+    p.windows->SetVisible(id, true);
+    return id;
+  }
+
+  void Show() {
+    const Rect outer = p.windows->WindowRect(top);
+    p.windows->SetBounds(top, {100, 100, 100 + outer.Width(), 100 + outer.Height()});
+    p.windows->Show(top);
+    p.loop->ProcessPending();
+  }
+
+  std::unique_ptr<Win32System> system;
+  platform::Platform p;
+  Sink sink;
+  WindowId top = 0;
+};
+
+TEST_F(Win32Native, TheTopLevelTakesItsOuterSizeAndStylesAndStaysHiddenUntilShown) {
+  const Rect outer = p.windows->WindowRect(top);
+  EXPECT_EQ(outer.Width(), 613);
+  EXPECT_EQ(outer.Height(), 430);
+  const Rect client = p.windows->ClientRect(top);
+  EXPECT_LT(client.Width(), 613);
+  EXPECT_LT(client.Height(), 430);
+  EXPECT_FALSE(IsWindowVisible(Hwnd(top)));
+  const LONG style = GetWindowLongW(Hwnd(top), GWL_STYLE);
+  const LONG exStyle = GetWindowLongW(Hwnd(top), GWL_EXSTYLE);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+  EXPECT_FALSE(exStyle & WS_EX_TOPMOST);
+}
+
+TEST_F(Win32Native, TextsAreUtf16AtTheSystemAndBoxesHaveNoNativeLimit) {
+  p.windows->SetCaption(top, "\xC8\xA1\xC9\xAB");  // 取色
+  EXPECT_EQ(NativeText(top), L"\u53D6\u8272");
+  const WindowId box = Child(platform::NativeKind::EditBox, {10, 10, 80, 30}, platform::TextAlign::Centre);
+  EXPECT_TRUE(GetWindowLongW(Hwnd(box), GWL_STYLE) & ES_CENTER);
+  p.windows->SetEditText(box, "\xD6\xD0" "1");  // 中1
+  EXPECT_EQ(NativeText(box), L"\u4E2D" L"1");
+  // The caret at the end is a UTF-16 position there, a byte offset here.
+  DWORD start = 0;
+  DWORD end = 0;
+  SendMessageW(Hwnd(box), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 2u);
+  EXPECT_EQ(end, 2u);
+  EXPECT_EQ(p.windows->EditSelection(box), (platform::EditRange{3, 3}));
+  EXPECT_GT(SendMessageW(Hwnd(box), EM_GETLIMITTEXT, 0, 0), 0x7FFFFFF0);
+}
+
+TEST_F(Win32Native, ASurrogatePairIsOneCharacterAndHasNoGbkForm) {
+  const WindowId box = Child(platform::NativeKind::EditBox, {10, 10, 80, 30});
+  p.windows->SetEditText(box, "1");
+  // U+20000 arrives as two WM_CHAR units: one offer, of its replacement.
+  SendMessageW(Hwnd(box), WM_CHAR, 0xD840, 0);
+  EXPECT_TRUE(sink.offers.empty());
+  SendMessageW(Hwnd(box), WM_CHAR, 0xDC00, 0);
+  ASSERT_EQ(sink.offers.size(), 1u);
+  EXPECT_EQ(sink.offers[0], "?");
+}
+
+TEST_F(Win32Native, NativeMouseMessagesAreDecodedWithSignedCoordinatesAndADoubleClickIsAPress) {
+  const WindowId surface = Child(platform::NativeKind::Surface, {10, 10, 48, 48});
+  SendMessageW(Hwnd(surface), WM_MOUSEMOVE, MK_SHIFT, MAKELPARAM(-5, 7));
+  SendMessageW(Hwnd(surface), WM_LBUTTONDBLCLK, MK_LBUTTON | MK_CONTROL, MAKELPARAM(3, 4));
+  SendMessageW(Hwnd(surface), WM_RBUTTONUP, 0, MAKELPARAM(3, 4));
+  ASSERT_EQ(sink.mice.size(), 3u);
+  EXPECT_EQ(sink.mice[0].target, surface);
+  EXPECT_EQ(sink.mice[0].action, platform::MouseAction::Move);
+  EXPECT_EQ(sink.mice[0].client, (Point{-5, 7}));
+  EXPECT_EQ(sink.mice[0].keys, platform::ModShift);
+  EXPECT_EQ(sink.mice[1].action, platform::MouseAction::LeftDown);
+  EXPECT_EQ(sink.mice[1].keys, platform::ModCtrl);
+  EXPECT_EQ(sink.mice[2].action, platform::MouseAction::RightUp);
+}
+
+TEST_F(Win32Native, AProgramWriteMadeWhileTheUsersEditIsReportedIsNotTheUsers) {
+  const WindowId box = Child(platform::NativeKind::EditBox, {10, 10, 80, 30});
+  p.windows->SetEditText(box, "99");
+  // The program answers the user's edit by rewriting the box at once.
+  sink.rewrite = Text("255");
+  SendMessageW(Hwnd(box), WM_CHAR, '9', 0);
+  EXPECT_EQ(p.windows->EditText(box), "255");
+  EXPECT_EQ(sink.Count("edit " + std::to_string(box)), 1);
+  // Select-all and cut (the box's own Ctrl+X) is the user's edit too.
+  sink.rewrite.reset();
+  SendMessageW(Hwnd(box), EM_SETSEL, 0, -1);
+  SendMessageW(Hwnd(box), WM_CUT, 0, 0);
+  EXPECT_EQ(p.windows->EditText(box), "");
+  EXPECT_EQ(sink.Count("edit " + std::to_string(box)), 2);
+}
+
+TEST_F(Win32Native, TheSliderTakesItsStepsAsTheTrackBarsOwn) {
+  platform::ChildSpec params;
+  params.kind = platform::NativeKind::Slider;
+  params.bounds = {10, 40, 153, 76};
+  params.slider.maximum = 255;
+  params.slider.lineStep = 2;
+  params.slider.pageStep = 9;
+  const WindowId slider = p.windows->CreateChild(top, params);
+  EXPECT_EQ(SendMessageW(Hwnd(slider), TBM_GETLINESIZE, 0, 0), 2);
+  EXPECT_EQ(SendMessageW(Hwnd(slider), TBM_GETPAGESIZE, 0, 0), 9);
+  EXPECT_EQ(SendMessageW(Hwnd(slider), TBM_GETRANGEMAX, 0, 0), 255);
+}
+
+TEST_F(Win32Native, EscapeInAnEditBoxReachesTheProgramThroughTheDialogManager) {
+  Show();
+  const WindowId box = Child(platform::NativeKind::EditBox, {10, 10, 80, 30});
+  p.windows->SetFocus(box);
+  ASSERT_EQ(p.windows->Focus(), box);
+  PostMessageW(Hwnd(box), WM_KEYDOWN, VK_ESCAPE, 0);
+  p.loop->ProcessPending();
+  ASSERT_FALSE(sink.keys.empty());
+  EXPECT_EQ(sink.keys.back(), (std::pair<WindowId, int>{box, platform::KeyEscape}));
+}
+
+}  // namespace
+}  // namespace tinctora::win32
