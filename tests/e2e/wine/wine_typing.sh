@@ -1,0 +1,150 @@
+#!/usr/bin/env bash
+# Typing into a channel box of the Windows program, tinctora.exe, under Wine
+# on a virtual X server, driven with xdotool as a user would: a click in
+# the red box, the box cleared with Backspace (it reads "0", selected), then
+# digits typed at once. 200, 25 and 7 go in as typed; 999 becomes 255;
+# typing after a 255 replaces it. Red is read from the current-colour box
+# on the screen while typing, and the box's own text (its Ctrl+A Ctrl+C)
+# only once a value is complete, so that no reading changes what the next
+# keystroke does. Every step waits for what it expects, up to a limit.
+# Exit 77 (skipped) when Wine or the X tools are missing, or this machine
+# runs no 32-bit code. A screenshot is kept where a check fails.
+#
+# usage: wine_typing.sh PATH/TO/tinctora.exe PREFIX-DIRECTORY [SCREENSHOT-DIRECTORY]
+set -uo pipefail
+
+program=${1:?usage: wine_typing.sh PATH/TO/tinctora.exe PREFIX [SHOTS]}
+prefix=${2:?usage: wine_typing.sh PATH/TO/tinctora.exe PREFIX [SHOTS]}
+shots=${3:-$(dirname "$program")/e2e-screens}
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../../.." && pwd)
+for tool in wine Xvfb xdotool xclip import; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "skipped: $tool is not installed (tools/test-windows-core installs it)"
+    exit 77
+  fi
+done
+if ! "$root"/tools/runs-32-bit-code; then
+  echo "skipped: this machine runs no 32-bit x86 code, which 32-bit Wine needs"
+  exit 77
+fi
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null; done
+  WINEPREFIX=$prefix wineserver -k 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+"$here"/../wine-prefix.sh "$prefix" >/dev/null || { echo "FAILED: the Wine prefix could not be made"; exit 1; }
+export WINEPREFIX=$(cd "$prefix" && pwd) WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+
+failures=0
+shot() {  # shot NAME: keeps the screen as it is now
+  mkdir -p "$shots"
+  import -window root "$shots/$1.png" 2>/dev/null && echo "  screen kept in $shots/$1.png"
+}
+check() {  # check WHAT EXPECTED GOT
+  if [ "$2" == "$3" ]; then
+    echo "ok: $1 is $3"
+  else
+    echo "FAILED: $1: expected '$2', got '$3'"
+    failures=$((failures + 1))
+    shot "typing-failure-$failures"
+  fi
+}
+# Runs COMMAND until it prints EXPECTED, for up to 5 seconds; prints what it
+# printed last.
+wait_for() {  # wait_for EXPECTED COMMAND...
+  local expected=$1 got=""
+  shift
+  for _ in $(seq 50); do
+    got=$("$@")
+    [ "$got" == "$expected" ] && break
+    sleep 0.1
+  done
+  echo "$got"
+}
+
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -noreset -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+if [ ! -s "$work/display" ]; then
+  echo "FAILED: Xvfb did not start"; cat "$work/xvfb.log"; exit 1
+fi
+export DISPLAY=":$(head -1 "$work/display")"
+unset WAYLAND_DISPLAY
+
+(wine "$program"; echo $? >"$work/exit") >"$work/tinctora.log" 2>&1 &
+pids+=($!)
+window=$(timeout 60 xdotool search --sync --onlyvisible --name 'Tinctora V1' | head -1)
+if [ -z "$window" ]; then
+  echo "FAILED: the window did not open"; cat "$work/tinctora.log"; exit 1
+fi
+
+# The client area's origin on the screen (Wine draws the frame: the
+# borders and the caption are its own, the client area 607x401).
+eval "$(xdotool getwindowgeometry --shell "$window")"
+border=$(( (WIDTH - 607) / 2 ))
+cx=$((X + border)) cy=$((Y + HEIGHT - 401 - border))
+at() { echo $((cx + $1)) $((cy + $2)); }
+
+# The screen's pixel at X Y as RRGGBB.
+pixel_at() {
+  import -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null | tail -1 | grep -o '#[0-9A-F]\{6\}' | tr -d '#'
+}
+# Red (0 to 255) of the current-colour box as the screen shows it.
+shown_red() {
+  local rgb
+  rgb=$(pixel_at $(at 78 345))
+  [ -n "$rgb" ] && echo "$((16#${rgb:0:2}))"
+}
+# The focused box's text, through its own Ctrl+A Ctrl+C.
+clipboard() { xclip -o -selection clipboard 2>/dev/null; }
+focused_box() {
+  printf '' | xclip -i -selection clipboard 2>/dev/null
+  xdotool key ctrl+a ctrl+c
+  for _ in $(seq 30); do [ -n "$(clipboard)" ] && break; sleep 0.1; done
+  clipboard
+}
+# Clicks into the red box, goes to its end and deletes every character.
+clear_red_box() {
+  xdotool mousemove $(at 430 183) click 1
+  xdotool key End BackSpace BackSpace BackSpace BackSpace
+}
+
+# The window takes input once the program shows the first colour.
+wait_for 0 shown_red >/dev/null
+for value in 200 25 7 999; do
+  expected=$value
+  [ "$value" -gt 255 ] && expected=255
+  clear_red_box
+  check "red after clearing the box" "0" "$(wait_for 0 shown_red)"
+  # As fast as xdotool types: a key well within one display frame.
+  xdotool type --delay 5 "$value"
+  check "red after typing $value" "$expected" "$(wait_for "$expected" shown_red)"
+  check "the red box after typing $value" "$expected" "$(focused_box)"
+done
+
+# Typing after a corrected 255 replaces it: 999 becomes 255, selected, and
+# the next digits are a new value.
+clear_red_box
+xdotool type --delay 5 "999"
+check "red after typing 999 again" "255" "$(wait_for 255 shown_red)"
+xdotool type --delay 5 "42"
+check "red after typing 42 after the 255" "42" "$(wait_for 42 shown_red)"
+check "the red box after typing 42 after the 255" "42" "$(focused_box)"
+
+# Escape, which the box leaves alone, closes the window; the program ends with 0.
+xdotool key Escape
+for _ in $(seq 100); do [ -s "$work/exit" ] && break; sleep 0.1; done
+check "the exit code after Escape" "0" "$(cat "$work/exit" 2>/dev/null || echo running)"
+
+if [ "$failures" -ne 0 ]; then
+  echo "--- program output"; cat "$work/tinctora.log"
+  exit 1
+fi
+exit 0
