@@ -180,10 +180,8 @@ LRESULT PasteIntoEdit(NativeWindow& box) {
   const Text gbk = Narrow(*clip);
   if (gbk.empty()) return 0;
   const std::size_t taken = Offer(box, gbk, platform::Insertion::Pasted);
-  // A paste of nothing still replaces the selection; with nothing selected
-  // nothing changes.
-  const auto [start, end] = NativeSelection(box.hwnd, WideWindowText(box.hwnd).size());
-  if (taken == 0 && start == end) return 0;
+  // Refused whole: nothing changes, the selection included.
+  if (taken == 0) return 0;
   return AsUserEdit(box, [&]() -> LRESULT {
     ReplaceSelection(box, TextView(gbk).substr(0, taken));
     return 0;
