@@ -164,13 +164,11 @@ void Desktop::EditReplace(Win& box, TextView text) {
 void Desktop::EditInsert(Win& box, TextView text, platform::Insertion how) {
   // Which part of the insertion the box takes is the program's decision:
   // exactly that many bytes go in.
-  const std::size_t selected = box.selection.End() - box.selection.Start();
-  const std::size_t kept = box.text.size() - selected;
+  const std::size_t kept = box.text.size() - (box.selection.End() - box.selection.Start());
   const std::size_t taken =
       std::min(text.size(), sink_ != nullptr ? sink_->AcceptedBytes(box.id, text, kept, how) : text.size());
-  // A refused keystroke leaves everything alone; a paste of nothing still
-  // replaces the selection.
-  if (taken == 0 && (how == platform::Insertion::Typed || selected == 0)) return;
+  // Nothing taken is no change at all, a selection included.
+  if (taken == 0) return;
   EditReplace(box, text.substr(0, taken));
 }
 

@@ -167,11 +167,12 @@ TEST_F(Contract, ProgramWritesRaiseNothingAndAreNeverCut) {
   // Far past any native control's default length limit.
   const Text longText(40000, '7');
   p.windows->SetEditText(box, longText);
+  const Text shown = p.windows->EditText(box);
   p.windows->SetEditSelection(box, {0, 3});
   p.windows->SetSliderPosition(slider, 300);
   p.windows->SetSliderPosition(slider, 20);
   harness->Run(30);
-  EXPECT_EQ(p.windows->EditText(box), longText);
+  EXPECT_TRUE(shown == longText) << "a program write was cut to " << shown.size() << " bytes";
   EXPECT_EQ(p.windows->SliderPosition(slider), 20);
   EXPECT_EQ(sink.CountKind("edit"), 0) << "a program write was reported as the user's edit";
   EXPECT_EQ(sink.CountKind("slider"), 0) << "a program write was reported as the user's scroll";
@@ -263,6 +264,14 @@ TEST_F(Contract, ABoxInsertsExactlyWhatTheProgramAccepts) {
   EXPECT_EQ(sink.offers[0].kept, 0u);
   EXPECT_EQ(sink.offers[0].text.substr(0, 4), "9\xBA\xEC" "8");
   EXPECT_EQ(p.windows->EditText(box), "9\xBA\xEC" "8");
+
+  // A paste refused whole changes nothing, the selection included.
+  p.windows->SetEditSelection(box, {0, 1});
+  sink.log.clear();
+  sink.accept = [](const RecordingSink::Offer&) { return std::size_t{0}; };
+  harness->Paste("5");
+  EXPECT_EQ(p.windows->EditText(box), "9\xBA\xEC" "8");
+  EXPECT_EQ(sink.CountKind("edit"), 0) << "a refused paste was reported as an edit";
 }
 
 TEST_F(Contract, EditingKeysAreNoInsertionButAreTheUsersEdits) {
