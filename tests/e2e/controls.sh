@@ -14,17 +14,26 @@ e2e_start_x
 e2e_start_program
 client_origin
 hex() { copy_notation 2; }
+# Clicks the colour chooser and waits for its popup.
+open_chooser() {
+  xdotool mousemove --window "$window" 177 379 click 1
+  wait_until 5 "the colour popup to open" program_popup_open
+}
+dialog_active() {
+  [ "$(xdotool getactivewindow getwindowname 2>/dev/null)" == "Select Color" ]
+}
+
+# The program handles its input in order: a read through the copy menu
+# needs no wait after a click or a key, only after a modal window closes.
 
 # The palette: row 8, column 1 is pure red.
 xdotool mousemove --window "$window" 389 342 click 1
-sleep 0.4
 check "the colour after a palette click" "FF0000" "$(hex)"
-check "the first swatch after the palette click" "FF0000" "$(screen_pixel "$((client_x + 100))" "$((client_y + 32))")"
+check_soon "the first swatch after the palette click" "FF0000" 5 screen_pixel "$((client_x + 100))" "$((client_y + 32))"
 
 # The shade strip runs from white through red to black; column 45 of its
 # 182 is about half way from white to red.
 xdotool mousemove --window "$window" 200 306 click 1
-sleep 0.4
 check "the colour after a strip click" "FF8181" "$(hex)"
 e2e_screenshot strip >/dev/null
 
@@ -32,27 +41,21 @@ e2e_screenshot strip >/dev/null
 # page (5); PageDown and Down increase, PageUp and Up decrease, Right and
 # Left step, End and Home go to the ends.
 xdotool mousemove --window "$window" 389 342 click 1
-sleep 0.3
 xdotool mousemove --window "$window" 576 225 click 1
-sleep 0.3
 check "green after a click on the channel" "FF0500" "$(hex)"
 steps=(Page_Down Down Right Page_Up Up Left End Home)
 after=(FF0A00 FF0B00 FF0C00 FF0700 FF0600 FF0500 FFFF00 FF0000)
 for i in "${!steps[@]}"; do
   # The focus comes back to the slider when the copy menu closes.
   xdotool key "${steps[i]}"
-  sleep 0.2
   check "the colour after ${steps[i]} on the green slider" "${after[i]}" "$(hex)"
 done
 # The thumb, at the left end now, dragged past the right end.
 xdotool mousemove --window "$window" 464 225 mousedown 1
-sleep 0.2
 for x in 480 500 520 540 560 580 600 620; do
   xdotool mousemove --window "$window" "$x" 225
-  sleep 0.05
 done
 xdotool mouseup 1
-sleep 0.3
 check "the colour after dragging the green thumb to the end" "FFFF00" "$(hex)"
 check "the green box after the drag" "255" "$(read_box 430 222)"
 
@@ -60,57 +63,49 @@ check "the green box after the drag" "255" "$(read_box 430 222)"
 read_box 430 183 >/dev/null
 xdotool key ctrl+a
 xdotool type --delay 60 "1x2a8"
-sleep 0.4
 check "the colour after typing 1x2a8 into the red box" "80FF00" "$(hex)"
 
 # A paste from the edit box's own menu goes through the program's rules:
 # the green box takes three characters of the first line.
 printf '12345\n67' | xclip -selection clipboard >/dev/null 2>&1
 xdotool mousemove --window "$window" 430 222 click 1
-sleep 0.2
 xdotool key ctrl+a
 xdotool click 3
-sleep 0.5
+wait_until 5 "the edit box's menu to open" program_popup_open
 xdotool key p
-sleep 0.5
+wait_until 5 "the edit box's menu to close" program_popup_closed
 check "the colour after pasting into the green box" "807B00" "$(hex)"
 
 # The colour chooser's popup: a preset (row 3, column 5: C06000); Escape
 # in the popup changes nothing.
-xdotool mousemove --window "$window" 177 379 click 1
-sleep 0.5
+open_chooser
 e2e_screenshot popup >/dev/null
 xdotool mousemove --window "$window" 243 445 click 1
-sleep 0.4
+wait_until 5 "the colour popup to close" program_popup_closed
 check "the colour after a preset of the chooser" "C06000" "$(hex)"
-xdotool mousemove --window "$window" 177 379 click 1
-sleep 0.5
+open_chooser
 xdotool key Escape
-sleep 0.3
+wait_until 5 "the colour popup to close" program_popup_closed
 check "the colour after Escape in the popup" "C06000" "$(hex)"
 
 # The popup's last entry opens the colour dialog with the current colour;
 # its HTML box takes a colour, Return confirms it; Escape cancels.
-xdotool mousemove --window "$window" 177 379 click 1
-sleep 0.5
+open_chooser
 xdotool mousemove --window "$window" 234 488 click 1
-sleep 1
+check_soon "the dialog's caption" "Select Color" 10 xdotool getactivewindow getwindowname
 e2e_screenshot dialog >/dev/null
-check "the dialog's caption" "Select Color" "$(xdotool getactivewindow getwindowname)"
 xdotool key alt+h
-sleep 0.2
 check "the colour the dialog opened with" "#c06000" "$(focused_box)"
 xdotool key ctrl+a
 xdotool type "#123456"
 xdotool key Return
-sleep 0.6
+wait_until 5 "the colour dialog to close" program_popup_closed
 check "the colour after the dialog" "123456" "$(hex)"
-xdotool mousemove --window "$window" 177 379 click 1
-sleep 0.5
+open_chooser
 xdotool mousemove --window "$window" 234 488 click 1
-sleep 1
+wait_until 10 "the colour dialog to take the keyboard" dialog_active
 xdotool key Escape
-sleep 0.5
+wait_until 5 "the colour dialog to close" program_popup_closed
 check "the colour after cancelling the dialog" "123456" "$(hex)"
 
 xdotool windowactivate --sync "$window"

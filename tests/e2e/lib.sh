@@ -52,6 +52,44 @@ check_within() {  # check_within WHAT EXPECTED GOT TOLERANCE (integers)
   fi
 }
 
+# Runs COMMAND until it succeeds, for at most TIMEOUT whole seconds;
+# returns false when the time ran out.
+poll_until() {  # poll_until TIMEOUT COMMAND...
+  local deadline=$((${EPOCHREALTIME/[.,]/} + $1 * 1000000))
+  shift
+  until "$@"; do
+    ((${EPOCHREALTIME/[.,]/} < deadline)) || return 1
+    sleep 0.05
+  done
+}
+
+# Waits until COMMAND succeeds; after TIMEOUT seconds the test fails, saying
+# what it waited for. The failure is also counted through a file, as the
+# wait may run in a command substitution.
+wait_until() {  # wait_until TIMEOUT DESCRIPTION COMMAND...
+  local timeout=$1 what=$2
+  shift 2
+  poll_until "$timeout" "$@" && return 0
+  echo "FAILED: waited ${timeout}s for $what" >&2
+  echo "$what" >>"$work/timeouts"
+  e2e_screenshot "timeout" >/dev/null
+  return 1
+}
+
+# Checks as `check` does once COMMAND prints EXPECTED, or with what it
+# printed last when TIMEOUT seconds have passed.
+check_soon() {  # check_soon WHAT EXPECTED TIMEOUT COMMAND...
+  local what=$1 timeout=$3
+  soon_expected=$2
+  shift 3
+  poll_until "$timeout" prints_expected "$@"
+  check "$what" "$soon_expected" "$soon_got"
+}
+prints_expected() {
+  soon_got=$("$@")
+  [ "$soon_got" == "$soon_expected" ]
+}
+
 # Saves the whole screen as NAME.png among the run's screenshots and prints
 # its path.
 e2e_screenshot() {
@@ -73,8 +111,7 @@ screen_pixel() {  # screen_pixel X Y
 e2e_start_x() {
   Xvfb -displayfd 3 -screen 0 "${1:-1280x1024x24}" -noreset -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
   pids+=($!)
-  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-  if [ ! -s "$work/display" ]; then
+  if ! poll_until 10 test -s "$work/display"; then
     echo "FAILED: Xvfb did not start"; cat "$work/xvfb.log"; exit 1
   fi
   export DISPLAY=":$(head -1 "$work/display")"
@@ -86,10 +123,14 @@ e2e_start_x() {
     wm=openbox
     openbox >"$work/wm.log" 2>&1 &
     pids+=($!)
-    for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
-    sleep 0.3
+    # The last root property openbox sets while it starts.
+    wait_until 10 "openbox to start" root_has_property _NET_SHOWING_DESKTOP || exit 1
   fi
   read -r screen_w screen_h < <(xwininfo -root | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w, h}')
+}
+
+root_has_property() {  # root_has_property NAME
+  xprop -root "$1" 2>/dev/null | grep -q '='
 }
 
 # Shows a picture file in a window titled TITLE with its top-left client
@@ -100,22 +141,44 @@ e2e_show_picture() {  # e2e_show_picture FILE TITLE X Y
   shown_window=$(e2e_find_window "$2")
 }
 
+# Waits until the window shown by e2e_show_picture FILE shows the picture's
+# pixel 5,5 on the screen (nothing may cover that corner).
+wait_picture_painted() {  # wait_picture_painted FILE
+  local corner
+  corner=$(convert "$1" -format '%[hex:u.p{5,5}]' info: 2>/dev/null | cut -c1-6)
+  wait_until 10 "the picture $1 on the screen" window_shows "$shown_window" 5 5 "$corner"
+}
+
+# Whether the screen shows COLOUR at point X,Y of WINDOW's client area.
+window_shows() {  # window_shows WINDOW X Y COLOUR
+  local wx wy
+  eval "$(xwininfo -id "$1" 2>/dev/null | awk '/Absolute upper-left X/ {print "wx=" $4} /Absolute upper-left Y/ {print "wy=" $4}')"
+  [ -n "$wx" ] && [ "$(screen_pixel "$((wx + $2))" "$((wy + $3))")" == "$4" ]
+}
+
 # Empties the clipboard. xclip stays behind to serve the selection until
 # another client takes it, so it must not hold a pipe of the script's.
 clear_clipboard() {
   printf '' | xclip -selection clipboard >/dev/null 2>&1
+  wait_until 5 "the clipboard to empty" clipboard_empty
+}
+clipboard_empty() {
+  [ -z "$(xclip -o -selection clipboard 2>/dev/null)" ]
+}
+clipboard_has_text() {
+  [ -n "$(xclip -o -selection clipboard 2>/dev/null)" ]
 }
 
 # The first visible window whose name matches, waiting up to 20 seconds. A
 # search can fail when a window goes while it runs: it is repeated.
 e2e_find_window() {  # e2e_find_window NAME
-  local found=""
-  for _ in $(seq 100); do
-    found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
-    [ -n "$found" ] && break
-    sleep 0.2
-  done
-  echo "$found"
+  found_window=""
+  poll_until 20 window_named "$1"
+  echo "$found_window"
+}
+window_named() {  # window_named NAME: sets found_window
+  found_window=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+  [ -n "$found_window" ]
 }
 
 # Runs the program (with any VAR=value given) and waits for its window:
@@ -128,14 +191,53 @@ e2e_start_program() {
   if [ -z "$window" ]; then
     echo "FAILED: the window did not open"; cat "$work/tinctora.log"; exit 1
   fi
-  # The first paint and the window manager's frame.
-  sleep 0.8
+  if ! wait_until 10 "the window framed and painted" window_painted; then
+    cat "$work/tinctora.log"; exit 1
+  fi
+}
+
+# Whether the window is mapped, framed when a window manager runs, and
+# painted: the picker pad shows its reticle (black at client point 29,29)
+# and the palette its red cell at 389,342. Sets client_x, client_y.
+window_painted() {
+  xwininfo -id "$window" 2>/dev/null | grep -q 'Map State: IsViewable' || return 1
+  if [ -n "$wm" ]; then xprop -id "$window" _NET_FRAME_EXTENTS 2>/dev/null | grep -q '=' || return 1; fi
+  client_origin
+  [ "$(screen_pixel "$((client_x + 29))" "$((client_y + 29))")" == 000000 ] &&
+    [ "$(screen_pixel "$((client_x + 389))" "$((client_y + 342))")" == FF0000 ]
+}
+
+program_gone() {
+  ! kill -0 "$program_pid" 2>/dev/null
+}
+
+# The window manager handles requests in the order they come: once it has
+# moved WINDOW one pixel to the right, it has handled every request before.
+wm_settled() {  # wm_settled WINDOW
+  local before
+  before=$(window_left "$1")
+  xdotool windowmove --relative "$1" 1 0 2>/dev/null
+  wait_until 5 "the window manager to move a window" window_left_is_not "$1" "$before"
+}
+window_left() {  # window_left WINDOW
+  xwininfo -id "$1" 2>/dev/null | awk '/Absolute upper-left X/ {print $4}'
+}
+window_left_is_not() {  # window_left_is_not WINDOW X
+  [ "$(window_left "$1")" != "$2" ]
+}
+
+# Whether the program shows a window besides the main one: a menu, the
+# colour popup or the colour dialog.
+program_popup_open() {
+  [ -n "$(xdotool search --onlyvisible --pid "$program_pid" 2>/dev/null | grep -vx "$window")" ]
+}
+program_popup_closed() {
+  ! program_popup_open
 }
 
 # Waits for the program to end; checks it ended with 0 after WHAT.
 e2e_expect_exit() {  # e2e_expect_exit WHAT
-  for _ in $(seq 50); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
-  if kill -0 "$program_pid" 2>/dev/null; then
+  if ! poll_until 5 program_gone; then
     check "the program after $1" "ended" "running"
     kill "$program_pid" 2>/dev/null
   else
@@ -149,25 +251,56 @@ client_origin() {
   eval "$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print "client_x=" $4} /Absolute upper-left Y/ {print "client_y=" $4}')"
 }
 
-# Presses the left button on the picker pad, leaving it held.
+# The colour the current-colour box shows.
+current_colour() {
+  screen_pixel "$((client_x + 78))" "$((client_y + 345))"
+}
+
+# Whether the picker pad shows its reticle, as it does between picks.
+pad_shows_reticle() {
+  [ "$(screen_pixel "$((client_x + 29))" "$((client_y + 29))")" == 000000 ]
+}
+
+# Presses the left button on the picker pad, leaving it held, and waits
+# until the pick samples: the pad is emptied first, then, once the pointer
+# and the arrow keys are taken, a movement over the emptied pad shows its
+# white in the current-colour box (each try moves the pointer again).
 start_pick() {
-  xdotool mousemove --window "$window" 30 29
-  sleep 0.2
-  xdotool mousedown 1
-  sleep 0.3
+  if [ "$(current_colour)" == FFFFFF ]; then
+    echo "FAILED: start_pick needs a current colour other than white" >&2
+    echo "a pick started from white" >>"$work/timeouts"
+  fi
+  xdotool mousemove --sync --window "$window" 30 29 mousedown 1
+  wait_until 5 "the pad to empty for the pick" pad_emptied
+  wait_until 5 "the pick to sample the pad" pick_samples_pad
+}
+pad_emptied() { ! pad_shows_reticle; }
+pick_samples_pad() {
+  pad_x=$((pad_x == 30 ? 31 : 30))
+  xdotool mousemove --window "$window" "$pad_x" 29
+  [ "$(current_colour)" == FFFFFF ]
+}
+pad_x=30
+
+# Releases the button and waits until the pick has ended: the pad shows
+# its reticle again.
+end_pick() {
+  xdotool mouseup 1
+  wait_until 5 "the pick to end" pad_shows_reticle
 }
 
 # The text of the edit box that has the focus, through its own Ctrl+A Ctrl+C.
 focused_box() {
+  clear_clipboard
   xdotool key ctrl+a ctrl+c
-  sleep 0.3
+  wait_until 5 "the box's text on the clipboard" clipboard_has_text
   xclip -o -selection clipboard 2>/dev/null
 }
 
 # Clicks an edit box at a point of the client area and prints its text.
+# The program handles the click before the keys that copy.
 read_box() {  # read_box X Y
   xdotool mousemove --window "$window" "$1" "$2" click 1
-  sleep 0.2
   focused_box
 }
 
@@ -177,14 +310,16 @@ read_box() {  # read_box X Y
 copy_notation() {  # copy_notation ITEM [X Y]
   clear_clipboard
   xdotool mousemove --window "$window" "${2:-78}" "${3:-345}" click 3
-  sleep 0.5
-  for ((k = 0; k < $1; k++)); do xdotool key Down; done
-  xdotool key Return
-  sleep 0.5
+  wait_until 5 "the copy menu to open" program_popup_open
+  local keys=()
+  for ((k = 0; k < $1; k++)); do keys+=(Down); done
+  xdotool key "${keys[@]}" Return
+  wait_until 5 "the copied notation on the clipboard" clipboard_has_text
   xclip -o -selection clipboard 2>/dev/null
 }
 
 e2e_finish() {
+  [ -s "$work/timeouts" ] && failures=$((failures + $(wc -l <"$work/timeouts")))
   if [ "$failures" -ne 0 ]; then
     echo "--- program output"; cat "$work/tinctora.log" 2>/dev/null
     if [ -d "$work/shots" ]; then

@@ -21,6 +21,7 @@ e2e_start_x
 # shows: blue 3366CC in columns 0-59, red CC3311 in columns 60-119.
 convert -size 60x120 xc:'#3366CC' -size 60x120 xc:'#CC3311' +append "$work/target.png"
 e2e_show_picture "$work/target.png" pick-target 40 40
+wait_picture_painted "$work/target.png"
 target=$shown_window
 eval "$(xwininfo -id "$target" | awk '/Absolute upper-left X/ {print "tx=" $4} /Absolute upper-left Y/ {print "ty=" $4}')"
 if [ -n "$scale" ]; then
@@ -35,11 +36,19 @@ client_origin
 # The tab stops from the coordinates box on, as the boxes are read during
 # the drag; "" for the chooser and the sliders, which hold no text.
 stops=17
+textless=" 1 12 13 14 "
 read_stops() {
   local texts=()
   for ((s = 0; s < stops; s++)); do
-    clear_clipboard
-    texts+=("$(focused_box)")
+    if [[ "$textless" == *" $s "* ]]; then
+      clear_clipboard
+      xdotool key ctrl+a ctrl+c
+      # A control without text copies nothing: there is no change to wait for.
+      sleep 0.3
+      texts+=("$(xclip -o -selection clipboard 2>/dev/null)")
+    else
+      texts+=("$(focused_box)")
+    fi
     xdotool key Tab
   done
   local IFS='|'
@@ -55,52 +64,57 @@ zoom_pixel() {  # zoom_pixel X Y: a pixel of the zoom view's client area
   screen_pixel "$((client_x + 9 + $1))" "$((client_y + 63 + $2))"
 }
 
+zoom_pixels() {  # zoom_pixels X Y ...: pixels of the zoom view's client area
+  local out=()
+  while [ $# -gt 0 ]; do out+=("$(zoom_pixel "$1" "$2")"); shift 2; done
+  echo "${out[*]}"
+}
+
 # The coordinates box has the focus; the pad takes none.
 xdotool mousemove --window "$window" 340 74 click 1
-sleep 0.2
 start_pick
-# Out over the desktop, then onto the blue part of the target.
+# Out over the desktop, then onto the blue part of the target. The boxes
+# are read once the coordinates box shows where the pointer is.
 xdotool mousemove 700 60
-sleep 0.2
 xdotool mousemove "$((tx + 30))" "$((ty + 60))"
-sleep 0.4
-e2e_screenshot drag-blue >/dev/null
+check_soon "the coordinates over blue" "$((tx + 30)),$((ty + 60))" 5 focused_box
 check "the boxes during the drag over blue" \
   "$(expect_stops "$((tx + 30)),$((ty + 60))" 51 102 204 3366CC 13395507 0.6111,0.7500,0.8000 0.7500,0.5000,0.0000,0.2000)" \
   "$(read_stops)"
-check "the current colour during the drag" "3366CC" "$(screen_pixel "$((client_x + 78))" "$((client_y + 345))")"
-check "the zoom view during the drag over blue" "3366CC 3366CC" "$(zoom_pixel 50 50) $(zoom_pixel 180 190)"
+check_soon "the current colour during the drag" "3366CC" 5 current_colour
+check_soon "the zoom view during the drag over blue" "3366CC 3366CC" 5 zoom_pixels 50 50 180 190
+e2e_screenshot drag-blue >/dev/null
 
 # Three pixels left of the edge: the zoom view shows the edge, the boxes
 # still blue. Source column 10 + d of the 21 covers zoom columns from
 # (10 + d) * 221 / 21 on.
 xdotool mousemove "$((tx + 57))" "$((ty + 60))"
-sleep 0.4
+check_soon "the coordinates at the edge" "$((tx + 57)),$((ty + 60))" 5 focused_box
+check_soon "the zoom view at the edge (d = -1, 2, 3, 4)" "3366CC 3366CC CC3311 CC3311" 5 \
+  zoom_pixels 100 50 131 50 141 50 152 50
+check_soon "the current colour at the edge" "3366CC" 5 current_colour
 e2e_screenshot drag-edge >/dev/null
-check "the coordinates at the edge" "$((tx + 57)),$((ty + 60))" "$(focused_box)"
-check "the zoom view at the edge (d = -1, 2, 3, 4)" "3366CC 3366CC CC3311 CC3311" \
-  "$(zoom_pixel 100 50) $(zoom_pixel 131 50) $(zoom_pixel 141 50) $(zoom_pixel 152 50)"
-check "the current colour at the edge" "3366CC" "$(screen_pixel "$((client_x + 78))" "$((client_y + 345))")"
 
 # Onto the red part.
 xdotool mousemove "$((tx + 90))" "$((ty + 30))"
-sleep 0.4
+check_soon "the coordinates over red" "$((tx + 90)),$((ty + 30))" 5 focused_box
 check "the boxes during the drag over red" \
   "$(expect_stops "$((tx + 90)),$((ty + 30))" 204 51 17 CC3311 1127372 0.0303,0.9167,0.8000 0.0000,0.7500,0.9167,0.2000)" \
   "$(read_stops)"
-check "the zoom view over red" "CC3311" "$(zoom_pixel 50 50)"
+check_soon "the zoom view over red" "CC3311" 5 zoom_pixel 50 50
 
 # The arrow keys move the pointer by one pixel; the movement samples again.
+pointer() {
+  eval "$(xdotool getmouselocation --shell)"
+  echo "$X,$Y"
+}
 xdotool key Right Right Down
-sleep 0.4
-eval "$(xdotool getmouselocation --shell)"
-check "the pointer after Right, Right, Down" "$((tx + 92)),$((ty + 31))" "$X,$Y"
-check "the coordinates after the nudge" "$((tx + 92)),$((ty + 31))" "$(focused_box)"
-xdotool mouseup 1
-sleep 0.5
-e2e_screenshot released >/dev/null
+check_soon "the pointer after Right, Right, Down" "$((tx + 92)),$((ty + 31))" 5 pointer
+check_soon "the coordinates after the nudge" "$((tx + 92)),$((ty + 31))" 5 focused_box
+end_pick
 
-check "the first swatch after the release" "CC3311" "$(screen_pixel "$((client_x + 100))" "$((client_y + 32))")"
+check_soon "the first swatch after the release" "CC3311" 5 screen_pixel "$((client_x + 100))" "$((client_y + 32))"
+e2e_screenshot released >/dev/null
 names=(decimal hexadecimal RGB HTML C VB Delphi HSV CMYK)
 expected=(1127372 CC3311 204,51,17 '#CC3311' 0x1133CC '&H1133CC&' '$1133CC' 0.0303,0.9167,0.8000 0.0000,0.7500,0.9167,0.2000)
 for i in "${!names[@]}"; do

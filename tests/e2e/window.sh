@@ -9,6 +9,10 @@ program=${1:?usage: window.sh PATH/TO/tinctora}
 test_name=window
 . "$(dirname "$0")/lib.sh"
 
+window_state() {
+  xprop -id "$window" WM_STATE | sed -n 's/.*window state: //p'
+}
+
 # No display, a dead display, a Wayland session without X11: one line on
 # the error stream, a non-zero status, nothing else.
 no_display() {  # no_display WHAT ENV...
@@ -58,22 +62,25 @@ if [ -n "$wm" ]; then
   actions=$(xprop -id "$window" _NET_WM_ALLOWED_ACTIONS)
   check "maximise among the allowed actions" "no" "$(grep -q MAXIMIZE <<<"$actions" && echo yes || echo no)"
   check "minimise among the allowed actions" "yes" "$(grep -q MINIMIZE <<<"$actions" && echo yes || echo no)"
+
+  # Another window, moved to learn when the manager has handled what came
+  # before.
+  convert -size 300x300 xc:'#808000' "$work/other.png"
+  e2e_show_picture "$work/other.png" other-window 400 400
+  other=$shown_window
+
   # The title bar's maximise button (the manager shows it disabled) and a
   # maximise request leave the window as it was.
   xdotool mousemove "$((client_x + width - 27))" "$((client_y - top / 2))" click 1
-  sleep 0.3
   xdotool windowsize "$window" 900 700
-  sleep 0.5
+  wm_settled "$other"
   read -r width2 height2 < <(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w, h}')
   check "the client size after maximise and resize requests" "607x401" "${width2}x${height2}"
 
   # Another window raised over it stays below it.
-  convert -size 300x300 xc:'#808000' "$work/other.png"
-  e2e_show_picture "$work/other.png" other-window 400 400
-  other=$shown_window
   xdotool windowactivate --sync "$other" 2>/dev/null
   xdotool windowraise "$other"
-  sleep 0.5
+  wm_settled "$other"
   stacking=$(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,//g')
   top_window=$(awk '{print $NF}' <<<"$stacking")
   check "the topmost window while another is active" "$(printf '0x%x' "$window")" "$top_window"
@@ -81,11 +88,9 @@ if [ -n "$wm" ]; then
 
   # Minimised, and back.
   xdotool windowminimize "$window"
-  sleep 0.5
-  check "the state after minimising" "Iconic" "$(xprop -id "$window" WM_STATE | sed -n 's/.*window state: //p')"
+  check_soon "the state after minimising" "Iconic" 5 window_state
   xdotool windowactivate --sync "$window"
-  sleep 0.3
-  check "the state after restoring" "Normal" "$(xprop -id "$window" WM_STATE | sed -n 's/.*window state: //p')"
+  check_soon "the state after restoring" "Normal" 5 window_state
 fi
 
 # Escape closes the window.
