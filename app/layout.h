@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "colour/colour_value.h"
-#include "colour/text.h"
+#include "text/text.h"
 #include "context/context.h"
 #include "ui/controls.h"
 #include "ui/form.h"

@@ -4,12 +4,13 @@
 
 #include "colour/colour_value.h"
 #include "colour/notations.h"
-#include "colour/numbers.h"
+#include "text/numbers.h"
 #include "colour/script.h"
 
 namespace {
 
 using namespace tinctora::colour;
+using namespace tinctora::text;
 
 constexpr std::array<ColourValue, 6> kColours = {
     5649426, 0, 16777215, 255, 8421504, DefaultColour,

@@ -2,11 +2,15 @@
 
 #include <cstdint>
 
-#include "colour/gbk.h"
-#include "colour/numbers.h"
+#include "text/gbk.h"
+#include "text/numbers.h"
 #include "colour/script.h"
 
 namespace tinctora::colour {
+
+using text::GbkCharLength;
+using text::IntToDecimalText;
+using text::RealToText;
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "colour/colour_value.h"
-#include "colour/text.h"
+#include "text/text.h"
 
 namespace tinctora::colour {
 

@@ -8,7 +8,7 @@
 #include <initializer_list>
 #include <limits>
 
-#include "colour/decimal_reading.h"
+#include "text/decimal_reading.h"
 
 namespace tinctora::colour {
 
@@ -177,7 +177,7 @@ Text JoinFixedFour(std::initializer_list<double> values) {
 }  // namespace
 
 std::optional<double> ScriptChannelNumber(TextView text) {
-  detail::NumberBuffer number;
+  text::detail::NumberBuffer number;
   std::size_t pos = SkipScriptSpace(text, 0);
   if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
     if (text[pos] == '-') number.Push('-');
@@ -207,7 +207,7 @@ std::optional<double> ScriptChannelNumber(TextView text) {
     for (; IsDigitAt(text, pos); ++pos) number.Push(text[pos]);
   }
   if (SkipScriptSpace(text, pos) != text.size()) return std::nullopt;
-  return detail::ReadCleanDecimal(number.View());
+  return text::detail::ReadCleanDecimal(number.View());
 }
 
 Text FixedFourText(double x) {

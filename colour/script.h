@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "colour/text.h"
+#include "text/text.h"
 
 namespace tinctora::colour {
 

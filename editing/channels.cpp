@@ -1,12 +1,12 @@
 #include "editing/channels.h"
 
-#include "colour/numbers.h"
+#include "text/numbers.h"
 #include "editing/notation_boxes.h"
 
 namespace tinctora::editing {
 
-using colour::RealToInt;
-using colour::TextToReal;
+using text::RealToInt;
+using text::TextToReal;
 
 void CheckChannelBox(context::Context& c, ui::EditBox& box) {
   if (box.Content().empty()) box.SetContent("0");
@@ -47,20 +47,20 @@ void ApplyChannelBoxes(context::Context& c) {
 
 void SetCurrentColourThroughValueBox(context::Context& c, std::int32_t value) {
   const context::Widgets& w = c.W();
-  w.colourValue.SetContent(colour::IntToDecimalText(value));
+  w.colourValue.SetContent(text::IntToDecimalText(value));
   w.current.SetBackColour(RealToInt(TextToReal(w.colourValue.Content())));
 }
 
 void WriteChannelBoxes(context::Context& c, colour::Channels channels) {
   const context::Widgets& w = c.W();
-  w.red.SetContent(colour::IntToDecimalText(channels.red));
-  w.green.SetContent(colour::IntToDecimalText(channels.green));
-  w.blue.SetContent(colour::IntToDecimalText(channels.blue));
+  w.red.SetContent(text::IntToDecimalText(channels.red));
+  w.green.SetContent(text::IntToDecimalText(channels.green));
+  w.blue.SetContent(text::IntToDecimalText(channels.blue));
 }
 
 void SliderPositionChanged(context::Context& c, ui::SliderBar& slider, ui::EditBox& box) {
   if (c.state.SliderEchoGuard != 0) return;
-  box.SetContent(colour::IntToDecimalText(slider.Position()));
+  box.SetContent(text::IntToDecimalText(slider.Position()));
   RefreshNotations(c);
 }
 

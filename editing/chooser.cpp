@@ -1,7 +1,7 @@
 #include "editing/chooser.h"
 
 #include "colour/notations.h"
-#include "colour/numbers.h"
+#include "text/numbers.h"
 #include "editing/channels.h"
 
 namespace tinctora::editing {

@@ -1,6 +1,6 @@
-// fuzz-links: tinctora_colour
+// fuzz-links: tinctora_text
 //
-// The code page 936 conversions of colour/gbk.h on arbitrary bytes.
+// The code page 936 conversions of text/gbk.h on arbitrary bytes.
 //
 // The input read as GBK:
 //  - GbkCharLength agrees with the boundary rule written here (a lead byte
@@ -37,14 +37,14 @@
 #include <string_view>
 #include <vector>
 
-#include "colour/gbk.h"
+#include "text/gbk.h"
 #include "fuzz_check.h"
 
 namespace {
 
 using tinctora::fuzz::Escaped;
 using tinctora::fuzz::Fail;
-namespace colour = tinctora::colour;
+namespace text = tinctora::text;
 
 constexpr char32_t kMalformed = 0xFFFFFFFF;
 
@@ -174,7 +174,7 @@ const Inverse& TheInverse() {
   static const Inverse inverse = [] {
     Inverse inv;
     const auto add = [&inv](const std::string& code) {
-      const auto utf8 = colour::GbkToUtf8Exact(code);
+      const auto utf8 = text::GbkToUtf8Exact(code);
       if (!utf8) return;
       const auto items = Utf8Items(*utf8);
       if (!(items.size() == 1 && items[0].c != kMalformed && items[0].c < 0x10000))
@@ -217,13 +217,13 @@ void CheckAsGbk(std::string_view x) {
   std::vector<std::size_t> starts;
   for (std::size_t at = 0; at < x.size(); at += PieceLength(x, at)) starts.push_back(at);
   for (std::size_t at = 0; at <= x.size() + 1; ++at) {
-    if (colour::GbkCharLength(x, at) != PieceLength(x, at))
+    if (text::GbkCharLength(x, at) != PieceLength(x, at))
       Fail("GbkCharLength(\"" + Escaped(x) + "\", " + std::to_string(at) + ") gave " +
-           std::to_string(colour::GbkCharLength(x, at)) + ", expected " + std::to_string(PieceLength(x, at)));
+           std::to_string(text::GbkCharLength(x, at)) + ", expected " + std::to_string(PieceLength(x, at)));
   }
 
-  const std::string utf8 = colour::GbkToUtf8(x);
-  const std::u16string utf16 = colour::GbkToUtf16(x);
+  const std::string utf8 = text::GbkToUtf8(x);
+  const std::u16string utf16 = text::GbkToUtf16(x);
   const auto fromUtf16 = Utf16ToUtf8(utf16);
   if (!fromUtf16) Fail("GbkToUtf16(\"" + Escaped(x) + "\") holds an unpaired surrogate");
   if (*fromUtf16 != utf8)
@@ -244,7 +244,7 @@ void CheckAsGbk(std::string_view x) {
   bool exact = true;
   for (std::size_t i = 0; i < starts.size(); ++i) {
     const std::string_view piece = x.substr(starts[i], PieceLength(x, starts[i]));
-    const std::string one = colour::GbkToUtf8(piece);
+    const std::string one = text::GbkToUtf8(piece);
     joined += one;
     const auto b0 = static_cast<unsigned char>(piece[0]);
     const auto what = [&] { return "GbkToUtf8(\"" + Escaped(piece) + "\") gave \"" + Escaped(one) + "\""; };
@@ -259,7 +259,7 @@ void CheckAsGbk(std::string_view x) {
     }
     const bool replaced = one == "?" && piece != "?";
     if (replaced) exact = false;
-    const auto oneExact = colour::GbkToUtf8Exact(piece);
+    const auto oneExact = text::GbkToUtf8Exact(piece);
     if (!(oneExact.has_value() == !replaced && (!oneExact || *oneExact == one)))
       Fail("GbkToUtf8Exact(\"" + Escaped(piece) + "\") disagrees with GbkToUtf8's \"" + Escaped(one) + "\"");
     // The character this piece gave, from the decoded whole.
@@ -271,7 +271,7 @@ void CheckAsGbk(std::string_view x) {
   }
   if (joined != utf8) Fail("GbkToUtf8(\"" + Escaped(x) + "\") is not its pieces' conversions");
 
-  const auto utf8Exact = colour::GbkToUtf8Exact(x);
+  const auto utf8Exact = text::GbkToUtf8Exact(x);
   if (utf8Exact.has_value() != exact)
     Fail("GbkToUtf8Exact(\"" + Escaped(x) + "\") " + (exact ? "gave nothing" : "gave a text") + " for a text " +
          (exact ? "without" : "with") + " unmappable pieces");
@@ -280,12 +280,12 @@ void CheckAsGbk(std::string_view x) {
     bool ambiguous = false;
     for (const std::size_t at : starts) ambiguous = ambiguous || IsAmbiguous(x.substr(at, PieceLength(x, at)));
     if (!ambiguous) {
-      const std::string back = colour::Utf8ToGbk(utf8);
+      const std::string back = text::Utf8ToGbk(utf8);
       if (back != x) Fail("Utf8ToGbk(GbkToUtf8(\"" + Escaped(x) + "\")) gave \"" + Escaped(back) + "\"");
-      const auto backExact = colour::Utf8ToGbkExact(utf8);
+      const auto backExact = text::Utf8ToGbkExact(utf8);
       if (!(backExact && *backExact == x))
         Fail("Utf8ToGbkExact(GbkToUtf8(\"" + Escaped(x) + "\")) did not give it back");
-      const std::string back16 = colour::Utf16ToGbk(utf16);
+      const std::string back16 = text::Utf16ToGbk(utf16);
       if (back16 != x) Fail("Utf16ToGbk(GbkToUtf16(\"" + Escaped(x) + "\")) gave \"" + Escaped(back16) + "\"");
     }
   }
@@ -301,11 +301,11 @@ void CheckAsGbk(std::string_view x) {
   for (std::size_t at = 0; at <= x.size() + 2; ++at) {
     const std::size_t end = std::min(at, x.size());
     const std::size_t want = end == 0 ? 0 : atOrBelow[end - 1];
-    const std::size_t got = colour::GbkPreviousBoundary(x, at);
+    const std::size_t got = text::GbkPreviousBoundary(x, at);
     if (got != want)
       Fail("GbkPreviousBoundary(\"" + Escaped(x) + "\", " + std::to_string(at) + ") gave " + std::to_string(got) +
            ", expected " + std::to_string(want));
-    const std::string_view prefix = colour::GbkFitPrefix(x, at);
+    const std::string_view prefix = text::GbkFitPrefix(x, at);
     if (!(prefix.data() == x.data() && prefix.size() == atOrBelow[end]))
       Fail("GbkFitPrefix(\"" + Escaped(x) + "\", " + std::to_string(at) + ") gave " + std::to_string(prefix.size()) +
            " bytes, expected " + std::to_string(atOrBelow[end]));
@@ -315,7 +315,7 @@ void CheckAsGbk(std::string_view x) {
 void CheckAsUtf8(std::string_view x) {
   const Inverse& inverse = TheInverse();
   const std::vector<Item> items = Utf8Items(x);
-  const std::string gbk = colour::Utf8ToGbk(x);
+  const std::string gbk = text::Utf8ToGbk(x);
 
   std::string want;
   bool exact = true;
@@ -330,7 +330,7 @@ void CheckAsUtf8(std::string_view x) {
       if (item.c != '?') exact = false;
     }
     const bool ambiguous = IsAmbiguous(code);
-    const std::string one = colour::Utf8ToGbk(bytes);
+    const std::string one = text::Utf8ToGbk(bytes);
     if (!ambiguous) {
       if (one != code)
         Fail("Utf8ToGbk(\"" + Escaped(bytes) + "\") gave \"" + Escaped(one) + "\", expected \"" + Escaped(code) +
@@ -347,7 +347,7 @@ void CheckAsUtf8(std::string_view x) {
   for (std::size_t g = 0; g < gbk.size(); ++pieces) {
     const std::size_t length = PieceLength(gbk, g);
     const std::string_view piece = std::string_view(gbk).substr(g, length);
-    if (!(piece == "?" || colour::GbkToUtf8Exact(piece).has_value()))
+    if (!(piece == "?" || text::GbkToUtf8Exact(piece).has_value()))
       Fail("Utf8ToGbk(\"" + Escaped(x) + "\") holds \"" + Escaped(piece) + "\", no GBK character");
     g += length;
   }
@@ -355,7 +355,7 @@ void CheckAsUtf8(std::string_view x) {
     Fail("Utf8ToGbk(\"" + Escaped(x) + "\") gave " + std::to_string(pieces) + " pieces for " +
          std::to_string(items.size()) + " characters");
 
-  const auto gbkExact = colour::Utf8ToGbkExact(x);
+  const auto gbkExact = text::Utf8ToGbkExact(x);
   if (gbkExact.has_value() != exact)
     Fail("Utf8ToGbkExact(\"" + Escaped(x) + "\") " + (exact ? "gave nothing" : "gave a text") +
          " though every character " + (exact ? "has" : "has not") + " a GBK form");
@@ -382,8 +382,8 @@ void CheckAsUtf16(std::string_view x) {
       EncodeUtf8(utf8, u);
     }
   }
-  const std::string got = colour::Utf16ToGbk(units);
-  const std::string want = colour::Utf8ToGbk(utf8);
+  const std::string got = text::Utf16ToGbk(units);
+  const std::string want = text::Utf8ToGbk(utf8);
   if (got != want)
     Fail("Utf16ToGbk of the units of \"" + Escaped(x) + "\" gave \"" + Escaped(got) +
          "\", Utf8ToGbk of the same characters \"" + Escaped(want) + "\"");

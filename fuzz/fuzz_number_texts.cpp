@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "colour/numbers.h"
+#include "text/numbers.h"
 #include "colour/script.h"
 #include "fuzz_check.h"
 
@@ -282,12 +282,12 @@ std::string ReferenceIntText(std::int32_t n) {
 }
 
 void CheckReal(double x) {
-  const std::string text = tinctora::colour::RealToText(x);
+  const std::string text = tinctora::text::RealToText(x);
   const std::string want = ReferenceRealToText(x);
   Check(text == want, "RealToText(" + Bits(x) + ") gave \"" + text + "\", exact rounding gives \"" +
                           want + "\"");
   if (std::isfinite(x)) {
-    const double back = tinctora::colour::TextToReal(text);
+    const double back = tinctora::text::TextToReal(text);
     const double c = std::strtod(text.c_str(), nullptr);
     Check(SameBits(back, c), "TextToReal(\"" + text + "\") gave " + Bits(back) + ", strtod gives " +
                                  Bits(c));
@@ -316,8 +316,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const double x = std::strtod(decimal, nullptr);
   CheckReal(x);
   if (std::isfinite(x)) {
-    const std::string text = tinctora::colour::RealToText(x);
-    const double back = tinctora::colour::TextToReal(text);
+    const std::string text = tinctora::text::RealToText(x);
+    const double back = tinctora::text::TextToReal(text);
     Check(SameBits(back, x), std::string(decimal) + " is " + Bits(x) + ", written \"" + text +
                                  "\", which reads back as " + Bits(back));
   }
@@ -327,9 +327,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckReal(static_cast<double>(k) / 20000);
 
   const auto n = in.ConsumeIntegral<std::int32_t>();
-  const std::string text = tinctora::colour::IntToDecimalText(n);
+  const std::string text = tinctora::text::IntToDecimalText(n);
   Check(text == ReferenceIntText(n),
         "IntToDecimalText(" + std::to_string(n) + ") gave \"" + text + "\"");
-  Check(tinctora::colour::TextToReal(text) == n, "\"" + text + "\" does not read back");
+  Check(tinctora::text::TextToReal(text) == n, "\"" + text + "\" does not read back");
   return 0;
 }

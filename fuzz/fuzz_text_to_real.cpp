@@ -1,4 +1,4 @@
-// fuzz-links: tinctora_colour
+// fuzz-links: tinctora_text
 //
 // TextToReal and RealToInt on arbitrary byte strings.
 //
@@ -26,7 +26,7 @@
 #include <string>
 #include <string_view>
 
-#include "colour/numbers.h"
+#include "text/numbers.h"
 #include "fuzz_check.h"
 
 namespace {
@@ -150,7 +150,7 @@ std::int32_t ReferenceRealToInt(double x) {
 }
 
 void CheckRealToInt(double x) {
-  const std::int32_t got = tinctora::colour::RealToInt(x);
+  const std::int32_t got = tinctora::text::RealToInt(x);
   const std::int32_t want = ReferenceRealToInt(x);
   Check(got == want, "RealToInt(" + Bits(x) + ") gave " + std::to_string(got) + ", expected " +
                          std::to_string(want));
@@ -160,7 +160,7 @@ void CheckRealToInt(double x) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  const double got = tinctora::colour::TextToReal(text);
+  const double got = tinctora::text::TextToReal(text);
 
   const double reference = ReferenceReading(text);
   Check(SameBits(got, reference), "TextToReal(\"" + Escaped(text) + "\") gave " + Bits(got) +

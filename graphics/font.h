@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "colour/text.h"
+#include "text/text.h"
 #include "graphics/image.h"
 
 namespace tinctora::gfx {

@@ -26,7 +26,7 @@
 // applies every call at once and keeps no writes of its own waiting.
 //
 // Texts cross the seam as GBK byte strings (Text); a backend converts them at
-// its edge with colour/gbk.h. Coordinates are physical pixels, whatever scale
+// its edge with text/gbk.h. Coordinates are physical pixels, whatever scale
 // factor the desktop uses.
 
 #include <cstddef>
@@ -37,7 +37,7 @@
 #include <vector>
 
 #include "colour/colour_value.h"
-#include "colour/text.h"
+#include "text/text.h"
 #include "graphics/font.h"
 #include "graphics/image.h"
 #include "graphics/picture.h"
@@ -191,7 +191,7 @@ class EventSink {
   // of `text` the box takes when `text` replaces its selection; `kept` is
   // the length in bytes of what remains of the box's text. A typed
   // character is its GBK bytes (one or two; a character with no GBK form
-  // arrives as colour/gbk.h's replacement); editing keys (Backspace,
+  // arrives as text/gbk.h's replacement); editing keys (Backspace,
   // Delete, cursor keys, the box's own shortcuts) are no insertion. 0
   // refuses the insertion: nothing changes and no change is reported.
   virtual std::size_t AcceptedBytes(WindowId box, TextView text, std::size_t kept, Insertion how) = 0;

@@ -1,6 +1,6 @@
 #include "sampling/click_pick.h"
 
-#include "colour/numbers.h"
+#include "text/numbers.h"
 #include "editing/channels.h"
 #include "editing/notation_boxes.h"
 #include "history/history.h"

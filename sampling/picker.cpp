@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "colour/numbers.h"
+#include "text/numbers.h"
 #include "editing/channels.h"
 #include "editing/notation_boxes.h"
 #include "history/history.h"
@@ -99,9 +99,9 @@ void PickerMouseMove(context::Context& c, const ui::EventArgs&) {
   pictures.Free(c.state.ZoomImage);
   c.state.ZoomImage = 0;
 
-  Text position = colour::IntToDecimalText(CursorPosition(c).x);
+  Text position = text::IntToDecimalText(CursorPosition(c).x);
   position += ',';
-  position += colour::IntToDecimalText(CursorPosition(c).y);
+  position += text::IntToDecimalText(CursorPosition(c).y);
   w.coordinates.SetContent(position);
 
   // One read of the screen serves the pixel under the pointer and the zoom

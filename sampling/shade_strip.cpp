@@ -1,6 +1,6 @@
 #include "sampling/shade_strip.h"
 
-#include "colour/numbers.h"
+#include "text/numbers.h"
 #include "editing/channels.h"
 #include "editing/notation_boxes.h"
 #include "history/history.h"
@@ -14,7 +14,7 @@ void StripLeftButtonDown(context::Context& c, const ui::EventArgs& args) {
   w.current.SetBackColour(PixelAtPoint(c, w.strip.Handle(), args.x, args.y));
   // Centred under the clicked column: the strip's border is 1 pixel and the
   // marker 11 pixels wide.
-  w.marker.SetLeft(colour::RealToInt(static_cast<double>(w.strip.Left()) - 4 + args.x));
+  w.marker.SetLeft(text::RealToInt(static_cast<double>(w.strip.Left()) - 4 + args.x));
   history::PushHistory(c);
 
   const colour::Channels ch = colour::SplitColour(w.current.BackColour());
@@ -22,9 +22,9 @@ void StripLeftButtonDown(context::Context& c, const ui::EventArgs& args) {
   const double green = ch.green;
   const double blue = ch.blue;
   editing::WriteChannelBoxes(c, ch);
-  w.redSlider.SetPosition(colour::RealToInt(red));
-  w.greenSlider.SetPosition(colour::RealToInt(green));
-  w.blueSlider.SetPosition(colour::RealToInt(blue));
+  w.redSlider.SetPosition(text::RealToInt(red));
+  w.greenSlider.SetPosition(text::RealToInt(green));
+  w.blueSlider.SetPosition(text::RealToInt(blue));
   // The notations without re-basing the strip.
   editing::WriteNotationBoxes(c, {ch.red, ch.green, ch.blue, w.current.BackColour(), red, green, blue});
 }

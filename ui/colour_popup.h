@@ -4,7 +4,7 @@
 #include <span>
 
 #include "colour/colour_value.h"
-#include "colour/text.h"
+#include "text/text.h"
 #include "platform/platform.h"
 #include "ui/paint.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "colour/gbk.h"
+#include "text/gbk.h"
 #include "ui/colour_popup.h"
 #include "ui/form.h"
 
@@ -192,7 +192,7 @@ std::size_t EditBox::AcceptedBytes(TextView text, std::size_t kept, platform::In
   // A single-line box takes a paste up to its first line break.
   std::size_t line = text.find_first_of("\r\n");
   if (line == TextView::npos) line = text.size();
-  return colour::GbkFitPrefix(text.substr(0, line), room).size();
+  return text::GbkFitPrefix(text.substr(0, line), room).size();
 }
 
 platform::ChildSpec EditBox::NativeSpec() const {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "colour/colour_value.h"
-#include "colour/text.h"
+#include "text/text.h"
 #include "platform/platform.h"
 #include "ui/events.h"
 #include "ui/paint.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "colour/colour_value.h"
-#include "colour/text.h"
+#include "text/text.h"
 #include "graphics/font.h"
 #include "graphics/image.h"
 #include "graphics/picture.h"
@@ -63,7 +63,7 @@ void PaintLabel(Image& client, const LabelLook& look, const Font& font);
 // spaces and on either side of a double-byte character (CJK text has no
 // spaces), and a word wider than the line is split between characters.
 // The spaces at a wrap are dropped; width excludes trailing spaces.
-// Characters are split as colour::GbkCharLength splits them.
+// Characters are split as text::GbkCharLength splits them.
 struct TextLine {
   std::size_t begin = 0;   // byte offset into the text
   std::size_t length = 0;  // bytes

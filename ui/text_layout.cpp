@@ -2,13 +2,13 @@
 #include <iterator>
 #include <string_view>
 
-#include "colour/gbk.h"
+#include "text/gbk.h"
 #include "ui/paint.h"
 
 namespace tinctora::ui {
 namespace {
 
-using colour::GbkCharLength;
+using text::GbkCharLength;
 
 bool IsBreak(char c) { return c == '\r' || c == '\n'; }
 

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "colour/gbk.h"
+#include "text/gbk.h"
 #include "platform/headless/desktop.h"
 
 namespace tinctora::headless::internal {
@@ -31,7 +31,7 @@ inline Pixel Quantise(Pixel p, int bitsPerPixel) {
 inline void DrawText(Image& image, const gfx::Font& font, TextView text, int x, int y, Pixel colour) {
   std::size_t at = 0;
   while (at < text.size()) {
-    const std::size_t length = colour::GbkCharLength(text, at);
+    const std::size_t length = text::GbkCharLength(text, at);
     const TextView ch = text.substr(at, length);
     font.DrawChar(image, x, y, ch, colour);
     x += font.CharWidth(ch);
@@ -43,7 +43,7 @@ inline int TextWidth(const gfx::Font& font, TextView text) {
   int width = 0;
   std::size_t at = 0;
   while (at < text.size()) {
-    const std::size_t length = colour::GbkCharLength(text, at);
+    const std::size_t length = text::GbkCharLength(text, at);
     width += font.CharWidth(text.substr(at, length));
     at += length;
   }

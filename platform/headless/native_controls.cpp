@@ -11,7 +11,7 @@ std::size_t BoundaryAtOrBefore(TextView text, std::size_t at) {
   if (at >= text.size()) return text.size();
   std::size_t boundary = 0;
   while (boundary < at) {
-    const std::size_t next = boundary + colour::GbkCharLength(text, boundary);
+    const std::size_t next = boundary + text::GbkCharLength(text, boundary);
     if (next > at) break;
     boundary = next;
   }
@@ -137,7 +137,7 @@ std::size_t Desktop::EditOffsetAt(const Win& box, int clientX) const {
   int x = EditTextLeft(box);
   std::size_t at = 0;
   while (at < box.text.size()) {
-    const std::size_t length = colour::GbkCharLength(box.text, at);
+    const std::size_t length = text::GbkCharLength(box.text, at);
     const int width = TextWidth(font_, TextView(box.text).substr(at, length));
     if (clientX < x + width / 2) break;
     x += width;
@@ -186,12 +186,12 @@ bool Desktop::EditKey(Win& box, int virtualKey) {
     case platform::KeyUp:
       // Without Shift, a selection collapses to its start first.
       if (!extend && box.selection.anchor != caret) moveTo(box.selection.Start());
-      else moveTo(caret == 0 ? 0 : colour::GbkPreviousBoundary(box.text, caret));
+      else moveTo(caret == 0 ? 0 : text::GbkPreviousBoundary(box.text, caret));
       return true;
     case platform::KeyRight:
     case platform::KeyDown:
       if (!extend && box.selection.anchor != caret) moveTo(box.selection.End());
-      else moveTo(caret >= box.text.size() ? box.text.size() : caret + colour::GbkCharLength(box.text, caret));
+      else moveTo(caret >= box.text.size() ? box.text.size() : caret + text::GbkCharLength(box.text, caret));
       return true;
     case platform::KeyBackspace:
     case platform::KeyDelete: {
@@ -199,10 +199,10 @@ bool Desktop::EditKey(Win& box, int virtualKey) {
       if (box.selection.anchor == caret) {
         if (virtualKey == platform::KeyBackspace) {
           if (caret == 0) return true;
-          box.selection = {colour::GbkPreviousBoundary(box.text, caret), caret};
+          box.selection = {text::GbkPreviousBoundary(box.text, caret), caret};
         } else {
           if (caret >= box.text.size()) return true;
-          box.selection = {caret, caret + colour::GbkCharLength(box.text, caret)};
+          box.selection = {caret, caret + text::GbkCharLength(box.text, caret)};
         }
       }
       EditReplace(box, {});
@@ -215,7 +215,7 @@ bool Desktop::EditKey(Win& box, int virtualKey) {
 void Desktop::Type(TextView text) {
   std::size_t at = 0;
   while (at < text.size()) {
-    const std::size_t length = colour::GbkCharLength(text, at);
+    const std::size_t length = text::GbkCharLength(text, at);
     const TextView ch = text.substr(at, length);
     at += length;
     Win* box = EditableFocus();

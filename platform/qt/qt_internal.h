@@ -69,7 +69,7 @@ class OwnedWidget {
 
 // ---- texts: GBK inside the program, UTF-16 in Qt (qt_text.cpp)
 QString FromGbk(TextView gbk);
-// A character with no GBK form becomes colour/gbk.h's replacement.
+// A character with no GBK form becomes text/gbk.h's replacement.
 Text ToGbk(const QString& text);
 // Positions in a Qt string and byte offsets of its GBK text, both ways. A
 // byte offset inside a character stands for the character's start.

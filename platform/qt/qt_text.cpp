@@ -3,18 +3,18 @@
 
 #include <string>
 
-#include "colour/gbk.h"
+#include "text/gbk.h"
 #include "platform/qt/qt_internal.h"
 
 namespace tinctora::qtb {
 
 QString FromGbk(TextView gbk) {
-  const std::u16string utf16 = colour::GbkToUtf16(gbk);
+  const std::u16string utf16 = text::GbkToUtf16(gbk);
   return QString(reinterpret_cast<const QChar*>(utf16.data()), static_cast<qsizetype>(utf16.size()));
 }
 
 Text ToGbk(const QString& text) {
-  return colour::Utf16ToGbk(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+  return text::Utf16ToGbk(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
                                                 static_cast<std::size_t>(text.size())));
 }
 

@@ -42,7 +42,7 @@ inline constexpr UINT kMsgActivate = WM_APP + 2;  // wParam: 1 active, 0 inactiv
 
 // ---- texts: GBK inside the program, UTF-16 at the system (win32_text.cpp)
 std::wstring Wide(TextView gbk);
-// A character with no GBK form becomes colour/gbk.h's replacement.
+// A character with no GBK form becomes text/gbk.h's replacement.
 Text Narrow(std::wstring_view text);
 std::wstring WideWindowText(HWND window);
 Text WindowText(HWND window);

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "colour/gbk.h"
+#include "text/gbk.h"
 #include "platform/win32/win32_internal.h"
 
 namespace tinctora::win32 {
@@ -12,12 +12,12 @@ namespace tinctora::win32 {
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "the wide-character API is UTF-16");
 
 std::wstring Wide(TextView gbk) {
-  const std::u16string utf16 = colour::GbkToUtf16(gbk);
+  const std::u16string utf16 = text::GbkToUtf16(gbk);
   return std::wstring(reinterpret_cast<const wchar_t*>(utf16.data()), utf16.size());
 }
 
 Text Narrow(std::wstring_view text) {
-  return colour::Utf16ToGbk(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
+  return text::Utf16ToGbk(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
 }
 
 std::wstring WideWindowText(HWND window) {

@@ -8,9 +8,9 @@
 #include <string_view>
 
 #include "app/program.h"
-#include "colour/gbk.h"
+#include "text/gbk.h"
 #include "colour/notations.h"
-#include "colour/numbers.h"
+#include "text/numbers.h"
 #include "colour/script.h"
 #include "context/context.h"
 #include "programs/runner/session.h"
@@ -54,7 +54,7 @@ std::uint32_t Raw(ColourValue v) { return static_cast<std::uint32_t>(v); }
 // Counts the characters of a GBK text up to a byte offset.
 std::size_t CharactersBefore(TextView text, std::size_t at) {
   std::size_t n = 0;
-  for (std::size_t i = 0; i < at && i < text.size(); i += colour::GbkCharLength(text, i)) ++n;
+  for (std::size_t i = 0; i < at && i < text.size(); i += text::GbkCharLength(text, i)) ++n;
   return n;
 }
 
@@ -210,9 +210,9 @@ std::vector<std::string> BrokenInvariants(Session& s) {
   const std::array<ui::SliderBar*, 3> sliders{&w.redSlider, &w.greenSlider, &w.blueSlider};
   std::array<std::int32_t, 3> channels{};
   for (std::size_t i = 0; i < 3; ++i) {
-    const double v = colour::TextToReal(boxes[i]->Content());
+    const double v = text::TextToReal(boxes[i]->Content());
     if (!(v >= 0 && v <= 255)) broken.push_back(boxes[i]->Name() + " holds " + QuoteGbk(boxes[i]->Content()));
-    channels[i] = colour::RealToInt(v);
+    channels[i] = text::RealToInt(v);
   }
   // Until the program first sets a colour the sliders keep their layout
   // position and the preview its face colour.

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "colour/gbk.h"
+#include "text/gbk.h"
 #include "platform/platform.h"
 
 namespace tinctora::headless::runner {
@@ -115,9 +115,9 @@ std::string QuoteGbk(const Text& gbk) {
   std::string out = "\"";
   const TextView text = gbk;
   for (std::size_t at = 0; at < text.size();) {
-    const TextView character = text.substr(at, colour::GbkCharLength(text, at));
+    const TextView character = text.substr(at, text::GbkCharLength(text, at));
     at += character.size();
-    if (const auto utf8 = colour::GbkToUtf8Exact(character)) {
+    if (const auto utf8 = text::GbkToUtf8Exact(character)) {
       for (unsigned char c : *utf8) AppendEscaped(out, c);
       continue;
     }
@@ -236,7 +236,7 @@ int Args::Count(std::string_view what) {
 Text Args::String(std::string_view what) {
   const Token& t = Take(what);
   if (!t.quoted) Refuse("expected " + std::string(what) + " in double quotes, got " + t.text);
-  auto gbk = colour::Utf8ToGbkExact(t.text);
+  auto gbk = text::Utf8ToGbkExact(t.text);
   if (!gbk) Refuse("the text \"" + t.text + "\" has characters GBK cannot hold");
   return *gbk;
 }

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "colour/text.h"
+#include "text/text.h"
 #include "graphics/image.h"
 
 namespace tinctora::headless::runner {

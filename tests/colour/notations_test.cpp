@@ -7,12 +7,14 @@
 #include <limits>
 #include <utility>
 
-#include "colour/numbers.h"
+#include "text/numbers.h"
 #include "colour/script.h"
-#include "table.h"
+#include "tests/table.h"
 
 namespace tinctora::colour {
 namespace {
+
+using text::RealToText;
 
 using testing::ExpectTable;
 using testing::Row;

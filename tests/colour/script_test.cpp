@@ -7,7 +7,7 @@
 #include <limits>
 #include <optional>
 
-#include "table.h"
+#include "tests/table.h"
 
 namespace tinctora::colour {
 namespace {

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "colour/text.h"
+#include "text/text.h"
 #include "platform/platform.h"
 
 namespace tinctora::contract {

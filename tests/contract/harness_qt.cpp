@@ -23,14 +23,14 @@
 #include <memory>
 #include <vector>
 
-#include "colour/gbk.h"
+#include "text/gbk.h"
 #include "platform/qt/qt_platform.h"
 #include "tests/contract/harness.h"
 
 namespace tinctora::contract {
 namespace {
 
-QString FromGbk(TextView gbk) { return QString::fromStdString(colour::GbkToUtf8(gbk)); }
+QString FromGbk(TextView gbk) { return QString::fromStdString(text::GbkToUtf8(gbk)); }
 
 // The one application of the test program, made with the first harness,
 // set up as the program's main sets it up.
@@ -235,7 +235,7 @@ class QtHarness final : public Harness {
     if (xclip_.isEmpty()) {
       const QString text = QGuiApplication::clipboard()->text();
       if (text.isNull()) return std::nullopt;
-      return colour::Utf8ToGbk(text.toStdString());
+      return text::Utf8ToGbk(text.toStdString());
     }
     // The program serves the clipboard from its event loop while another
     // program reads it.
@@ -243,7 +243,7 @@ class QtHarness final : public Harness {
     xclip.start(xclip_, {"-o", "-selection", "clipboard", "-t", "UTF8_STRING"});
     xclip.closeWriteChannel();
     if (!WaitFor(xclip) || xclip.exitCode() != 0) return std::nullopt;
-    return colour::Utf8ToGbk(xclip.readAllStandardOutput().toStdString());
+    return text::Utf8ToGbk(xclip.readAllStandardOutput().toStdString());
   }
 
  private:

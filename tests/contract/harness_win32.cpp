@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "colour/gbk.h"
+#include "text/gbk.h"
 #include "platform/win32/win32_platform.h"
 #include "tests/contract/harness.h"
 
@@ -21,7 +21,7 @@ namespace {
 constexpr int kHeldHotKeyId = 0x4000;
 
 std::wstring Wide(TextView gbk) {
-  const std::u16string utf16 = colour::GbkToUtf16(gbk);
+  const std::u16string utf16 = text::GbkToUtf16(gbk);
   return std::wstring(reinterpret_cast<const wchar_t*>(utf16.data()), utf16.size());
 }
 

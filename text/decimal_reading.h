@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace tinctora::colour::detail {
+namespace tinctora::text::detail {
 
 // Reads a decimal number already reduced to the form std::from_chars accepts
 // in general format: an optional "-", digits with an optional "." and
@@ -38,4 +38,4 @@ class NumberBuffer {
   std::string spill_;
 };
 
-}  // namespace tinctora::colour::detail
+}  // namespace tinctora::text::detail

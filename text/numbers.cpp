@@ -1,4 +1,4 @@
-#include "colour/numbers.h"
+#include "text/numbers.h"
 
 #include <array>
 #include <charconv>
@@ -8,10 +8,10 @@
 #include <limits>
 #include <system_error>
 
-#include "colour/decimal_reading.h"
-#include "colour/gbk.h"
+#include "text/decimal_reading.h"
+#include "text/gbk.h"
 
-namespace tinctora::colour {
+namespace tinctora::text {
 
 namespace detail {
 
@@ -288,4 +288,4 @@ std::int32_t RealToInt(double x) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(whole)));
 }
 
-}  // namespace tinctora::colour
+}  // namespace tinctora::text

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "colour/text.h"
+#include "text/text.h"
 
-namespace tinctora::colour {
+namespace tinctora::text {
 
 // Locale-independent number <-> text rules used for every number the
 // program shows, copies or reads back.
@@ -27,4 +27,4 @@ double TextToReal(TextView text);
 // magnitudes of 2^63 or more give 0.
 std::int32_t RealToInt(double x);
 
-}  // namespace tinctora::colour
+}  // namespace tinctora::text

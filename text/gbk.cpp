@@ -1,11 +1,11 @@
-#include "colour/gbk.h"
+#include "text/gbk.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <iterator>
 
-#include "colour/gbk_table.h"
+#include "text/gbk_table.h"
 
 // The table is small because GBK is mostly laid out in Unicode order:
 // - the GB2312 hanzi (rows B0-F7, cells A1-FE) are in pinyin order and take a
@@ -17,7 +17,7 @@
 //   kHanziBits and its running count kHanziRank;
 // - the rest, symbols and compatibility ideographs, are a sorted list.
 
-namespace tinctora::colour {
+namespace tinctora::text {
 
 namespace {
 
@@ -310,4 +310,4 @@ std::optional<Text> Utf8ToGbkExact(std::string_view utf8) {
   return out;
 }
 
-}  // namespace tinctora::colour
+}  // namespace tinctora::text

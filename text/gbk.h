@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "colour/text.h"
+#include "text/text.h"
 
-namespace tinctora::colour {
+namespace tinctora::text {
 
 // The program's texts are in code page 936, the Simplified Chinese "ANSI"
 // code page that the Windows clipboard's plain text and the narrow API use.
@@ -59,4 +59,4 @@ namespace tinctora::colour {
 [[nodiscard]] std::optional<std::string> GbkToUtf8Exact(TextView gbk);
 [[nodiscard]] std::optional<Text> Utf8ToGbkExact(std::string_view utf8);
 
-}  // namespace tinctora::colour
+}  // namespace tinctora::text

@@ -1,4 +1,4 @@
-#include "colour/numbers.h"
+#include "text/numbers.h"
 
 #include <gtest/gtest.h>
 
@@ -8,10 +8,14 @@
 #include <string>
 
 #include "colour/colour_value.h"
-#include "table.h"
+#include "tests/table.h"
 
-namespace tinctora::colour {
+namespace tinctora::text {
 namespace {
+
+using colour::ColourValue;
+using colour::DefaultColour;
+using colour::InvalidColour;
 
 using testing::ExpectTable;
 using testing::Row;
@@ -180,4 +184,4 @@ TEST(Numbers, ColourValuesRoundTripThroughDecimalText) {
 }
 
 }  // namespace
-}  // namespace tinctora::colour
+}  // namespace tinctora::text

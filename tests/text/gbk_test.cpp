@@ -1,4 +1,4 @@
-#include "colour/gbk.h"
+#include "text/gbk.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "table.h"
+#include "tests/table.h"
 
-namespace tinctora::colour {
+namespace tinctora::text {
 namespace {
 
 using testing::ExpectTable;
@@ -278,4 +278,4 @@ TEST(GbkBoundaries, FitPrefixNeverSplitsACharacter) {
 }
 
 }  // namespace
-}  // namespace tinctora::colour
+}  // namespace tinctora::text

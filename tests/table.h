@@ -9,7 +9,7 @@
 #include <string>
 #include <type_traits>
 
-namespace tinctora::colour::testing {
+namespace tinctora::testing {
 
 // One row of a conversion table: a name for failure messages, the input
 // and the expected result.
@@ -40,4 +40,4 @@ void ExpectTable(std::initializer_list<Row<In, Out>> rows, Convert convert) {
   }
 }
 
-}  // namespace tinctora::colour::testing
+}  // namespace tinctora::testing
