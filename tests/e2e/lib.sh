@@ -59,7 +59,7 @@ poll_until() {  # poll_until TIMEOUT COMMAND...
   shift
   until "$@"; do
     ((${EPOCHREALTIME/[.,]/} < deadline)) || return 1
-    sleep 0.05
+    sleep 0.05  # between tries: X offers no event for most of the conditions
   done
 }
 
