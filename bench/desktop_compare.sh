@@ -18,7 +18,7 @@ set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
-program=$(realpath "${1:-$root/build/platform/qt/tinctora}")
+program=$(realpath "${1:-$root/build/programs/linux/tinctora}")
 driver=$(realpath "${2:-$root/build/bench/desktop_driver}")
 runs=${RUNS:-10}
 rate=${PICK_RATE:-1000}

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes platform/win32/tinctora.ico, the icon of the Windows program.
+"""Writes programs/windows/tinctora.ico, the icon of the Windows program.
 
 Two 32-bit images, 32 x 32 and 16 x 16: a grid of colour cells taken from
 the palette image (app/assets/palette.png: hues left to right, light to dark
@@ -127,7 +127,7 @@ def icon_file(images):
 
 
 def main():
-    output = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "platform", "win32", "tinctora.ico")
+    output = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "programs", "windows", "tinctora.ico")
     palette = read_png(os.path.join(ROOT, "app", "assets", "palette.png"))
     with open(output, "wb") as f:
         f.write(icon_file([large(palette), small(palette)]))
