@@ -212,6 +212,13 @@ bool ForwardMouse(Registry& registry, QWidget* widget, QEvent* event) {
   registry.dispatchedPointer = at;
   const bool passOn = registry.sink->OnMouse(message);
   registry.dispatchedPointer = outer;
+  // A press the program lets through gives a native control the focus, as
+  // the system's controls take it.
+  const bool native = window->kind == platform::NativeKind::EditBox || window->kind == platform::NativeKind::Slider;
+  if (passOn && native && action != platform::MouseAction::Move && action != platform::MouseAction::LeftUp &&
+      action != platform::MouseAction::RightUp && !window->inner->hasFocus()) {
+    window->inner->setFocus(Qt::MouseFocusReason);
+  }
   // A custom-drawn window has no native behaviour to pass the message to.
   return !passOn || window->kind == platform::NativeKind::Surface;
 }

@@ -194,7 +194,10 @@ WindowId QtWindows::CreateChild(WindowId parentId, const platform::ChildSpec& pa
     host = window->outer;
   }
   QWidget* inner = nullptr;
-  const Qt::FocusPolicy focus = params.tabStop ? Qt::StrongFocus : Qt::ClickFocus;
+  // Edit boxes and sliders take the focus from a click only once the
+  // program has let the press through (ForwardMouse): Qt would give it
+  // before any event filter sees the press.
+  const Qt::FocusPolicy focus = params.tabStop ? Qt::TabFocus : Qt::NoFocus;
   switch (params.kind) {
     case platform::NativeKind::Surface: {
       auto* surface = new SurfaceWidget(registry_, host);

@@ -45,6 +45,12 @@ class RecordingSink final : public platform::EventSink {
   std::vector<platform::ScrollCode> scrolls;
   std::function<std::size_t(const Offer&)> accept = [](const Offer& o) { return o.text.size(); };
   std::map<WindowId, Pixel> fills;
+  // What OnMouse answers: false keeps the message from the native control.
+  bool passMouse = true;
+  // Read inside OnDestroyed: whether the window's child still had its area.
+  WindowId childToCheck = 0;
+  bool childExistedWhileDestroyed = false;
+  int destroyed = 0;
   platform::Platform p;
 
   int Count(const std::string& entry) const { return static_cast<int>(std::count(log.begin(), log.end(), entry)); }
@@ -57,7 +63,7 @@ class RecordingSink final : public platform::EventSink {
     mice.push_back(message);
     pointerWhileHandled.push_back(p.screen->CursorPos());
     log.push_back("mouse " + std::to_string(message.target));
-    return true;
+    return passMouse;
   }
   void OnCaptureLost(WindowId window) override { log.push_back("lost " + std::to_string(window)); }
   void OnEditChanged(WindowId box) override { log.push_back("edit " + std::to_string(box)); }
@@ -78,7 +84,10 @@ class RecordingSink final : public platform::EventSink {
     return false;
   }
   void OnCloseRequested(WindowId) override { log.push_back("close"); }
-  void OnDestroyed(WindowId) override {}
+  void OnDestroyed(WindowId) override {
+    ++destroyed;
+    if (childToCheck != 0) childExistedWhileDestroyed = !p.windows->ClientRect(childToCheck).Empty();
+  }
   void OnHotKey(WindowId, int nativeId) override { log.push_back("hotkey " + std::to_string(nativeId)); }
   void OnCommand(WindowId, int command) override { log.push_back("command " + std::to_string(command)); }
   void OnPaint(WindowId surface) override {
@@ -164,8 +173,9 @@ TEST_F(Contract, ProgramWritesRaiseNothingAndAreNeverCut) {
   sink.log.clear();
   p.windows->SetEditText(box, "12");
   p.windows->SetEditText(box, "12");
-  // Far past any native control's default length limit.
-  const Text longText(40000, '7');
+  // Past the native controls' default length limits (30000 characters for
+  // the system edit control, 32767 for Qt's).
+  const Text longText(32768, '7');
   p.windows->SetEditText(box, longText);
   const Text shown = p.windows->EditText(box);
   p.windows->SetEditSelection(box, {0, 3});
@@ -299,6 +309,7 @@ TEST_F(Contract, AReadOnlyBoxOffersNothing) {
   p.windows->SetFocus(box);
   harness->Run(20);
   harness->Type("5");
+  harness->Paste("67");
   EXPECT_TRUE(sink.offers.empty());
   EXPECT_EQ(p.windows->EditText(box), "123");
   EXPECT_EQ(sink.CountKind("edit"), 0);
@@ -317,6 +328,8 @@ TEST_F(Contract, ASliderKeyIsTheUsersScrollAfterBeforeInput) {
   EXPECT_EQ(p.windows->SliderPosition(slider), 21);
   ASSERT_FALSE(sink.scrolls.empty());
   EXPECT_EQ(sink.scrolls.front(), platform::ScrollCode::LineDown);
+  // Each user action closes with the end-of-track notification.
+  EXPECT_EQ(sink.scrolls.back(), platform::ScrollCode::EndScroll);
   const auto input = std::find(sink.log.begin(), sink.log.end(), "input " + std::to_string(slider));
   const auto scroll = std::find(sink.log.begin(), sink.log.end(), "slider " + std::to_string(slider));
   ASSERT_NE(input, sink.log.end()) << "the slider took a key without BeforeInput";
@@ -377,6 +390,39 @@ TEST_F(Contract, OnlyACaptureTakenAwayIsReportedLost) {
   harness->StealCapture();
   harness->Run(30);
   EXPECT_EQ(sink.Count("lost " + std::to_string(a)), 1);
+  p.screen->ReleaseCapture();
+  harness->Run(20);
+
+  // The program moving the capture to another of its windows takes it from
+  // the first, which is told; releasing it then tells nobody.
+  const WindowId b = Child(NativeKind::Surface, {60, 10, 98, 48});
+  harness->Run(20);
+  sink.log.clear();
+  p.screen->SetCapture(a);
+  p.screen->SetCapture(b);
+  harness->Run(20);
+  EXPECT_EQ(p.screen->Capture(), b);
+  EXPECT_EQ(sink.Count("lost " + std::to_string(a)), 1);
+  p.screen->ReleaseCapture();
+  harness->Run(20);
+  EXPECT_EQ(sink.CountKind("lost"), 1);
+}
+
+TEST_F(Contract, AMouseMessageTheProgramKeepsNeverReachesTheControl) {
+  Show();
+  const WindowId other = Child(NativeKind::EditBox, {10, 40, 120, 62});
+  const WindowId box = Child(NativeKind::EditBox, {10, 10, 120, 32});
+  p.windows->SetFocus(other);
+  harness->Run(20);
+  ASSERT_EQ(p.windows->Focus(), other);
+  sink.passMouse = false;
+  harness->Click(box, {5, 5});
+  harness->Run(20);
+  EXPECT_EQ(p.windows->Focus(), other) << "a press the program kept reached the box";
+  sink.passMouse = true;
+  harness->Click(box, {5, 5});
+  harness->Run(20);
+  EXPECT_EQ(p.windows->Focus(), box);
 }
 
 TEST_F(Contract, AClickReachesTheProgramFirstThenFocusesTheBox) {
@@ -398,6 +444,39 @@ TEST_F(Contract, AClickReachesTheProgramFirstThenFocusesTheBox) {
   EXPECT_EQ(p.windows->EditSelection(box), (EditRange{0, 0}));
 }
 
+// ---- the loop and the window's life ---------------------------------------------------
+
+TEST_F(Contract, APostedCommandComesFromTheLoop) {
+  Show();
+  sink.log.clear();
+  p.loop->PostCommand(top, 4);
+  EXPECT_EQ(sink.Count("command 4"), 0) << "the command came inside PostCommand";
+  harness->Run(20);
+  EXPECT_EQ(sink.Count("command 4"), 1);
+}
+
+TEST_F(Contract, DestroyTellsTheProgramWhileTheWindowStillExists) {
+  Show();
+  sink.childToCheck = Child(NativeKind::Surface, {10, 10, 48, 48});
+  harness->Run(20);
+  p.windows->Destroy(top);
+  harness->Run(20);
+  EXPECT_EQ(sink.destroyed, 1);
+  EXPECT_TRUE(sink.childExistedWhileDestroyed);
+  top = 0;
+}
+
+TEST_F(Contract, TheDisplaysHoldTheShownWindow) {
+  Show();
+  const std::vector<Rect> displays = p.screen->Displays();
+  ASSERT_FALSE(displays.empty());
+  const Rect client = p.windows->ClientRect(top);
+  EXPECT_TRUE(std::any_of(displays.begin(), displays.end(), [&](const Rect& d) {
+    return d.Contains(client.left, client.top) && d.Contains(client.right - 1, client.bottom - 1);
+  }));
+  EXPECT_GE(p.screen->BitsPerPixel(), 16);
+}
+
 // ---- popups --------------------------------------------------------------------------------
 
 TEST_F(Contract, APopupGoesExactlyWhereItIsPut) {
@@ -416,10 +495,13 @@ TEST_F(Contract, APopupGoesExactlyWhereItIsPut) {
 
 TEST_F(Contract, TheClipboardTakesGbkTextStepByStep) {
   platform::Clipboard& clipboard = *p.clipboard;
+
   const Text text = "#FF00\xBA\xEC";  // ends in 红
   platform::Clipboard::BlockHandle block = clipboard.Allocate(text.size() + 1);
   ASSERT_NE(block, nullptr);
   ASSERT_GE(block->Bytes().size(), text.size() + 1);
+  // The block comes zero-filled, so the text ends in its 0 byte.
+  EXPECT_TRUE(std::all_of(block->Bytes().begin(), block->Bytes().end(), [](std::uint8_t b) { return b == 0; }));
   std::copy(text.begin(), text.end(), block->Bytes().begin());
   ASSERT_TRUE(clipboard.Open());
   ASSERT_TRUE(clipboard.Empty());
@@ -469,6 +551,44 @@ TEST_F(Contract, WhatASurfaceShowsIsReadBackFromTheScreen) {
   p.windows->Invalidate(surface);
   p.windows->UpdateNow(top);
   EXPECT_EQ(p.windows->VisiblePixel(surface, {1, 1}), gfx::RgbHex(0x123456));
+
+  // A drawing is clipped to the client area.
+  const Image corner(4, 4, gfx::RgbHex(0x0A0B0C));
+  p.windows->DrawDirect(surface, corner, {-2, -2});
+  harness->Run(30);
+  EXPECT_EQ(p.windows->VisiblePixel(surface, {1, 1}), gfx::RgbHex(0x0A0B0C));
+  EXPECT_EQ(p.windows->VisiblePixel(surface, {2, 2}), gfx::RgbHex(0x123456));
+  EXPECT_EQ(p.windows->VisiblePixel(surface, {-1, 0}), platform::kInvalidPixel);
+}
+
+TEST_F(Contract, ASiblingLyingAboveHidesThePixelsUnderIt) {
+  if (!harness->ScreenReadable()) GTEST_SKIP() << "no screen to read here";
+  Show();
+  // Which of two overlapping siblings lies above is the system's own order;
+  // whichever it is hides the other's pixels in the overlap.
+  const WindowId first = Child(NativeKind::Surface, {10, 10, 60, 60});
+  const WindowId second = Child(NativeKind::Surface, {40, 40, 90, 90});
+  sink.fills[first] = gfx::RgbHex(0x203040);
+  sink.fills[second] = gfx::RgbHex(0x506070);
+  p.windows->Invalidate(first);
+  p.windows->Invalidate(second);
+  p.windows->UpdateNow(top);
+  harness->Run(50);
+  EXPECT_EQ(p.windows->VisiblePixel(first, {5, 5}), gfx::RgbHex(0x203040));
+  EXPECT_EQ(p.windows->VisiblePixel(second, {45, 45}), gfx::RgbHex(0x506070));
+  // The overlap: the first's client point 45, 45 is the second's 15, 15.
+  const Pixel firstThere = p.windows->VisiblePixel(first, {45, 45});
+  const Pixel secondThere = p.windows->VisiblePixel(second, {15, 15});
+  const bool firstAbove = firstThere == gfx::RgbHex(0x203040) && secondThere == platform::kInvalidPixel;
+  const bool secondAbove = secondThere == gfx::RgbHex(0x506070) && firstThere == platform::kInvalidPixel;
+  ASSERT_TRUE(firstAbove || secondAbove) << "in the overlap: " << firstThere << " and " << secondThere;
+  const WindowId upper = firstAbove ? first : second;
+  const WindowId lower = firstAbove ? second : first;
+  const Point inLower = firstAbove ? Point{15, 15} : Point{45, 45};
+  p.windows->SetVisible(upper, false);
+  p.windows->UpdateNow(top);
+  harness->Run(50);
+  EXPECT_EQ(p.windows->VisiblePixel(lower, inLower), sink.fills[lower]);
 }
 
 }  // namespace
