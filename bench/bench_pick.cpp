@@ -15,7 +15,7 @@ void BM_PickMovement(benchmark::State& state) {
   int i = 0;
   for (auto _ : state) {
     // Away from the window, as during most of a drag.
-    session.desktop.MovePointer({200 + (i & 255), 300 + ((i >> 8) & 63)});
+    session.Move({200 + (i & 255), 300 + ((i >> 8) & 63)});
     ++i;
   }
   state.counters["pictures_held"] = static_cast<double>(session.program.Form().PictureStore().Count());
@@ -27,9 +27,9 @@ BENCHMARK(BM_PickMovement);
 void BM_PickMemory(benchmark::State& state) {
   for (auto _ : state) {
     PickSession session;
-    for (int i = 0; i < 10000; ++i) session.desktop.MovePointer({100 + (i % 500), 100 + (i / 500)});
+    for (int i = 0; i < 10000; ++i) session.Move({100 + (i % 500), 100 + (i / 500)});
     const long before = MaxResidentKb();
-    for (int i = 0; i < 100000; ++i) session.desktop.MovePointer({100 + (i % 900), 100 + (i / 900)});
+    for (int i = 0; i < 100000; ++i) session.Move({100 + (i % 900), 100 + (i / 900)});
     const long after = MaxResidentKb();
     state.counters["rss_growth_kb"] = static_cast<double>(after - before);
     state.counters["rss_kb"] = static_cast<double>(after);

@@ -16,7 +16,7 @@ void BM_MillionMovementPick(benchmark::State& state) {
     tinctora::bench::PickSession session;
     headless::Desktop& desktop = session.desktop;
     app::Program& program = session.program;
-    const auto move = [&](int i) { desktop.MovePointer({(i * 7) % 1900, (i / 1900 * 13 + i) % 1070}); };
+    const auto move = [&](int i) { session.Move({(i * 7) % 1900, (i / 1900 * 13 + i) % 1070}); };
     for (int i = 0; i < 10000; ++i) move(i);
     const long early = MaxResidentKb();
     for (int i = 10000; i < 1000000; ++i) move(i);

@@ -1,7 +1,8 @@
 #pragma once
 
 // The program on the simulated desktop, with the button pressed on the
-// picker pad, over a desktop whose every pixel differs from its neighbours.
+// picker pad, over a desktop whose every pixel differs from its neighbours,
+// moving as a 1000 Hz mouse does.
 
 #include <sys/resource.h>
 
@@ -30,6 +31,14 @@ struct PickSession {
     const ui::Rect pad = desktop.ClientRect(program.GetContext().W().pad.Handle());
     desktop.MovePointer({pad.left + 18, pad.top + 18});
     desktop.Press(headless::Button::Left);
+  }
+
+  // One movement of a 1000 Hz mouse: a millisecond passes after it, so the
+  // display frame, with the native writes and the zoom's drawing it
+  // brings, comes once every 16 movements as it does on a real desktop.
+  void Move(ui::Point screen) {
+    desktop.MovePointer(screen);
+    desktop.Advance(1);
   }
 };
 

@@ -272,20 +272,35 @@ void DrawPanel::DrawPicture(const Image& picture, int left, int top, int width, 
   const int w = width < 0 ? picture.Width() : width;
   const int h = height < 0 ? picture.Height() : height;
   if (w <= 0 || h <= 0) return;
+  // Only the last drawing of a frame reaches the screen; the picture is
+  // kept (its memory reused) and stretched when it is shown.
+  if (waitingPicture_.Width() != picture.Width() || waitingPicture_.Height() != picture.Height()) {
+    waitingPicture_.Reset(picture.Width(), picture.Height());
+  }
+  std::copy(picture.Pixels().begin(), picture.Pixels().end(), waitingPicture_.Row(0));
+  waitingTarget_ = {left, top, left + w, top + h};
+  drawingWaiting_ = true;
+  form_.QueueForFrame(*this);
+}
+
+void DrawPanel::ShowPending() {
+  Control::ShowPending();
+  if (!drawingWaiting_) return;
+  drawingWaiting_ = false;
   platform::Windows& windows = *form_.System().windows;
   // Only the part that falls on the client area is stretched.
   const Rect client = windows.ClientRect(handle_);
-  const Rect target{left, top, left + w, top + h};
-  const Rect shown{std::max(0, left), std::max(0, top), std::min(client.Width(), target.right),
+  const Rect& target = waitingTarget_;
+  const Rect shown{std::max(0, target.left), std::max(0, target.top), std::min(client.Width(), target.right),
                    std::min(client.Height(), target.bottom)};
   if (shown.Empty()) return;
   Image& drawing = drawn_[nextDrawing_];
   nextDrawing_ = 1 - nextDrawing_;
   if (drawing.Width() != shown.Width() || drawing.Height() != shown.Height()) drawing.Reset(shown.Width(), shown.Height());
-  StretchInto(picture, drawing, {left - shown.left, top - shown.top, target.right - shown.left, target.bottom - shown.top},
+  StretchInto(waitingPicture_, drawing,
+              {target.left - shown.left, target.top - shown.top, target.right - shown.left, target.bottom - shown.top},
               StretchQualityFor(form_.System().screen->BitsPerPixel()));
   // Whatever repaint is waiting would land on top of the drawing: it goes first.
-  form_.ShowPending(*this);
   windows.UpdateNow(handle_);
   windows.DrawDirect(handle_, drawing, {shown.left, shown.top});
 }

@@ -249,8 +249,12 @@ class DrawPanel : public Control {
   DrawPanel(Form& form, std::string name, ColourValue background);
   ColourValue BackColour() const { return background_; }
   // Draws an image stretched into the rectangle of the client area, straight
-  // onto the visible surface. A width or height of -1 uses the image's own.
+  // onto the visible surface, with the next display frame (or before a
+  // pixel of the window is read back): a pick draws for every movement,
+  // the screen shows the last drawing. A width or height of -1 uses the
+  // image's own.
   void DrawPicture(const Image& picture, int left, int top, int width = -1, int height = -1);
+  void ShowPending() override;
   // The colour shown at a client point; the invalid colour outside the
   // visible part of the panel.
   ColourValue PixelOf(int x, int y) const;
@@ -260,6 +264,10 @@ class DrawPanel : public Control {
 
  private:
   ColourValue background_;
+  // The drawing waiting for the frame: the picture and where it goes.
+  Image waitingPicture_;
+  Rect waitingTarget_;
+  bool drawingWaiting_ = false;
   // The last two drawings, used in turn: the backend may still show the
   // previous one while the next is made. Their memory is reused.
   std::array<Image, 2> drawn_;
