@@ -188,7 +188,7 @@ void ColourPopup::Paint(Image& client) const {
   const int inside = other.Height() - 2;
   const int lineTop = std::max(0, (inside - font.LineHeight()) / 2);
   Image line(other.Width() - 2, inside - lineTop, face);
-  DrawCaption(line, kOtherColours, font, kText, HAlign::Centre, false);
+  DrawCaption(line, kOtherColours, font, kText, HAlign::Centre, Wrap::None);
   for (int y = 0; y < line.Height(); ++y) {
     std::copy(line.Row(y), line.Row(y) + line.Width(), client.Row(other.top + 1 + lineTop + y) + other.left + 1);
   }

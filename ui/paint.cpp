@@ -61,7 +61,7 @@ void PaintLabel(Image& client, const LabelLook& look, const Font& font) {
       for (int y = 0; y < client.Height(); ++y) client.Set(x, y, p);
     }
   }
-  DrawCaption(client, look.caption, font, look.textColour, look.align, look.wordWrap);
+  DrawCaption(client, look.caption, font, look.textColour, look.align, look.wordWrap ? Wrap::Words : Wrap::None);
 }
 
 void PaintPicBox(Image& client, Pixel background, const Picture* picture, PictureMode mode,

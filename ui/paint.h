@@ -35,6 +35,8 @@ using gfx::StretchInto;
 using gfx::StretchQualityFor;
 
 enum class HAlign { Left, Centre, Right };
+// Whether a caption breaks its lines at words to fit the width.
+enum class Wrap { None, Words };
 
 struct LabelLook {
   Pixel background = 0;  // already resolved (DefaultColour painted as the face colour)
@@ -70,10 +72,10 @@ struct TextLine {
   int width = 0;           // pixels
   friend bool operator==(const TextLine&, const TextLine&) = default;
 };
-std::vector<TextLine> LayoutText(TextView text, const Font& font, int width, bool wordWrap);
+std::vector<TextLine> LayoutText(TextView text, const Font& font, int width, Wrap wrap);
 // Draws the text from the top of the image, each line aligned within the
 // image's width, with a transparent background, clipped to the image.
-void DrawCaption(Image& client, TextView text, const Font& font, Pixel colour, HAlign align, bool wordWrap);
+void DrawCaption(Image& client, TextView text, const Font& font, Pixel colour, HAlign align, Wrap wrap);
 
 // Natural: at the top-left corner at its own size. Stretch: over the whole
 // client area with the given quality. CentreScaleDown: centred, at its own

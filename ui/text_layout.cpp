@@ -117,7 +117,8 @@ class ParagraphLayout {
 
 }  // namespace
 
-std::vector<TextLine> LayoutText(TextView text, const Font& font, int width, bool wordWrap) {
+std::vector<TextLine> LayoutText(TextView text, const Font& font, int width, Wrap wrap) {
+  const bool wordWrap = wrap == Wrap::Words;
   std::vector<TextLine> lines;
   std::size_t begin = 0;
   while (true) {
@@ -137,11 +138,11 @@ std::vector<TextLine> LayoutText(TextView text, const Font& font, int width, boo
   return lines;
 }
 
-void DrawCaption(Image& client, TextView text, const Font& font, Pixel colour, HAlign align, bool wordWrap) {
+void DrawCaption(Image& client, TextView text, const Font& font, Pixel colour, HAlign align, Wrap wrap) {
   if (text.empty() || client.Empty()) return;
   const int lineHeight = font.LineHeight();
   int y = 0;
-  for (const TextLine& line : LayoutText(text, font, client.Width(), wordWrap)) {
+  for (const TextLine& line : LayoutText(text, font, client.Width(), wrap)) {
     if (y >= client.Height()) break;
     int x = 0;
     if (align == HAlign::Centre) x = (client.Width() - line.width) / 2;

@@ -121,7 +121,8 @@ class Desktop final : public platform::Windows,
   void SetActive(bool active);
   // Drags a slider's thumb to each of the positions in turn, then releases it.
   void DragSliderThumb(WindowId slider, const std::vector<int>& positions);
-  void ClickSliderChannel(WindowId slider, bool towardMaximum);
+  enum class Toward { Minimum, Maximum };
+  void ClickSliderChannel(WindowId slider, Toward toward);
 
   // ---- answers for the modal choices the program will open next. They
   // wait in order, each for the next modal of its kind; `origin` names who

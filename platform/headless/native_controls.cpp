@@ -261,7 +261,8 @@ void Desktop::DragSliderThumb(WindowId slider, const std::vector<int>& positions
   Release(Button::Left);
 }
 
-void Desktop::ClickSliderChannel(WindowId slider, bool towardMaximum) {
+void Desktop::ClickSliderChannel(WindowId slider, Toward toward) {
+  const bool towardMaximum = toward == Toward::Maximum;
   Win* win = Find(slider);
   if (win == nullptr) return;
   const Rect client = ClientScreenRect(*win);

@@ -30,13 +30,10 @@ bool SimHotKeys::Unregister(platform::WindowId owner, int nativeId) {
   return false;
 }
 
-void SimHotKeys::Hold(int modifiers, int virtualKey, bool hold) {
-  const auto key = std::make_pair(modifiers, virtualKey);
-  if (hold) {
-    keys_.emplace(key, Entry{0, 0});
-    return;
-  }
-  const auto it = keys_.find(key);
+void SimHotKeys::Hold(int modifiers, int virtualKey) { keys_.emplace(std::make_pair(modifiers, virtualKey), Entry{0, 0}); }
+
+void SimHotKeys::Release(int modifiers, int virtualKey) {
+  const auto it = keys_.find({modifiers, virtualKey});
   if (it != keys_.end() && it->second.owner == 0) keys_.erase(it);
 }
 

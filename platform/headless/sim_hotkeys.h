@@ -21,8 +21,9 @@ class SimHotKeys final : public platform::HotKeys {
   bool Register(platform::WindowId owner, int nativeId, int modifiers, int virtualKey) override;
   bool Unregister(platform::WindowId owner, int nativeId) override;
 
-  // Another program registers (or releases) a key.
-  void Hold(int modifiers, int virtualKey, bool hold);
+  // Another program registers a key, and releases it.
+  void Hold(int modifiers, int virtualKey);
+  void Release(int modifiers, int virtualKey);
   // The entry a key press goes to, if the key is registered.
   std::optional<Entry> Find(int modifiers, int virtualKey) const;
   bool IsRegistered(int modifiers, int virtualKey) const { return Find(modifiers, virtualKey).has_value(); }

@@ -168,8 +168,8 @@ Action ParseOther(Args& args) {
                                       {"hold-hotkey", "release-hotkey", "clipboard", "steal-capture"});
   if (what == "hold-hotkey" || what == "release-hotkey") {
     const int key = args.Key("the key");
-    const bool hold = what == "hold-hotkey";
-    return [key, hold](Session& s) { s.Desk().HotKeyRegistry().Hold(0, key, hold); };
+    if (what == "hold-hotkey") return [key](Session& s) { s.Desk().HotKeyRegistry().Hold(0, key); };
+    return [key](Session& s) { s.Desk().HotKeyRegistry().Release(0, key); };
   }
   if (what == "clipboard") {
     if (args.TakeWord("none")) return [](Session& s) { s.Desk().ClipboardService().PutText(std::nullopt); };
@@ -345,7 +345,8 @@ Action ParseOne(const std::string& command, Args& args, int line) {
   if (command == "slider-channel") {
     const std::string name = args.Name("the slider's name");
     const bool up = args.OneOf("the direction", {"up", "down"}) == "up";
-    return [name, up](Session& s) { s.Desk().ClickSliderChannel(s.Handle(name), up); };
+    const Desktop::Toward toward = up ? Desktop::Toward::Maximum : Desktop::Toward::Minimum;
+    return [name, toward](Session& s) { s.Desk().ClickSliderChannel(s.Handle(name), toward); };
   }
   if (command == "double-click") {
     const ClientPoint target = ParseClientPoint(args);

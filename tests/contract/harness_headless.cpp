@@ -39,11 +39,11 @@ class HeadlessHarness final : public Harness {
 
   void StealCapture() override { desktop_.StealCapture(); }
   bool HoldHotKey(int modifiers, int virtualKey) override {
-    desktop_.HotKeyRegistry().Hold(modifiers, virtualKey, true);
+    desktop_.HotKeyRegistry().Hold(modifiers, virtualKey);
     return true;
   }
   void ReleaseHotKey(int modifiers, int virtualKey) override {
-    desktop_.HotKeyRegistry().Hold(modifiers, virtualKey, false);
+    desktop_.HotKeyRegistry().Release(modifiers, virtualKey);
   }
   std::optional<Text> ClipboardText() override { return desktop_.ClipboardService().Contents(); }
 

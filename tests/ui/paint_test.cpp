@@ -118,7 +118,7 @@ void RunLayoutTable(const std::vector<LayoutCase>& cases) {
   const auto font = Font();
   for (const LayoutCase& c : cases) {
     std::vector<std::pair<Text, int>> got;
-    for (const TextLine& line : LayoutText(c.text, font, c.width, c.wrap)) {
+    for (const TextLine& line : LayoutText(c.text, font, c.width, c.wrap ? Wrap::Words : Wrap::None)) {
       got.emplace_back(c.text.substr(line.begin, line.length), line.width);
     }
     EXPECT_EQ(got, c.lines) << c.name;
