@@ -36,8 +36,8 @@ fi
 # script keeps its own.
 source "$here"/../lib.sh
 cleanup() {
-  e2e_cleanup
   WINEPREFIX=$prefix wineserver -k 2>/dev/null
+  e2e_cleanup
 }
 trap cleanup EXIT
 e2e_screenshot() {
