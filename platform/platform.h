@@ -198,7 +198,8 @@ class EventSink {
   // The user moved a slider. Never reported for SetSliderPosition.
   virtual void OnSliderScroll(WindowId slider, ScrollCode code) = 0;
   // A native control (an edit box or a slider) is about to take the user's
-  // input: a key, a character, a paste, a mouse button, the keyboard focus.
+  // input: a key, a character, a paste, a mouse button or the wheel, the
+  // keyboard focus.
   // The program hands it what it wrote and has not yet shown, so the user
   // works on the text and position the program last wrote. Called before
   // the control sees the input, every time.

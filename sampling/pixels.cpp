@@ -11,6 +11,9 @@ colour::ColourValue PixelAtPoint(context::Context& c, platform::WindowId window,
     // border and frame are not part of it.
     const ui::Rect client = c.system.windows->ClientRect(window);
     at = {client.left + x, client.top + y};
+    // The pixel is the program's own: what it wrote and has not shown yet
+    // (a strip re-based a moment ago) is shown first.
+    c.form.BringScreenUpToDate();
   }
   return c.system.screen->PixelAt(at);
 }

@@ -107,6 +107,7 @@ void Control::SetCursor(Bytes bytes) {
 void Control::Repaint() {
   if (handle_ == 0 || !CustomDrawn()) return;
   repaintWaiting_ = true;
+  RepaintRequested();
   form_.QueueForFrame(*this);
 }
 
@@ -211,8 +212,13 @@ Text EditBox::Content() const {
 void EditBox::SetContent(TextView text) {
   // The native box reports nothing for a program write: exactly one
   // ContentChanged follows here, so a write of the same text notifies too.
-  waiting_ = Text(text);
-  if (handle_ != 0) form_.QueueForFrame(*this);
+  if (handle_ != 0) {
+    waiting_ = Text(text);
+    form_.QueueForFrame(*this);
+  } else {
+    // Not made yet: the box is made with this text.
+    initial_ = Text(text);
+  }
   form_.Raise(*this, EventId::ContentChanged);
 }
 

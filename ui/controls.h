@@ -102,6 +102,8 @@ class Control {
   virtual platform::ChildSpec NativeSpec() const;
   // Asks for a repaint with the next display frame.
   void Repaint();
+  // A repaint was asked for: what was drawn before it is gone.
+  virtual void RepaintRequested() {}
   Form& form_;
   platform::WindowId handle_ = 0;
 
@@ -255,6 +257,8 @@ class DrawPanel : public Control {
   // image's own.
   void DrawPicture(const Image& picture, int left, int top, int width = -1, int height = -1);
   void ShowPending() override;
+  // A repaint shows the background: a drawing still waiting goes with it.
+  void RepaintRequested() override { drawingWaiting_ = false; }
   // The colour shown at a client point; the invalid colour outside the
   // visible part of the panel.
   ColourValue PixelOf(int x, int y) const;

@@ -136,9 +136,15 @@ void Form::QueueForFrame(Control& control) {
 
 void Form::ShowPending(Control& control) {
   if (!control.Queued()) return;
-  waiting_.erase(std::find(waiting_.begin(), waiting_.end(), &control));
+  const auto it = std::find(waiting_.begin(), waiting_.end(), &control);
+  if (it != waiting_.end()) waiting_.erase(it);
   control.SetQueued(false);
   control.ShowPending();
+}
+
+void Form::BringScreenUpToDate() {
+  ShowAllPending();
+  if (window_ != nullptr && window_->Handle() != 0) platform_.windows->UpdateNow(window_->Handle());
 }
 
 void Form::ShowAllPending() {

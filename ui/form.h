@@ -104,6 +104,9 @@ class Form : public platform::EventSink {
   void QueueForFrame(Control& control);
   void ShowPending(Control& control);
   void ShowAllPending();
+  // Every waiting write shown and painted, before the program reads its own
+  // window's pixels off the screen.
+  void BringScreenUpToDate();
 
   // Operations handlers call.
   void ProcessPendingEvents();

@@ -54,8 +54,18 @@ void Win32Loop::DeliverFrame() {
 
 void Win32Loop::RequestFrame() {
   if (frameWaiting_ || !frameWindow_) return;
+  frameDue_ = GetTickCount() + kFrameMs;
   frameWaiting_ = SetTimer(frameWindow_.get(), kFrameTimer, kFrameMs, nullptr) != 0 ||
                   PostMessageW(frameWindow_.get(), kMsgFrame, 0, 0);
+}
+
+void Win32Loop::FrameIfDue() {
+  // The system sends WM_TIMER only when no other message waits: under a
+  // steady stream of input (a 1000 Hz mouse during a pick) it would never
+  // come, so the loop delivers a frame that is due itself.
+  if (!frameWaiting_ || static_cast<LONG>(GetTickCount() - frameDue_) < 0) return;
+  KillTimer(frameWindow_.get(), kFrameTimer);
+  DeliverFrame();
 }
 
 void Win32Loop::Run() {
@@ -64,6 +74,7 @@ void Win32Loop::Run() {
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got <= 0) break;
     Dispatch(registry_, msg);
+    FrameIfDue();
   }
   quitting_ = false;
 }

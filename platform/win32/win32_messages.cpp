@@ -73,7 +73,8 @@ bool TakesInput(UINT message) {
     case WM_RBUTTONUP:
     case WM_RBUTTONDBLCLK:
     case WM_MBUTTONDOWN:
-    case WM_MBUTTONUP: return true;
+    case WM_MBUTTONUP:
+    case WM_MOUSEWHEEL: return true;
     default: return false;
   }
 }

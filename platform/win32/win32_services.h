@@ -156,6 +156,8 @@ class Win32Loop final : public platform::Loop {
  private:
   static LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   void DeliverFrame();
+  // Delivers the waiting frame when it is due, whatever messages keep coming.
+  void FrameIfDue();
 
   Registry& registry_;
   bool quitting_ = false;
@@ -163,6 +165,7 @@ class Win32Loop final : public platform::Loop {
   // loop and in every modal one (they all dispatch WM_TIMER).
   OwnedWindow frameWindow_;
   bool frameWaiting_ = false;
+  DWORD frameDue_ = 0;  // GetTickCount when the waiting frame is due
 };
 
 }  // namespace tinctora::win32
