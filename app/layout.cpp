@@ -194,11 +194,9 @@ std::span<const ControlRow> ControlTable() { return kControls; }
 platform::TopLevelSpec WindowSettings() {
   platform::TopLevelSpec params;
   params.caption = "Tinctora V1.0";
-  params.outerWidth = 613;
-  params.outerHeight = 430;
-  // The client area the layout is drawn for: the outer size less a fixed
-  // single frame of 3-pixel borders under a 23-pixel title bar. Where a
-  // window manager draws the frame, the window gets exactly this client area.
+  // The client area the layout is drawn for, in its units: a 613 x 430
+  // window less a fixed single frame of 3-pixel borders under a 23-pixel
+  // title bar. The frame is the system's own, at the window's scale.
   params.clientWidth = 607;
   params.clientHeight = 401;
   params.alwaysOnTop = true;

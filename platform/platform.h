@@ -26,8 +26,15 @@
 // applies every call at once and keeps no writes of its own waiting.
 //
 // Texts cross the seam as GBK byte strings (Text); a backend converts them at
-// its edge with text/gbk.h. Coordinates are physical pixels, whatever scale
-// factor the desktop uses.
+// its edge with text/gbk.h.
+//
+// Scale: every coordinate and size here is in device pixels, the screen's
+// physical ones, whatever scale the desktop shows windows at. The program
+// lays its window out in its own units, 96 to a logical inch, and hands the
+// backend device rectangles computed for the scale the system shows the
+// window at (Windows::Scale); it paints custom-drawn windows at their device
+// size. A backend never stretches what the program drew, and the system must
+// not either: it shows the window as a program that knows its scale.
 
 #include <cstddef>
 #include <cstdint>
@@ -104,11 +111,8 @@ struct ChildSpec {
 
 struct TopLevelSpec {
   Text caption;
-  // Where the system sizes a window by its outer rectangle (Windows), it
-  // gets this size; where a window manager adds the frame (X11), the client
-  // area gets the client size and the frame is the manager's.
-  int outerWidth = 0;
-  int outerHeight = 0;
+  // The client area, device pixels; the frame around it is the system's own
+  // at the window's scale.
   int clientWidth = 0;
   int clientHeight = 0;
   bool alwaysOnTop = false;
@@ -206,6 +210,13 @@ class EventSink {
   virtual void BeforeInput(WindowId control) = 0;
   // The display frame asked for with Loop::RequestFrame.
   virtual void OnFrame() = 0;
+  // The system now shows the top-level window at another scale
+  // (Windows::Scale): it went to a display of another scale, or its
+  // display's scale changed. The backend has already placed the frame as the
+  // system suggests; the program lays the window out again, its client size
+  // through Windows::SetClientSize. Nothing of the window is stretched
+  // meanwhile.
+  virtual void OnScaleChanged(WindowId top) = 0;
   virtual void OnActivate(WindowId top, bool active) = 0;
   // A key the focused control does not use itself, or a key in a popup.
   // Returns true when taken.
@@ -243,8 +254,17 @@ class Windows {
   virtual void Show(WindowId top) = 0;
   virtual void SetCaption(WindowId window, TextView text) = 0;
   // Outer rectangle in the parent's client coordinates (screen coordinates
-  // for the top level, where it places the frame's top-left corner).
+  // for the top level, where it places the frame's top-left corner; the top
+  // level keeps its size).
   virtual void SetBounds(WindowId window, const Rect& outer) = 0;
+  // The top-level window's client area gets this size; the frame's top-left
+  // corner stays where it is and the frame is the system's at the window's
+  // scale.
+  virtual void SetClientSize(WindowId top, int width, int height) = 0;
+  // The scale the system shows the top-level window (and everything in it)
+  // at now: its display's, 1 where the system knows no scale. Backends report
+  // what the system gives (1.25, 1.5, 1.75, 2 ...), never rounded.
+  virtual double Scale(WindowId top) const = 0;
   // Outer rectangle, screen coordinates. Before the top-level window is
   // first shown, a backend whose window manager draws the frame does not
   // know it yet and reports the client rectangle as the outer one.
@@ -287,9 +307,12 @@ class Windows {
   virtual void SetFocus(WindowId window) = 0;
   virtual WindowId Focus() const = 0;
 
-  // Display-independent parts of the system's look.
+  // The system's look. The font is the default GUI font at a scale: its
+  // pixel size is the one the system gives its own controls at that scale.
+  // Native controls of a window show their text in the font at the window's
+  // scale, from the start and after every OnScaleChanged.
   virtual Pixel FaceColour() const = 0;
-  virtual const gfx::Font& DefaultGuiFont() const = 0;
+  virtual const gfx::Font& DefaultGuiFont(double scale) const = 0;
 };
 
 // Popup windows the control layer paints and hit-tests itself (the colour
@@ -314,12 +337,21 @@ class Popups {
   virtual void ShowTooltip(WindowId popup, const Rect& client, TextView text) = 0;
 };
 
+// One display of the desktop, in screen coordinates (device pixels).
+struct Display {
+  Rect bounds;
+  // The part windows may use: the bounds less task bars, docks and panels.
+  Rect workArea;
+  // The scale the system shows windows on this display at.
+  double scale = 1.0;
+};
+
 // The screen, the pointer and the cursor.
 class Screen {
  public:
   virtual ~Screen() = default;
-  // The displays' rectangles in screen coordinates, the primary one first.
-  virtual std::vector<Rect> Displays() const = 0;
+  // The displays, the primary one first.
+  virtual std::vector<Display> Displays() const = 0;
   // A pixel of the screen; kInvalidPixel if it cannot be read.
   virtual colour::ColourValue PixelAt(Point screen) const = 0;
   // The pixels of a rectangle lying within one display (the caller clips),
@@ -344,6 +376,9 @@ class Screen {
   virtual void ReleaseCapture() = 0;
   virtual WindowId Capture() const = 0;
 
+  // The side in pixels of the system's cursors at a scale (Windows: 32 at
+  // 1, 48 at 1.5): the program makes its cursors that large.
+  virtual int CursorSize(double scale) const = 0;
   virtual CursorId CreateCursor(const gfx::CursorImage& image) = 0;
   virtual void DestroyCursor(CursorId cursor) = 0;
   // The cursor the pointer shows over the window and while it holds the

@@ -26,7 +26,7 @@ void ZoomViewLeftButtonDown(context::Context& c, const ui::EventArgs& args) {
 }
 
 void PaletteLeftButtonDown(context::Context& c, const ui::EventArgs& args) {
-  TakeClickedColour(c, PixelAtPoint(c, c.W().palette.Handle(), args.x, args.y));
+  TakeClickedColour(c, PixelAtPoint(c, c.W().palette, args.x, args.y));
 }
 
 }  // namespace tinctora::sampling

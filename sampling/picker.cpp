@@ -76,7 +76,8 @@ std::optional<ui::Pixel> ZoomSnapshot(context::Context& c, ui::Point centre, ui:
   // Each display shows its own part of the square; what lies on none of
   // them, or cannot be read, keeps the zoom view's background.
   ui::Image piece;
-  for (const ui::Rect& display : c.system.screen->Displays()) {
+  for (const platform::Display& shown : c.system.screen->Displays()) {
+    const ui::Rect& display = shown.bounds;
     const ui::Rect part{std::max(square.left, display.left), std::max(square.top, display.top),
                         std::min(square.right, display.right), std::min(square.bottom, display.bottom)};
     if (part.Empty() || !c.system.screen->ReadRect(part, piece)) continue;
@@ -112,7 +113,7 @@ void PickerMouseMove(context::Context& c, const ui::EventArgs&) {
   ui::Image square;
   const std::optional<ui::Pixel> centre = ZoomSnapshot(c, sampled, outside, square);
   // An unreadable pixel has every bit set and so reads as white.
-  const colour::ColourValue pixel = centre ? static_cast<colour::ColourValue>(*centre) : c.system.screen->PixelAt(sampled);
+  const colour::ColourValue pixel = centre ? static_cast<colour::ColourValue>(*centre) : PixelAtScreenPoint(c, sampled);
   const colour::Channels ch = colour::SplitColour(pixel);
   editing::WriteChannelBoxes(c, ch);
   editing::SetCurrentColourThroughValueBox(c, colour::MakeColour(ch.red, ch.green, ch.blue));
@@ -142,7 +143,7 @@ void NudgeFeedback(context::Context& c, const ui::EventArgs& args) {
     if (ids[i] == 0 || ids[i] != hotKeyId) continue;
     const int x = CursorPosition(c).x;
     const int y = CursorPosition(c).y;
-    MovePointerTo(c, 0, x + steps[i].x, y + steps[i].y);
+    MovePointerTo(c, {x + steps[i].x, y + steps[i].y});
     return;
   }
 }

@@ -4,14 +4,14 @@
 
 namespace tinctora::sampling {
 
-
-// The colour on the screen at a point of a window's client area; with no
-// window the point is in screen coordinates. An unreadable pixel gives the
-// invalid colour.
-colour::ColourValue PixelAtPoint(context::Context& c, platform::WindowId window, int x, int y);
+// The colour on the screen at a point of a control's client area, given in
+// the layout's units as mouse events give it: the pixel under the pointer
+// for the click being handled. An unreadable pixel gives the invalid colour.
+colour::ColourValue PixelAtPoint(context::Context& c, const ui::Control& control, int x, int y);
+// The colour of a screen pixel (device pixels).
+colour::ColourValue PixelAtScreenPoint(context::Context& c, ui::Point screen);
 ui::Point CursorPosition(context::Context& c);
-// Moves the pointer to a point of a window's client area, or to a screen
-// point when the window is 0.
-void MovePointerTo(context::Context& c, platform::WindowId window, int x, int y);
+// Moves the pointer to a screen point (device pixels).
+void MovePointerTo(context::Context& c, ui::Point screen);
 
 }  // namespace tinctora::sampling

@@ -11,7 +11,7 @@ namespace tinctora::sampling {
 void StripLeftButtonDown(context::Context& c, const ui::EventArgs& args) {
   const context::Widgets& w = c.W();
   c.state.StripHoldFlag = 1;
-  w.current.SetBackColour(PixelAtPoint(c, w.strip.Handle(), args.x, args.y));
+  w.current.SetBackColour(PixelAtPoint(c, w.strip, args.x, args.y));
   // Centred under the clicked column: the strip's border is 1 pixel and the
   // marker 11 pixels wide.
   w.marker.SetLeft(text::RealToInt(static_cast<double>(w.strip.Left()) - 4 + args.x));

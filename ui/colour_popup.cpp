@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ui/form.h"
+#include "ui/scale.h"
 
 namespace tinctora::ui {
 
@@ -86,7 +87,9 @@ ColourPopup::Hit ColourPopup::HitTest(Point client) {
   return {};
 }
 
-Rect ColourPopup::Placement(const Rect& anchor, std::span<const Rect> displays) {
+Rect ColourPopup::Placement(const Rect& anchor, std::span<const Rect> displays, double scale) {
+  const int width = DeviceEdge(kWidth, scale);
+  const int height = DeviceEdge(kHeight, scale);
   Rect display = displays.empty() ? Rect{} : displays.front();
   for (const Rect& d : displays) {
     if (d.Contains(anchor.left, anchor.top)) {
@@ -97,18 +100,20 @@ Rect ColourPopup::Placement(const Rect& anchor, std::span<const Rect> displays) 
   int left = anchor.left;
   int top = anchor.bottom;
   if (!display.Empty()) {
-    if (top + kHeight > display.bottom && anchor.top - kHeight >= display.top) top = anchor.top - kHeight;
-    left = std::clamp(left, display.left, std::max(display.left, display.right - kWidth));
+    if (top + height > display.bottom && anchor.top - height >= display.top) top = anchor.top - height;
+    left = std::clamp(left, display.left, std::max(display.left, display.right - width));
   }
-  return {left, top, left + kWidth, top + kHeight};
+  return {left, top, left + width, top + height};
 }
 
 ColourPopup::ColourPopup(Form& form, ColourValue current) : form_(form), current_(current) {}
 
 ColourPopup::Choice ColourPopup::Run(const Rect& anchor) {
   const platform::Platform& system = form_.System();
-  const std::vector<Rect> displays = system.screen->Displays();
-  window_ = system.popups->CreatePopup(form_.Window().Handle(), Placement(anchor, displays));
+  std::vector<Rect> displays;
+  for (const platform::Display& display : system.screen->Displays()) displays.push_back(display.bounds);
+  scale_ = form_.Scale();
+  window_ = system.popups->CreatePopup(form_.Window().Handle(), Placement(anchor, displays, scale_));
   if (window_ == 0) return {};
   choice_.reset();
   form_.HostPopup(this);
@@ -133,14 +138,17 @@ void ColourPopup::SetHover(Hit hit) {
   const platform::Platform& system = form_.System();
   system.windows->Invalidate(window_);
   if (hit.kind == Hit::Kind::Preset) {
-    system.popups->ShowTooltip(window_, SwatchRect(hit.index), kPresets[hit.index].name);
+    system.popups->ShowTooltip(window_, DeviceRect(SwatchRect(hit.index), scale_), kPresets[hit.index].name);
   } else {
     system.popups->ShowTooltip(window_, {}, {});
   }
 }
 
 void ColourPopup::OnMouse(const platform::MouseMessage& message) {
-  const Hit hit = HitTest(message.client);
+  const int width = DeviceEdge(kWidth, scale_);
+  const int height = DeviceEdge(kHeight, scale_);
+  const Hit hit = HitTest({LayoutOffset(message.client.x, width, kWidth, scale_),
+                           LayoutOffset(message.client.y, height, kHeight, scale_)});
   switch (message.action) {
     case platform::MouseAction::Move:
       SetHover(hit);
@@ -171,26 +179,35 @@ void ColourPopup::OnKey(int virtualKey) {
 void ColourPopup::OnDismissed() { Finish({}); }
 
 void ColourPopup::Paint(Image& client) const {
+  const double s = scale_;
+  const int t = LineWidth(s);
+  const auto frame = [&](const Rect& r, Pixel colour) {
+    FillRect(client, {r.left, r.top, r.right, r.top + t}, colour);
+    FillRect(client, {r.left, r.bottom - t, r.right, r.bottom}, colour);
+    FillRect(client, {r.left, r.top, r.left + t, r.bottom}, colour);
+    FillRect(client, {r.right - t, r.top, r.right, r.bottom}, colour);
+  };
   const Pixel face = form_.Resolve(colour::DefaultColour);
   client.Fill(face);
-  FrameRect(client, {0, 0, client.Width(), client.Height()}, kFrame);
+  frame({0, 0, client.Width(), client.Height()}, kFrame);
   for (int i = 0; i < static_cast<int>(std::size(kPresets)); ++i) {
-    const Rect r = SwatchRect(i);
+    const Rect r = DeviceRect(SwatchRect(i), s);
     const bool hovered = hover_.kind == Hit::Kind::Preset && hover_.index == i;
     const bool current = (kPresets[i].colour & 0xFFFFFF) == (current_ & 0xFFFFFF);
-    if (hovered || current) FrameRect(client, Grow(r, 1), hovered ? kHighlight : kText);
-    FrameRect(client, r, kFrame);
-    FillRect(client, Grow(r, -1), form_.Resolve(kPresets[i].colour));
+    if (hovered || current) frame(Grow(r, t), hovered ? kHighlight : kText);
+    frame(r, kFrame);
+    FillRect(client, Grow(r, -t), form_.Resolve(kPresets[i].colour));
   }
-  const Rect other = OtherRect();
-  FrameRect(client, other, hover_.kind == Hit::Kind::Other ? kHighlight : kFrame);
-  const Font& font = form_.System().windows->DefaultGuiFont();
-  const int inside = other.Height() - 2;
+  const Rect other = DeviceRect(OtherRect(), s);
+  frame(other, hover_.kind == Hit::Kind::Other ? kHighlight : kFrame);
+  const Font& font = form_.GuiFont();
+  const int inside = other.Height() - 2 * t;
   const int lineTop = std::max(0, (inside - font.LineHeight()) / 2);
-  Image line(other.Width() - 2, inside - lineTop, face);
+  Image line(other.Width() - 2 * t, inside - lineTop, face);
   DrawCaption(line, kOtherColours, font, kText, HAlign::Centre, Wrap::None);
-  for (int y = 0; y < line.Height(); ++y) {
-    std::copy(line.Row(y), line.Row(y) + line.Width(), client.Row(other.top + 1 + lineTop + y) + other.left + 1);
+  for (int y = 0; y < line.Height() && other.top + t + lineTop + y < client.Height(); ++y) {
+    const int room = std::max(0, std::min(line.Width(), client.Width() - other.left - t));
+    std::copy(line.Row(y), line.Row(y) + room, client.Row(other.top + t + lineTop + y) + other.left + t);
   }
 }
 

@@ -25,7 +25,8 @@ class ColourPopup {
   static std::span<const Preset> Presets();
   static TextView OtherEntry();  // "其它颜色..."
 
-  // Geometry, in the popup's client coordinates.
+  // Geometry, in the popup's client coordinates, in the layout's units; the
+  // popup is shown at its owner's scale.
   static constexpr int kColumns = 8;
   static constexpr int kRows = 4;
   static constexpr int kMargin = 4;
@@ -48,7 +49,8 @@ class ColourPopup {
   // Where the popup opens for a chooser at `anchor` (screen coordinates):
   // below it, or above it when the display holding it has no room below,
   // and moved sideways to stay on that display.
-  static Rect Placement(const Rect& anchor, std::span<const Rect> displays);
+  // The popup's size in device pixels at the scale.
+  static Rect Placement(const Rect& anchor, std::span<const Rect> displays, double scale = 1.0);
 
   // The user's choice.
   struct Choice {
@@ -77,6 +79,7 @@ class ColourPopup {
   Hit hover_;
   Hit pressed_;
   std::optional<Choice> choice_;
+  double scale_ = 1.0;
 };
 
 }  // namespace tinctora::ui

@@ -6,6 +6,7 @@
 #include "text/gbk.h"
 #include "ui/colour_popup.h"
 #include "ui/form.h"
+#include "ui/scale.h"
 
 namespace tinctora::ui {
 
@@ -55,9 +56,66 @@ platform::ChildSpec Control::NativeSpec() const {
   return params;
 }
 
+Point Control::LayoutClientOrigin() const {
+  if (kind_ == ControlKind::Window) return {0, 0};
+  const Point origin = container_ != nullptr ? container_->LayoutClientOrigin() : Point{0, 0};
+  const int b = border_ ? 1 : 0;
+  return {origin.x + bounds_.left + b, origin.y + bounds_.top + b};
+}
+
+Point Control::DeviceClientOrigin() const {
+  if (kind_ == ControlKind::Window) return {0, 0};
+  const Point origin = container_ != nullptr ? container_->LayoutClientOrigin() : Point{0, 0};
+  const double s = form_.Scale();
+  const int b = border_ ? 1 : 0;
+  return {DeviceEdge(origin.x + bounds_.left, s) + b, DeviceEdge(origin.y + bounds_.top, s) + b};
+}
+
+Rect Control::DeviceBounds() const {
+  if (kind_ == ControlKind::Window) return bounds_;
+  // Every edge is rounded from its place in the window, so a control meets
+  // what it meets in the layout however deep it is nested.
+  const Point origin = container_ != nullptr ? container_->LayoutClientOrigin() : Point{0, 0};
+  const Point base = container_ != nullptr ? container_->DeviceClientOrigin() : Point{0, 0};
+  const Rect absolute = DeviceRect(
+      {origin.x + bounds_.left, origin.y + bounds_.top, origin.x + bounds_.right, origin.y + bounds_.bottom},
+      form_.Scale());
+  return {absolute.left - base.x, absolute.top - base.y, absolute.right - base.x, absolute.bottom - base.y};
+}
+
+int Control::DeviceClientWidth() const {
+  const Rect r = DeviceBounds();
+  return std::max(0, r.Width() - (border_ ? 2 : 0));
+}
+
+int Control::DeviceClientHeight() const {
+  const Rect r = DeviceBounds();
+  return std::max(0, r.Height() - (border_ ? 2 : 0));
+}
+
+int Control::ClientWidth() const { return std::max(0, Width() - (border_ ? 2 : 0)); }
+int Control::ClientHeight() const { return std::max(0, Height() - (border_ ? 2 : 0)); }
+
+Point Control::ToLayout(Point device) const {
+  const double s = form_.Scale();
+  return {LayoutOffset(device.x, DeviceClientWidth(), ClientWidth(), s),
+          LayoutOffset(device.y, DeviceClientHeight(), ClientHeight(), s)};
+}
+
+Point Control::ToDevice(Point layout) const {
+  const double s = form_.Scale();
+  return {DeviceOffset(layout.x, DeviceClientWidth(), ClientWidth(), s),
+          DeviceOffset(layout.y, DeviceClientHeight(), ClientHeight(), s)};
+}
+
+void Control::Rescale() {
+  ApplyBounds();
+  if (!cursorBytes_.empty()) MakeCursor();
+}
+
 void Control::CreateNative() {
   platform::ChildSpec params = NativeSpec();
-  params.bounds = bounds_;
+  params.bounds = DeviceBounds();
   params.border = border_;
   params.tabStop = tabStop_;
   const platform::WindowId parent = container_ != nullptr ? container_->Handle() : form_.Window().Handle();
@@ -71,7 +129,7 @@ void Control::MakeVisible() {
 }
 
 void Control::ApplyBounds() {
-  if (handle_ != 0 && kind_ != ControlKind::Window) form_.System().windows->SetBounds(handle_, bounds_);
+  if (handle_ != 0 && kind_ != ControlKind::Window) form_.System().windows->SetBounds(handle_, DeviceBounds());
   Repaint();
 }
 
@@ -91,17 +149,26 @@ void Control::Move(int left, int top, int width, int height) {
 }
 
 void Control::SetCursor(Bytes bytes) {
+  cursorBytes_ = std::move(bytes);
+  MakeCursor();
+  // Setting the pointer where it already is makes the new shape show at once.
+  platform::Screen& screen = *form_.System().screen;
+  screen.SetCursorPos(screen.CursorPos());
+}
+
+void Control::MakeCursor() {
   platform::Screen& screen = *form_.System().screen;
   const platform::CursorId old = cursor_;
-  cursorBytes_ = std::move(bytes);
   cursor_ = 0;
   if (!cursorBytes_.empty()) {
-    if (auto image = DecodeCursor(cursorBytes_)) cursor_ = screen.CreateCursor(*image);
+    // The system's cursors are larger at larger scales; the program's is
+    // made as large, its pixels whole.
+    if (auto image = DecodeCursor(cursorBytes_)) {
+      cursor_ = screen.CreateCursor(ScaleCursor(*image, screen.CursorSize(form_.Scale())));
+    }
   }
   if (handle_ != 0) screen.SetWindowCursor(handle_, cursor_);
   if (old != 0) screen.DestroyCursor(old);
-  // Setting the pointer where it already is makes the new shape show at once.
-  screen.SetCursorPos(screen.CursorPos());
 }
 
 void Control::Repaint() {
@@ -123,7 +190,13 @@ MainWindow::MainWindow(Form& form, std::string name, platform::TopLevelSpec para
     : Control(form, std::move(name), ControlKind::Window), params_(std::move(params)) {}
 
 void MainWindow::CreateTopLevel() {
-  handle_ = form_.System().windows->CreateTopLevel(params_);
+  // The layout gives the client area in its own units; the system gets it
+  // in device pixels at the form's scale.
+  platform::TopLevelSpec spec = params_;
+  const Point size = DeviceClientSize(params_.clientWidth, params_.clientHeight, form_.Scale());
+  spec.clientWidth = size.x;
+  spec.clientHeight = size.y;
+  handle_ = form_.System().windows->CreateTopLevel(spec);
   form_.Attach(*this, handle_);
   const Rect outer = form_.System().windows->WindowRect(handle_);
   Setup setup;
@@ -164,7 +237,7 @@ void Label::Paint(Image& client) const {
   look.textColour = form_.Resolve(look_.textColour);
   look.align = look_.align;
   look.wordWrap = look_.wordWrap;
-  PaintLabel(client, look, form_.System().windows->DefaultGuiFont());
+  PaintLabel(client, look, form_.GuiFont());
 }
 
 // ---- EditBox ---------------------------------------------------------------
@@ -254,7 +327,7 @@ void PicBox::SetPicture(Bytes bytes) {
 
 void PicBox::Paint(Image& client) const {
   PaintPicBox(client, form_.Resolve(background_), picture_ ? &*picture_ : nullptr, mode_,
-              StretchQualityFor(form_.System().screen->BitsPerPixel()));
+              StretchQualityFor(form_.System().screen->BitsPerPixel()), form_.Scale());
 }
 
 // ---- ShapeBox --------------------------------------------------------------
@@ -263,7 +336,7 @@ ShapeBox::ShapeBox(Form& form, std::string name, ColourValue line, ColourValue b
     : Control(form, std::move(name), ControlKind::ShapeBox), line_(line), background_(background) {}
 
 void ShapeBox::Paint(Image& client) const {
-  PaintShapeBox(client, {form_.Resolve(background_), form_.Resolve(line_), 1});
+  PaintShapeBox(client, {form_.Resolve(background_), form_.Resolve(line_), LineWidth(form_.Scale())});
 }
 
 // ---- DrawPanel -------------------------------------------------------------
@@ -286,6 +359,16 @@ void DrawPanel::DrawPicture(const Image& picture, int left, int top, int width, 
   std::copy(picture.Pixels().begin(), picture.Pixels().end(), waitingPicture_.Row(0));
   waitingTarget_ = {left, top, left + w, top + h};
   drawingWaiting_ = true;
+  drawingShown_ = false;
+  form_.QueueForFrame(*this);
+}
+
+void DrawPanel::Rescale() {
+  const bool redraw = drawingWaiting_ || drawingShown_;
+  Control::Rescale();
+  if (!redraw || handle_ == 0) return;
+  drawingWaiting_ = true;
+  drawingShown_ = false;
   form_.QueueForFrame(*this);
 }
 
@@ -294,11 +377,19 @@ void DrawPanel::ShowPending() {
   if (!drawingWaiting_) return;
   drawingWaiting_ = false;
   platform::Windows& windows = *form_.System().windows;
-  // Only the part that falls on the client area is stretched.
-  const Rect client = windows.ClientRect(handle_);
-  const Rect& target = waitingTarget_;
-  const Rect shown{std::max(0, target.left), std::max(0, target.top), std::min(client.Width(), target.right),
-                   std::min(client.Height(), target.bottom)};
+  // The target's edges are placed as the layout's edges are; only the part
+  // that falls on the client area is stretched.
+  const double s = form_.Scale();
+  const Point layoutOrigin = LayoutClientOrigin();
+  const Point deviceOrigin = DeviceClientOrigin();
+  const Rect absolute = DeviceRect({layoutOrigin.x + waitingTarget_.left, layoutOrigin.y + waitingTarget_.top,
+                                    layoutOrigin.x + waitingTarget_.right, layoutOrigin.y + waitingTarget_.bottom},
+                                   s);
+  const Rect target{absolute.left - deviceOrigin.x, absolute.top - deviceOrigin.y, absolute.right - deviceOrigin.x,
+                    absolute.bottom - deviceOrigin.y};
+  const Rect shown{std::max(0, target.left), std::max(0, target.top), std::min(DeviceClientWidth(), target.right),
+                   std::min(DeviceClientHeight(), target.bottom)};
+  drawingShown_ = true;
   if (shown.Empty()) return;
   Image& drawing = drawn_[nextDrawing_];
   nextDrawing_ = 1 - nextDrawing_;
@@ -312,9 +403,10 @@ void DrawPanel::ShowPending() {
 }
 
 ColourValue DrawPanel::PixelOf(int x, int y) const {
-  // The pixel is read as the screen shows the panel once it is up to date.
+  // The pixel is read as the screen shows the panel once it is up to date:
+  // the one clicked, when (x, y) is where the click being handled is.
   form_.ShowAllPending();
-  return static_cast<ColourValue>(form_.System().windows->VisiblePixel(handle_, {x, y}));
+  return static_cast<ColourValue>(form_.System().windows->VisiblePixel(handle_, form_.DevicePointOf(*this, {x, y})));
 }
 
 // ---- GroupBox --------------------------------------------------------------
@@ -373,39 +465,38 @@ void ColorPicker::SetColour(ColourValue value) {
 }
 
 void ColorPicker::Paint(Image& client) const {
-  // A push button: raised edge, the colour in a framed well, a drop-down arrow.
+  // A push button: raised edge, the colour in a framed well, a drop-down
+  // arrow; every line whole device pixels thick.
   const Pixel face = form_.Resolve(colour::DefaultColour);
   const Pixel light = RgbPixel(255, 255, 255);
   const Pixel shadow = RgbPixel(105, 105, 105);
   const Pixel dark = RgbPixel(0, 0, 0);
+  const double s = form_.Scale();
+  const int t = LineWidth(s);
   client.Fill(face);
   const int w = client.Width();
   const int h = client.Height();
-  if (w < 4 || h < 4) return;
-  for (int x = 0; x < w; ++x) {
-    client.Set(x, 0, light);
-    client.Set(x, h - 1, dark);
-    client.Set(x, h - 2, shadow);
-  }
-  for (int y = 0; y < h; ++y) {
-    client.Set(0, y, light);
-    client.Set(w - 1, y, dark);
-    client.Set(w - 2, y, shadow);
-  }
-  const int arrowWidth = 12;
-  const Rect well{4, 4, std::max(5, w - arrowWidth - 4), h - 4};
-  for (int y = well.top; y < well.bottom; ++y) {
-    for (int x = well.left; x < well.right; ++x) {
-      const bool edge = y == well.top || y == well.bottom - 1 || x == well.left || x == well.right - 1;
-      client.Set(x, y, edge ? shadow : form_.Resolve(colour_));
-    }
-  }
-  const int cx = w - arrowWidth / 2 - 3;
-  const int cy = h / 2 - 1;
-  for (int row = 0; row < 3; ++row) {
-    for (int dx = -(2 - row); dx <= 2 - row; ++dx) {
-      if (cx + dx >= 0 && cx + dx < w && cy + row < h) client.Set(cx + dx, cy + row, dark);
-    }
+  if (w < 4 * t || h < 4 * t) return;
+  // The rows first, then the columns over them.
+  FillRect(client, {0, 0, w, t}, light);
+  FillRect(client, {0, h - t, w, h}, dark);
+  FillRect(client, {0, h - 2 * t, w, h - t}, shadow);
+  FillRect(client, {0, 0, t, h}, light);
+  FillRect(client, {w - t, 0, w, h}, dark);
+  FillRect(client, {w - 2 * t, 0, w - t, h}, shadow);
+  const int arrowWidth = DeviceLength(12, s);
+  const int inset = DeviceLength(4, s);
+  const Rect well{inset, inset, std::max(inset + 1, w - arrowWidth - inset), h - inset};
+  FillRect(client, well, shadow);
+  FillRect(client, {well.left + t, well.top + t, well.right - t, well.bottom - t}, form_.Resolve(colour_));
+  // A triangle pointing down, three layout units tall.
+  const int cx = w - arrowWidth / 2 - DeviceLength(3, s);
+  const int cy = h / 2 - t;
+  const int rows = DeviceLength(3, s);
+  const int half = DeviceLength(2, s);
+  for (int row = 0; row < rows; ++row) {
+    const int reach = half - row * half / std::max(1, rows - 1 > 0 ? rows - 1 : 1);
+    FillRect(client, {cx - reach, cy + row, cx + reach + 1, cy + row + 1}, dark);
   }
 }
 

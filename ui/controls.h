@@ -44,8 +44,9 @@ class Control {
   platform::WindowId Handle() const { return handle_; }
   bool Shown() const { return shown_; }
 
-  // Outer rectangle in the container's client coordinates. Writes move or
-  // resize the control and raise nothing.
+  // Outer rectangle in the container's client coordinates, in the layout's
+  // units (96 to a logical inch). Writes move or resize the control and
+  // raise nothing.
   int Left() const { return bounds_.left; }
   int Top() const { return bounds_.top; }
   int Width() const { return bounds_.Width(); }
@@ -77,6 +78,27 @@ class Control {
   void MakeVisible();
 
   void SetBoundsFromSystem(const Rect& bounds) { bounds_ = bounds; }
+
+  // Where the control lies on the screen at the window's scale (Form::Scale):
+  // its outer rectangle in device pixels of its container's client area,
+  // and its client area's origin and size in device pixels of the window's
+  // client area. A plain border is one device pixel at every scale.
+  Rect DeviceBounds() const;
+  Point DeviceClientOrigin() const;
+  // The client area's origin in the layout's units of the window's client area.
+  Point LayoutClientOrigin() const;
+  int DeviceClientWidth() const;
+  int DeviceClientHeight() const;
+  // The client area in the layout's units.
+  int ClientWidth() const;
+  int ClientHeight() const;
+  // A point of the client area in device pixels as the layout's units, and
+  // the device pixel in the middle of a layout point.
+  Point ToLayout(Point device) const;
+  Point ToDevice(Point layout) const;
+  // The window's scale changed: the control goes where the layout puts it
+  // at the new scale and is painted again.
+  virtual void Rescale();
 
   // The handler bound to one of this control's events, or none.
   const Handler* HandlerFor(EventId event) const {
@@ -116,6 +138,7 @@ class Control {
   bool shown_ = false;
   bool border_ = false;
   bool tabStop_ = false;
+  void MakeCursor();
   Bytes cursorBytes_;
   platform::CursorId cursor_ = 0;
   std::array<Handler, EventCount> handlers_;
@@ -259,6 +282,8 @@ class DrawPanel : public Control {
   void ShowPending() override;
   // A repaint shows the background: a drawing still waiting goes with it.
   void RepaintRequested() override { drawingWaiting_ = false; }
+  // At a new scale the last drawing is made again at the new size.
+  void Rescale() override;
   // The colour shown at a client point; the invalid colour outside the
   // visible part of the panel.
   ColourValue PixelOf(int x, int y) const;
@@ -270,8 +295,9 @@ class DrawPanel : public Control {
   ColourValue background_;
   // The drawing waiting for the frame: the picture and where it goes.
   Image waitingPicture_;
-  Rect waitingTarget_;
+  Rect waitingTarget_;  // layout units, in the client area
   bool drawingWaiting_ = false;
+  bool drawingShown_ = false;  // the waiting picture is on the screen
   // The last two drawings, used in turn: the backend may still show the
   // previous one while the next is made. Their memory is reused.
   std::array<Image, 2> drawn_;

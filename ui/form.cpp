@@ -1,5 +1,7 @@
 #include "ui/form.h"
 
+#include "ui/scale.h"
+
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
@@ -91,9 +93,41 @@ Pixel Form::Resolve(ColourValue value) const {
   return static_cast<Pixel>(value) & 0x00FFFFFFu;
 }
 
+Point DeviceClientSize(int layoutWidth, int layoutHeight, double scale) {
+  return {DeviceEdge(layoutWidth, scale), DeviceEdge(layoutHeight, scale)};
+}
+
+const Font& Form::GuiFont() const { return platform_.windows->DefaultGuiFont(scale_); }
+
+Point Form::DevicePointOf(const Control& control, Point layout) const {
+  if (handling_ && handling_->target == control.Handle() && handling_->layout == layout) return handling_->device;
+  return control.ToDevice(layout);
+}
+
+Point Form::ScreenPointOf(const Control& control, Point layout) const {
+  const Point device = DevicePointOf(control, layout);
+  if (control.Handle() == 0) return device;
+  const Rect client = platform_.windows->ClientRect(control.Handle());
+  return {client.left + device.x, client.top + device.y};
+}
+
+void Form::SizeClientArea() {
+  const platform::TopLevelSpec& params = window_->Params();
+  const Point size = DeviceClientSize(params.clientWidth, params.clientHeight, scale_);
+  platform_.windows->SetClientSize(window_->Handle(), size.x, size.y);
+}
+
 void Form::Build() {
   deliveryOn_ = false;
+  // The window opens on the primary display, at its scale; the system may
+  // show it at another, which it then says.
+  const std::vector<platform::Display> displays = platform_.screen->Displays();
+  scale_ = displays.empty() ? 1.0 : displays.front().scale;
   window_->CreateTopLevel();
+  if (const double shown = platform_.windows->Scale(window_->Handle()); shown != scale_) {
+    scale_ = shown;
+    SizeClientArea();
+  }
   // Every control is created hidden; a container is made before what it holds.
   std::function<void(Control&)> create = [&](Control& control) {
     if (control.Handle() != 0) return;
@@ -169,11 +203,26 @@ void Form::BeforeInput(platform::WindowId window) {
   if (Control* control = FromHandle(window)) ShowPending(*control);
 }
 
+void Form::OnScaleChanged(platform::WindowId top) {
+  if (window_ == nullptr || top != window_->Handle() || destroyed_) return;
+  const double scale = platform_.windows->Scale(top);
+  if (scale == scale_ || scale <= 0) return;
+  // Everything is laid out, painted and made again at once for the new
+  // scale: nothing is left for the system to stretch.
+  scale_ = scale;
+  SizeClientArea();
+  for (const auto& control : controls_) {
+    if (control.get() != window_ && control->Handle() != 0) control->Rescale();
+  }
+  ShowAllPending();
+  window_->TakeNativeBounds();
+}
+
 void Form::ShowCentred() {
-  // Centred on the primary display by the window's outer size, whatever
-  // position the layout stores.
-  const std::vector<Rect> displays = platform_.screen->Displays();
-  const Rect primary = displays.empty() ? Rect{} : displays.front();
+  // Centred on the primary display's work area (clear of task bars and
+  // panels) by the window's outer size, whatever position the layout stores.
+  const std::vector<platform::Display> displays = platform_.screen->Displays();
+  const Rect primary = displays.empty() ? Rect{} : displays.front().workArea;
   const Rect outer = platform_.windows->WindowRect(window_->Handle());
   const int left = primary.left + (primary.Width() - outer.Width()) / 2;
   const int top = primary.top + (primary.Height() - outer.Height()) / 2;
@@ -239,9 +288,14 @@ bool Form::OnMouse(const platform::MouseMessage& message) {
     case platform::MouseAction::RightDown: event = EventId::RightButtonDown; break;
     case platform::MouseAction::RightUp: event = EventId::RightButtonUp; break;
   }
-  // Positions reach handlers as unsigned 16-bit numbers: left of or above the
-  // window they wrap to 65536 minus the distance.
-  Raise(*control, event, {message.client.x & 0xFFFF, message.client.y & 0xFFFF, message.keys});
+  // Handlers see positions in the layout's units. They reach them as
+  // unsigned 16-bit numbers: left of or above the window they wrap to 65536
+  // minus the distance.
+  const Point layout = control->ToLayout(message.client);
+  const std::optional<Handling> outer = handling_;
+  handling_ = Handling{message.target, message.client, {layout.x & 0xFFFF, layout.y & 0xFFFF}};
+  Raise(*control, event, {layout.x & 0xFFFF, layout.y & 0xFFFF, message.keys});
+  handling_ = outer;
   if (!destroyed_) control->DefaultMouse(message);
   return true;
 }

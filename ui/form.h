@@ -108,6 +108,19 @@ class Form : public platform::EventSink {
   // window's pixels off the screen.
   void BringScreenUpToDate();
 
+  // Scale. The layout's units are 96 to a logical inch; the window is shown
+  // at the scale of the display it is on (platform::Windows::Scale), and
+  // every control's native bounds, painting, font and cursor follow it.
+  double Scale() const { return scale_; }
+  // The system's default GUI font at the window's scale.
+  const Font& GuiFont() const;
+  // The device pixel of a control's client area that a point of it in the
+  // layout's units stands for: the very pixel clicked when the point is
+  // that of the mouse message being handled, else the middle of the unit.
+  Point DevicePointOf(const Control& control, Point layout) const;
+  // The same as a screen point.
+  Point ScreenPointOf(const Control& control, Point layout) const;
+
   // Operations handlers call.
   void ProcessPendingEvents();
   // Shows a popup menu owned by the main window with its top-left corner at
@@ -142,6 +155,7 @@ class Form : public platform::EventSink {
   void OnPopupDismissed(platform::WindowId popup) override;
   void BeforeInput(platform::WindowId control) override;
   void OnFrame() override;
+  void OnScaleChanged(platform::WindowId top) override;
 
   // The colour popup open now, whose window's messages go to it; null none.
   void HostPopup(ColourPopup* popup) { popup_ = popup; }
@@ -156,6 +170,7 @@ class Form : public platform::EventSink {
   Control& FindOrDie(std::string_view name) const;
   Control* FromHandle(platform::WindowId handle) const;
   void ShowCentred();
+  void SizeClientArea();
 
   platform::Platform platform_;
   std::vector<std::unique_ptr<Control>> controls_;
@@ -171,6 +186,15 @@ class Form : public platform::EventSink {
   Image paintBuffer_;
   std::vector<Control*> waiting_;  // controls with writes for the next frame
   bool frameRequested_ = false;
+  double scale_ = 1.0;
+  // The mouse message being handled: its target, its point in the target's
+  // client area in device pixels and in layout units.
+  struct Handling {
+    platform::WindowId target = 0;
+    Point device;
+    Point layout;
+  };
+  std::optional<Handling> handling_;
   ColourPopup* popup_ = nullptr;
   bool deliveryOn_ = false;
   bool firstActivation_ = true;
@@ -184,6 +208,10 @@ class Form : public platform::EventSink {
 // service's, in 1 ... platform::kMaxNativeHotKeyId, which is reused once
 // the key is released: the program's ids run on for ever, the system's
 // range does not.
+// The top-level window's client size in device pixels at a scale, from its
+// size in the layout's units.
+Point DeviceClientSize(int layoutWidth, int layoutHeight, double scale);
+
 class HotKeyService {
  public:
   static constexpr int FirstId = 33001;

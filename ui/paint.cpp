@@ -1,6 +1,7 @@
 #include "ui/paint.h"
 
 #include <algorithm>
+#include <cmath>
 #include <array>
 
 namespace tinctora::ui {
@@ -64,14 +65,85 @@ void PaintLabel(Image& client, const LabelLook& look, const Font& font) {
   DrawCaption(client, look.caption, font, look.textColour, look.align, look.wordWrap ? Wrap::Words : Wrap::None);
 }
 
+Picture EnlargePicture(const Picture& picture, int factor) {
+  if (factor <= 1 || picture.colour.Empty()) return picture;
+  const int w = picture.Width();
+  const int h = picture.Height();
+  Picture out;
+  out.colour.Reset(w * factor, h * factor);
+  const auto spread = [&](const std::vector<std::uint8_t>& plane, std::vector<std::uint8_t>& into) {
+    if (plane.empty()) return;
+    into.resize(static_cast<std::size_t>(w) * factor * h * factor);
+    for (int y = 0; y < h * factor; ++y) {
+      for (int x = 0; x < w * factor; ++x) {
+        into[static_cast<std::size_t>(y) * w * factor + x] = plane[static_cast<std::size_t>(y / factor) * w + x / factor];
+      }
+    }
+  };
+  for (int y = 0; y < h * factor; ++y) {
+    const Pixel* src = picture.colour.Row(y / factor);
+    Pixel* dst = out.colour.Row(y);
+    for (int x = 0; x < w * factor; ++x) dst[x] = src[x / factor];
+  }
+  spread(picture.mask, out.mask);
+  spread(picture.alpha, out.alpha);
+  return out;
+}
+
+CursorImage ScaleCursor(const CursorImage& cursor, int size) {
+  const int w = cursor.picture.Width();
+  const int h = cursor.picture.Height();
+  if (w <= 0 || h <= 0 || size <= 0) return cursor;
+  // The nearest whole number of times the drawn size; the rest of the
+  // system's size stays clear around it.
+  const int side = std::max(w, h);
+  const int factor = std::max(1, (2 * size + side) / (2 * side));
+  const Picture large = EnlargePicture(cursor.picture, factor);
+  const int outW = std::max(size, large.Width());
+  const int outH = std::max(size, large.Height());
+  const int dx = (outW - large.Width()) / 2;
+  const int dy = (outH - large.Height()) / 2;
+  CursorImage out;
+  out.picture.colour.Reset(outW, outH);
+  out.picture.mask.assign(static_cast<std::size_t>(outW) * outH, 1);
+  for (int y = 0; y < large.Height(); ++y) {
+    for (int x = 0; x < large.Width(); ++x) {
+      const std::size_t from = static_cast<std::size_t>(y) * large.Width() + x;
+      const std::size_t to = static_cast<std::size_t>(y + dy) * outW + x + dx;
+      out.picture.colour.Set(x + dx, y + dy, large.colour.At(x, y));
+      bool clear = !large.mask.empty() && large.mask[from] != 0;
+      if (!large.alpha.empty() && large.alpha[from] == 0) clear = true;
+      // A clear pixel that is not black inverts the screen: it stays so.
+      out.picture.mask[to] = clear ? 1 : 0;
+    }
+  }
+  if (!large.alpha.empty()) {
+    out.picture.alpha.assign(static_cast<std::size_t>(outW) * outH, 0);
+    for (int y = 0; y < large.Height(); ++y) {
+      for (int x = 0; x < large.Width(); ++x) {
+        out.picture.alpha[static_cast<std::size_t>(y + dy) * outW + x + dx] =
+            large.alpha[static_cast<std::size_t>(y) * large.Width() + x];
+      }
+    }
+  }
+  out.hotSpot = {cursor.hotSpot.x * factor + factor / 2 + dx, cursor.hotSpot.y * factor + factor / 2 + dy};
+  return out;
+}
+
 void PaintPicBox(Image& client, Pixel background, const Picture* picture, PictureMode mode,
-                 StretchQuality quality) {
+                 StretchQuality quality, double scale) {
   client.Fill(background & 0x00FFFFFF);
   if (picture == nullptr || picture->colour.Empty() || client.Empty()) return;
-  const int pw = picture->Width();
-  const int ph = picture->Height();
   const int cw = client.Width();
   const int ch = client.Height();
+  // A picture's own size is in the layout's units: at a larger scale it is
+  // drawn a whole number of times larger, so its pixels stay sharp.
+  int factor = std::max(1, static_cast<int>(std::floor(scale + 0.5)));
+  if (mode == PictureMode::CentreScaleDown) {
+    while (factor > 1 && (picture->Width() * factor > cw || picture->Height() * factor > ch)) --factor;
+  }
+  const int pw = picture->Width() * factor;
+  const int ph = picture->Height() * factor;
   switch (mode) {
     case PictureMode::Natural:
       DrawPicture(client, *picture, Rect{0, 0, pw, ph}, quality);
@@ -94,8 +166,10 @@ void PaintPicBox(Image& client, Pixel background, const Picture* picture, Pictur
       }
       const int left = (cw - w) / 2;
       const int top = (ch - h) / 2;
-      // Shrinking always averages, whatever the display depth.
-      DrawPicture(client, *picture, Rect{left, top, left + w, top + h}, StretchQuality::Halftone);
+      // Growing by a whole number repeats pixels; shrinking always averages,
+      // whatever the display depth.
+      const StretchQuality how = w == pw && h == ph ? StretchQuality::DropRepeat : StretchQuality::Halftone;
+      DrawPicture(client, *picture, Rect{left, top, left + w, top + h}, how);
       break;
     }
   }

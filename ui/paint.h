@@ -81,8 +81,17 @@ void DrawCaption(Image& client, TextView text, const Font& font, Pixel colour, H
 // client area with the given quality. CentreScaleDown: centred, at its own
 // size when it fits, else shrunk proportionally (always by halftone).
 enum class PictureMode { Natural, Stretch, CentreScaleDown };
+// A picture's own size is in layout units: at a scale it is drawn a whole
+// number of times larger (the scale rounded; CentreScaleDown takes the
+// largest such number that fits, 1 at least).
 void PaintPicBox(Image& client, Pixel background, const Picture* picture, PictureMode mode,
-                 StretchQuality quality);
+                 StretchQuality quality, double scale = 1.0);
+// A picture a whole number of times larger, each pixel repeated.
+Picture EnlargePicture(const Picture& picture, int factor);
+// A cursor for the system's cursor size: drawn the nearest whole number of
+// times larger, centred in a clear square of that size (or the enlarged
+// size, when larger), its hot spot moved along.
+CursorImage ScaleCursor(const CursorImage& cursor, int size);
 
 struct ShapeLook {
   Pixel background = 0;

@@ -1,5 +1,7 @@
 #include "platform/headless/builtin_font.h"
 
+#include <cmath>
+
 #include <array>
 #include <cstdint>
 
@@ -137,8 +139,18 @@ void Plot(gfx::Image& target, int x, int y, gfx::Pixel colour) {
 
 }  // namespace
 
+int BuiltinFont::Scaled(int v) const {
+  return static_cast<int>(std::floor(static_cast<double>(v) * scale_ + 0.5));
+}
+
 int BuiltinFont::CharWidth(TextView gbkChar) const {
-  return gbkChar.size() >= 2 ? kDoubleByteAdvance : kAdvance;
+  return Scaled(gbkChar.size() >= 2 ? kDoubleByteAdvance : kAdvance);
+}
+
+void BuiltinFont::Block(gfx::Image& target, int x, int y, int col, int row, gfx::Pixel colour) const {
+  for (int dy = Scaled(row); dy < Scaled(row + 1); ++dy) {
+    for (int dx = Scaled(col); dx < Scaled(col + 1); ++dx) Plot(target, x + dx, y + dy, colour);
+  }
 }
 
 void BuiltinFont::DrawChar(gfx::Image& target, int x, int y, TextView gbkChar, gfx::Pixel colour) const {
@@ -146,10 +158,10 @@ void BuiltinFont::DrawChar(gfx::Image& target, int x, int y, TextView gbkChar, g
   if (gbkChar.size() >= 2) {
     // A hollow 10 x 10 square inside the 12 x 13 cell.
     for (int i = 1; i <= 10; ++i) {
-      Plot(target, x + i, y + 1, colour);
-      Plot(target, x + i, y + 10, colour);
-      Plot(target, x + 1, y + i, colour);
-      Plot(target, x + 10, y + i, colour);
+      Block(target, x, y, i, 1, colour);
+      Block(target, x, y, i, 10, colour);
+      Block(target, x, y, 1, i, colour);
+      Block(target, x, y, 10, i, colour);
     }
     return;
   }
@@ -159,7 +171,7 @@ void BuiltinFont::DrawChar(gfx::Image& target, int x, int y, TextView gbkChar, g
   for (int row = 0; row < kGlyphRows; ++row) {
     for (int col = 0; col < kGlyphWidth; ++col) {
       if ((glyph[static_cast<std::size_t>(row)] >> (kGlyphWidth - 1 - col)) & 1) {
-        Plot(target, x + col, y + kGlyphTop + row, colour);
+        Block(target, x, y, col, kGlyphTop + row, colour);
       }
     }
   }

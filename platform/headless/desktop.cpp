@@ -1,5 +1,7 @@
 #include "platform/headless/desktop_internal.h"
 
+#include <cmath>
+
 namespace tinctora::headless {
 
 using namespace internal;
@@ -84,7 +86,10 @@ WindowId Desktop::CreateTopLevel(const platform::TopLevelSpec& params) {
   win->topLevel = true;
   win->params = params;
   win->text = params.caption;
-  win->bounds = {0, 0, params.outerWidth, params.outerHeight};
+  // Made on the primary display, at its scale, its frame the system's.
+  scale_ = displays_.empty() ? 1.0 : displays_.front().scale;
+  const FrameMetrics frame = ScaledFrame();
+  win->bounds = {0, 0, params.clientWidth + frame.left + frame.right, params.clientHeight + frame.top + frame.bottom};
   const WindowId id = win->id;
   windows_.emplace(id, std::move(win));
   top_ = id;
@@ -179,11 +184,14 @@ void Desktop::SetCaption(WindowId window, TextView text) {
 void Desktop::SetBounds(WindowId window, const Rect& outer) {
   Win* win = Find(window);
   if (win == nullptr) return;
-  win->bounds = outer;
   if (win->topLevel) {
+    // A top-level window moves; its size is its client area's and frame's.
+    win->bounds = {outer.left, outer.top, outer.left + win->bounds.Width(), outer.top + win->bounds.Height()};
     frameDirty_ = true;
+    FollowDisplayScale();
     return;
   }
+  win->bounds = outer;
   const Rect c = ClientScreenRect(*win);
   win->direct = nullptr;
   win->client.Reset(c.Width(), c.Height(), kFace);
@@ -201,7 +209,10 @@ Rect Desktop::OuterScreenRect(const Win& win) const {
 
 Rect Desktop::ClientScreenRect(const Win& win) const {
   const Rect outer = OuterScreenRect(win);
-  if (win.topLevel) return Inset(outer, frame_.left, frame_.top, frame_.right, frame_.bottom);
+  if (win.topLevel) {
+    const FrameMetrics frame = ScaledFrame();
+    return Inset(outer, frame.left, frame.top, frame.right, frame.bottom);
+  }
   if (win.popup) return outer;
   const int b = win.border ? 1 : 0;
   Rect client = Inset(outer, b, b, b, b);
@@ -240,11 +251,72 @@ Pixel Desktop::FaceColour() const { return kFace; }
 
 Rect Desktop::PrimaryDisplay() const { return displays_.empty() ? Rect{} : displays_.front().bounds; }
 
-std::vector<Rect> Desktop::Displays() const {
-  std::vector<Rect> rects;
-  rects.reserve(displays_.size());
-  for (const Display& d : displays_) rects.push_back(d.bounds);
-  return rects;
+std::vector<platform::Display> Desktop::Displays() const {
+  std::vector<platform::Display> out;
+  out.reserve(displays_.size());
+  for (const Display& d : displays_) {
+    const Rect work{d.bounds.left, d.bounds.top, d.bounds.right,
+                    std::max(d.bounds.top, d.bounds.bottom - std::max(0, d.panel))};
+    out.push_back({d.bounds, work, d.scale});
+  }
+  return out;
+}
+
+int Desktop::Px(int length) const { return static_cast<int>(std::floor(length * scale_ + 0.5)); }
+
+FrameMetrics Desktop::ScaledFrame() const {
+  return {Px(frame_.left), Px(frame_.top), Px(frame_.right), Px(frame_.bottom)};
+}
+
+const gfx::Font& Desktop::DefaultGuiFont(double scale) const {
+  std::unique_ptr<BuiltinFont>& font = fonts_[scale];
+  if (!font) font = std::make_unique<BuiltinFont>(scale);
+  return *font;
+}
+
+int Desktop::CursorSize(double scale) const { return static_cast<int>(std::floor(32 * scale + 0.5)); }
+
+void Desktop::SetClientSize(WindowId top, int width, int height) {
+  Win* win = Find(top);
+  if (win == nullptr || !win->topLevel) return;
+  const FrameMetrics frame = ScaledFrame();
+  win->bounds.right = win->bounds.left + std::max(0, width) + frame.left + frame.right;
+  win->bounds.bottom = win->bounds.top + std::max(0, height) + frame.top + frame.bottom;
+  frameDirty_ = true;
+}
+
+void Desktop::FollowDisplayScale() {
+  Win* win = Find(top_);
+  if (win == nullptr) return;
+  // The display the window lies most on; none, the primary.
+  double scale = displays_.empty() ? 1.0 : displays_.front().scale;
+  long long most = 0;
+  for (const Display& d : displays_) {
+    const long long w = std::min(d.bounds.right, win->bounds.right) - std::max(d.bounds.left, win->bounds.left);
+    const long long h = std::min(d.bounds.bottom, win->bounds.bottom) - std::max(d.bounds.top, win->bounds.top);
+    if (w > 0 && h > 0 && w * h > most) {
+      most = w * h;
+      scale = d.scale;
+    }
+  }
+  if (scale == scale_) return;
+  // As the system does: the frame keeps its top-left corner and the client
+  // area grows with the scale until the program sizes it exactly.
+  const Rect client = ClientScreenRect(*win);
+  const double ratio = scale / scale_;
+  scale_ = scale;
+  SetClientSize(top_, static_cast<int>(client.Width() * ratio), static_cast<int>(client.Height() * ratio));
+  for (auto& [id, child] : windows_) child->nativeDirty = true;
+  if (sink_ != nullptr) sink_->OnScaleChanged(top_);
+}
+
+void Desktop::DragWindowTo(Point screen) {
+  Win* win = Find(top_);
+  if (win == nullptr) return;
+  win->bounds = {screen.x, screen.y, screen.x + win->bounds.Width(), screen.y + win->bounds.Height()};
+  frameDirty_ = true;
+  FollowDisplayScale();
+  Pump();
 }
 
 }  // namespace tinctora::headless

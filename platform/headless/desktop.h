@@ -40,6 +40,8 @@ using gfx::Rect;
 struct Display {
   Rect bounds;            // in screen coordinates; the primary display starts at 0, 0
   int bitsPerPixel = 32;  // 16, 24 or 32
+  double scale = 1.0;     // the scale windows on it are shown at
+  int panel = 0;          // a panel along its bottom edge, this many pixels high
   Image picture;          // what the desktop shows there
 };
 
@@ -77,6 +79,12 @@ class Desktop final : public platform::Windows,
   Rect PrimaryDisplay() const;
   void SetFrame(const FrameMetrics& frame) { frame_ = frame; }
   const FrameMetrics& Frame() const { return frame_; }
+  // The frame at the window's scale, as the system draws it.
+  FrameMetrics ScaledFrame() const;
+  // The user drags the window by its title bar so its frame's top-left
+  // corner lands on a screen point; on a display of another scale the
+  // window is shown at that scale.
+  void DragWindowTo(Point screen);
   // Paints the desktop (under the program's window) in screen coordinates.
   void FillDesktop(const Rect& screen, Pixel colour);
   void PutDesktopPixel(Point screen, Pixel colour);
@@ -208,7 +216,10 @@ class Desktop final : public platform::Windows,
   void SetFocus(WindowId window) override;
   WindowId Focus() const override { return focus_; }
   Pixel FaceColour() const override;
-  const gfx::Font& DefaultGuiFont() const override { return font_; }
+  const gfx::Font& DefaultGuiFont(double scale) const override;
+  void SetClientSize(WindowId top, int width, int height) override;
+  double Scale(WindowId top) const override { return scale_; }
+  int CursorSize(double scale) const override;
 
   // ---- platform::Popups
   WindowId CreatePopup(WindowId owner, const Rect& screen) override;
@@ -218,7 +229,7 @@ class Desktop final : public platform::Windows,
   void ShowTooltip(WindowId popup, const Rect& client, TextView text) override;
 
   // ---- platform::Screen
-  std::vector<Rect> Displays() const override;
+  std::vector<platform::Display> Displays() const override;
   colour::ColourValue PixelAt(Point screen) const override;
   // A pixel as the screen shows it, read for a check rather than by the
   // program: not counted in ScreenReads.
@@ -316,8 +327,14 @@ class Desktop final : public platform::Windows,
 
   platform::EventSink* sink_ = nullptr;
   std::vector<Display> displays_;
+  // The font at the window's scale, and a length of the system's look at it.
+  const gfx::Font& Font() const { return DefaultGuiFont(scale_); }
+  int Px(int length) const;
+  // The window went somewhere: the scale of the display it lies most on.
+  void FollowDisplayScale();
   FrameMetrics frame_;
-  BuiltinFont font_;
+  double scale_ = 1.0;
+  mutable std::map<double, std::unique_ptr<BuiltinFont>> fonts_;
   std::unordered_map<WindowId, std::unique_ptr<Win>> windows_;
   WindowId nextId_ = 0x100;
   WindowId top_ = 0;

@@ -62,16 +62,16 @@ Rect Desktop::SliderThumb(const Win& slider) const {
   const int w = slider.client.Width();
   const int h = slider.client.Height();
   const int span = std::max(1, slider.slider.maximum - slider.slider.minimum);
-  const int centre = 13 + (w - 26) * (slider.position - slider.slider.minimum) / span;
-  const int top = std::max(0, h / 2 - 6);
-  return {centre - 5, top, centre + 6, std::min(h, top + 18)};
+  const int centre = Px(13) + (w - Px(26)) * (slider.position - slider.slider.minimum) / span;
+  const int top = std::max(0, h / 2 - Px(6));
+  return {centre - Px(5), top, centre + Px(6), std::min(h, top + Px(18))};
 }
 
 int Desktop::SliderPositionAt(const Win& slider, int clientX) const {
   const int w = slider.client.Width();
   const int span = slider.slider.maximum - slider.slider.minimum;
-  const int usable = std::max(1, w - 26);
-  const int offset = std::clamp(clientX - 13, 0, usable);
+  const int usable = std::max(1, w - Px(26));
+  const int offset = std::clamp(clientX - Px(13), 0, usable);
   return slider.slider.minimum + (offset * span + usable / 2) / usable;
 }
 
@@ -126,7 +126,7 @@ void Desktop::EndSliderDrag() {
 }
 
 int Desktop::EditTextLeft(const Win& box) const {
-  const int textWidth = TextWidth(font_, box.text);
+  const int textWidth = TextWidth(Font(), box.text);
   const int w = box.client.Width();
   if (box.edit.align == platform::TextAlign::Centre) return (w - textWidth) / 2;
   if (box.edit.align == platform::TextAlign::Right) return w - 1 - textWidth;
@@ -138,7 +138,7 @@ std::size_t Desktop::EditOffsetAt(const Win& box, int clientX) const {
   std::size_t at = 0;
   while (at < box.text.size()) {
     const std::size_t length = text::GbkCharLength(box.text, at);
-    const int width = TextWidth(font_, TextView(box.text).substr(at, length));
+    const int width = TextWidth(Font(), TextView(box.text).substr(at, length));
     if (clientX < x + width / 2) break;
     x += width;
     at += length;

@@ -165,14 +165,16 @@ void Desktop::RenderFrame() const {
   const Pixel titleColour = active_ ? gfx::RgbHex(0x0078D7) : gfx::RgbHex(0xAAAAAA);
   const Pixel titleText = active_ ? gfx::RgbHex(0xFFFFFF) : gfx::RgbHex(0x303030);
   FrameRect(frameImage_, {0, 0, w, h}, kBorder);
-  FillRect(frameImage_, {1, 1, w - 1, frame_.top - 1}, titleColour);
-  const int textTop = std::max(1, (frame_.top - font_.LineHeight()) / 2);
-  DrawText(frameImage_, font_, top->text, frame_.left + 6, textTop, titleText);
+  const FrameMetrics frame = ScaledFrame();
+  const gfx::Font& font = Font();
+  FillRect(frameImage_, {1, 1, w - 1, frame.top - 1}, titleColour);
+  const int textTop = std::max(1, (frame.top - font.LineHeight()) / 2);
+  DrawText(frameImage_, font, top->text, frame.left + Px(6), textTop, titleText);
   // Minimise and close boxes at the right end of the title bar.
-  const int boxSize = std::max(4, frame_.top - 8);
-  const int closeLeft = w - frame_.right - boxSize - 4;
-  const int minLeft = closeLeft - boxSize - 6;
-  const int boxTop = (frame_.top - boxSize) / 2;
+  const int boxSize = std::max(4, frame.top - Px(8));
+  const int closeLeft = w - frame.right - boxSize - Px(4);
+  const int minLeft = closeLeft - boxSize - Px(6);
+  const int boxTop = (frame.top - boxSize) / 2;
   const auto put = [&](int x, int y) {
     if (x >= 0 && y >= 0 && x < frameImage_.Width() && y < frameImage_.Height()) frameImage_.Set(x, y, titleText);
   };
@@ -195,25 +197,26 @@ void Desktop::RenderNative(const Win& win) const {
       return;
     case platform::NativeKind::EditBox: {
       img.Fill(win.edit.background);
-      const int textWidth = TextWidth(font_, win.text);
+      const gfx::Font& font = Font();
+      const int textWidth = TextWidth(font, win.text);
       int x = 1;
       if (win.edit.align == platform::TextAlign::Centre) x = (w - textWidth) / 2;
       if (win.edit.align == platform::TextAlign::Right) x = w - 1 - textWidth;
-      const int y = (h - font_.LineHeight()) / 2;
-      DrawText(img, font_, win.text, x, y, win.edit.textColour);
+      const int y = (h - font.LineHeight()) / 2;
+      DrawText(img, font, win.text, x, y, win.edit.textColour);
       return;
     }
     case platform::NativeKind::Slider: {
       img.Fill(kFace);
       const Rect thumb = SliderThumb(win);
       const int trackY = thumb.top + thumb.Height() / 2;
-      FillRect(img, {8, trackY - 2, w - 8, trackY + 2}, gfx::RgbHex(0xE7EAEA));
-      FrameRect(img, {8, trackY - 2, w - 8, trackY + 2}, gfx::RgbHex(0xD6D6D6));
+      FillRect(img, {Px(8), trackY - Px(2), w - Px(8), trackY + Px(2)}, gfx::RgbHex(0xE7EAEA));
+      FrameRect(img, {Px(8), trackY - Px(2), w - Px(8), trackY + Px(2)}, gfx::RgbHex(0xD6D6D6));
       const int span = std::max(1, win.slider.maximum - win.slider.minimum);
       if (win.slider.tickFrequency > 0) {
         for (int v = win.slider.minimum; v <= win.slider.maximum; v += win.slider.tickFrequency) {
-          const int tx = 13 + (w - 26) * (v - win.slider.minimum) / span;
-          FillRect(img, {tx, thumb.top - 5, tx + 1, thumb.top - 2}, gfx::RgbHex(0x000000));
+          const int tx = Px(13) + (w - Px(26)) * (v - win.slider.minimum) / span;
+          FillRect(img, {tx, thumb.top - Px(5), tx + 1, thumb.top - Px(2)}, gfx::RgbHex(0x000000));
         }
       }
       FillRect(img, thumb, gfx::RgbHex(0x007AD9));
@@ -221,11 +224,12 @@ void Desktop::RenderNative(const Win& win) const {
     }
     case platform::NativeKind::GroupFrame: {
       img.Fill(kFace);
-      const int lineY = font_.LineHeight() / 2;
+      const gfx::Font& font = Font();
+      const int lineY = font.LineHeight() / 2;
       FrameRect(img, {0, lineY, w, h}, gfx::RgbHex(0xDCDCDC));
       if (!win.text.empty()) {
-        FillRect(img, {7, 0, 9 + TextWidth(font_, win.text), font_.LineHeight()}, kFace);
-        DrawText(img, font_, win.text, 8, 0, gfx::RgbHex(0x000000));
+        FillRect(img, {Px(7), 0, Px(9) + TextWidth(font, win.text), font.LineHeight()}, kFace);
+        DrawText(img, font, win.text, Px(8), 0, gfx::RgbHex(0x000000));
       }
       return;
     }

@@ -92,17 +92,31 @@ Action ParseDisplay(Args& args, DisplayRole role) {
     bounds = args.Rect("the display");
   }
   int bpp = 32;
-  if (args.TakeWord("bpp")) {
-    bpp = args.Integer("the bits per pixel");
-    if (bpp != 16 && bpp != 24 && bpp != 32) Refuse("bits per pixel must be 16, 24 or 32");
+  int percent = 100;
+  int panel = 0;
+  while (!args.AtEnd()) {
+    const std::string option = args.OneOf("an option of the display", {"bpp", "scale", "panel"});
+    if (option == "bpp") {
+      bpp = args.Integer("the bits per pixel");
+      if (bpp != 16 && bpp != 24 && bpp != 32) Refuse("bits per pixel must be 16, 24 or 32");
+    } else if (option == "scale") {
+      // In per cent, as desktops offer it: 100, 125, 150, 175, 200 ...
+      percent = args.Integer("the scale in per cent");
+      if (percent < 100 || percent > 500) Refuse("the scale must lie between 100 and 500 per cent");
+    } else {
+      panel = args.Count("the panel's height");
+    }
   }
   if (bounds.Empty()) Refuse("a display must not be empty");
-  return [bounds, bpp, primary](Session& s) {
+  if (panel >= bounds.Height()) Refuse("the panel must leave room on the display");
+  return [bounds, bpp, percent, panel, primary](Session& s) {
     RequireSetUp(s, primary ? "primary" : "display");
     std::vector<Display> displays = s.Desk().DisplayList();
     Display d;
     d.bounds = bounds;
     d.bitsPerPixel = bpp;
+    d.scale = percent / 100.0;
+    d.panel = panel;
     if (primary) {
       displays.front() = std::move(d);
     } else {
@@ -278,6 +292,11 @@ Action ParseOne(const std::string& command, Args& args, int line) {
   if (command == "move") {
     const platform::Point p = args.Point("the point");
     return [p](Session& s) { s.Desk().MovePointer(p); };
+  }
+  if (command == "drag-window") {
+    // The user drags the window by its title bar to put its top-left corner here.
+    const platform::Point p = args.Point("the point");
+    return [p](Session& s) { s.Desk().DragWindowTo(p); };
   }
   if (command == "move-to") {
     const ClientPoint target = ParseClientPoint(args);

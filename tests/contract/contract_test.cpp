@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
@@ -16,6 +17,13 @@
 #include "tests/contract/harness.h"
 
 namespace tinctora::contract {
+
+double TestScale() {
+  const char* percent = std::getenv("TINCTORA_TEST_SCALE");
+  const int value = percent != nullptr ? std::atoi(percent) : 0;
+  return value >= 100 ? value / 100.0 : 1.0;
+}
+
 namespace {
 
 using gfx::Image;
@@ -96,6 +104,7 @@ class RecordingSink final : public platform::EventSink {
     p.windows->Present(surface, Image(client.Width(), client.Height(), it != fills.end() ? it->second : 0));
   }
   void OnPopupDismissed(WindowId) override {}
+  void OnScaleChanged(WindowId) override { log.push_back("scale"); }
 };
 
 class Contract : public ::testing::Test {
@@ -108,8 +117,6 @@ class Contract : public ::testing::Test {
     p.windows->SetSink(&sink);
     platform::TopLevelSpec spec;
     spec.caption = "contract";
-    spec.outerWidth = 400;
-    spec.outerHeight = 300;
     spec.clientWidth = 390;
     spec.clientHeight = 270;
     spec.minimiseBox = true;
@@ -137,7 +144,7 @@ class Contract : public ::testing::Test {
   // Shows the window on the primary display and lets it settle.
   void Show() {
     const Rect outer = p.windows->WindowRect(top);
-    const Rect primary = p.screen->Displays().front();
+    const Rect primary = p.screen->Displays().front().bounds;
     const int left = primary.left + 40;
     const int topEdge = primary.top + 40;
     p.windows->SetBounds(top, {left, topEdge, left + outer.Width(), topEdge + outer.Height()});
@@ -468,20 +475,126 @@ TEST_F(Contract, DestroyTellsTheProgramWhileTheWindowStillExists) {
 
 TEST_F(Contract, TheDisplaysHoldTheShownWindow) {
   Show();
-  const std::vector<Rect> displays = p.screen->Displays();
+  const std::vector<platform::Display> displays = p.screen->Displays();
   ASSERT_FALSE(displays.empty());
   const Rect client = p.windows->ClientRect(top);
-  EXPECT_TRUE(std::any_of(displays.begin(), displays.end(), [&](const Rect& d) {
-    return d.Contains(client.left, client.top) && d.Contains(client.right - 1, client.bottom - 1);
+  EXPECT_TRUE(std::any_of(displays.begin(), displays.end(), [&](const platform::Display& d) {
+    return d.bounds.Contains(client.left, client.top) && d.bounds.Contains(client.right - 1, client.bottom - 1);
   }));
+  for (const platform::Display& d : displays) {
+    // The work area lies within the display and leaves most of it.
+    EXPECT_TRUE(d.bounds.Contains(d.workArea.left, d.workArea.top));
+    EXPECT_TRUE(d.bounds.Contains(d.workArea.right - 1, d.workArea.bottom - 1));
+    EXPECT_GE(d.workArea.Height(), d.bounds.Height() / 2);
+  }
   EXPECT_GE(p.screen->BitsPerPixel(), 16);
+}
+
+// ---- scale ---------------------------------------------------------------------------------
+
+TEST_F(Contract, TheWindowIsShownAtItsDisplaysScale) {
+  Show();
+  const double scale = harness->Scale();
+  EXPECT_NEAR(p.windows->Scale(top), scale, 1e-6);
+  EXPECT_NEAR(p.screen->Displays().front().scale, scale, 1e-6);
+  // The system's font and cursors grow with the scale.
+  const int base = p.windows->DefaultGuiFont(1.0).LineHeight();
+  const int scaled = p.windows->DefaultGuiFont(scale).LineHeight();
+  EXPECT_GT(base, 0);
+  EXPECT_GE(scaled, static_cast<int>(base * scale) - 1);
+  EXPECT_LE(scaled, static_cast<int>(base * scale) + 2);
+  EXPECT_GT(p.screen->CursorSize(1.0), 0);
+  EXPECT_GE(p.screen->CursorSize(2.0), p.screen->CursorSize(1.0) * 3 / 2);
+}
+
+TEST_F(Contract, TheClientAreaIsTheSizeAskedInDevicePixels) {
+  // Made 390 x 270: the frame around it is the system's own.
+  Show();
+  Rect client = p.windows->ClientRect(top);
+  EXPECT_EQ(client.Width(), 390);
+  EXPECT_EQ(client.Height(), 270);
+  const Rect outer = p.windows->WindowRect(top);
+  EXPECT_LE(outer.left, client.left);
+  EXPECT_LE(outer.top, client.top);
+  // Resized at an odd size, as a fractional scale gives: the frame's corner stays.
+  p.windows->SetClientSize(top, 459, 317);
+  harness->Run(50);
+  client = p.windows->ClientRect(top);
+  EXPECT_EQ(client.Width(), 459);
+  EXPECT_EQ(client.Height(), 317);
+  EXPECT_EQ(p.windows->WindowRect(top).left, outer.left);
+  EXPECT_EQ(p.windows->WindowRect(top).top, outer.top);
+}
+
+TEST_F(Contract, ChildrenLieExactlyWhereTheyArePutAndShowTheirPixelsUnstretched) {
+  Show();
+  // Odd device positions, as a fractional scale makes them; two surfaces
+  // that meet at x = 141, and a bordered one holding a child.
+  const WindowId left = Child(NativeKind::Surface, {13, 7, 141, 57});
+  const WindowId right = Child(NativeKind::Surface, {141, 7, 200, 57});
+  platform::ChildSpec framed;
+  framed.bounds = {17, 71, 17 + 97, 71 + 61};
+  framed.border = true;
+  const WindowId holder = p.windows->CreateChild(top, framed);
+  p.windows->SetVisible(holder, true);
+  platform::ChildSpec inner;
+  inner.bounds = {11, 9, 11 + 33, 9 + 23};
+  const WindowId nested = p.windows->CreateChild(holder, inner);
+  p.windows->SetVisible(nested, true);
+  sink.fills[left] = gfx::RgbHex(0xFF0000);
+  sink.fills[right] = gfx::RgbHex(0x0000FF);
+  sink.fills[holder] = gfx::RgbHex(0x00FF00);
+  sink.fills[nested] = gfx::RgbHex(0xFFFF00);
+  for (WindowId w : {left, right, holder, nested}) p.windows->Invalidate(w);
+  harness->Run(100);
+
+  const Rect c = p.windows->ClientRect(top);
+  EXPECT_EQ(p.windows->ClientRect(left), (Rect{c.left + 13, c.top + 7, c.left + 141, c.top + 57}));
+  EXPECT_EQ(p.windows->ClientRect(right), (Rect{c.left + 141, c.top + 7, c.left + 200, c.top + 57}));
+  EXPECT_EQ(p.windows->WindowRect(holder), (Rect{c.left + 17, c.top + 71, c.left + 114, c.top + 132}));
+  EXPECT_EQ(p.windows->ClientRect(holder), (Rect{c.left + 18, c.top + 72, c.left + 113, c.top + 131}));
+  EXPECT_EQ(p.windows->ClientRect(nested), (Rect{c.left + 29, c.top + 81, c.left + 62, c.top + 104}));
+
+  // Every painted pixel lands on its own device pixel: no gap, no overlap,
+  // nothing stretched by the system.
+  EXPECT_EQ(p.windows->VisiblePixel(left, {127, 49}), gfx::RgbHex(0xFF0000));
+  EXPECT_EQ(p.windows->VisiblePixel(right, {0, 0}), gfx::RgbHex(0x0000FF));
+  EXPECT_EQ(p.windows->VisiblePixel(nested, {0, 0}), gfx::RgbHex(0xFFFF00));
+  EXPECT_EQ(p.windows->VisiblePixel(nested, {32, 22}), gfx::RgbHex(0xFFFF00));
+  if (!harness->ScreenReadable()) return;
+  const auto at = [&](int x, int y) { return static_cast<Pixel>(p.screen->PixelAt({c.left + x, c.top + y})); };
+  EXPECT_EQ(at(13, 7), gfx::RgbHex(0xFF0000));
+  EXPECT_EQ(at(140, 56), gfx::RgbHex(0xFF0000));
+  EXPECT_EQ(at(141, 7), gfx::RgbHex(0x0000FF));
+  EXPECT_EQ(at(199, 56), gfx::RgbHex(0x0000FF));
+  EXPECT_EQ(at(18, 72), gfx::RgbHex(0x00FF00));   // the holder's first client pixel
+  EXPECT_EQ(at(29, 81), gfx::RgbHex(0xFFFF00));   // the nested child's corners
+  EXPECT_EQ(at(61, 103), gfx::RgbHex(0xFFFF00));
+  EXPECT_EQ(at(62, 104), gfx::RgbHex(0x00FF00));
+}
+
+TEST_F(Contract, MouseMessagesComeInDevicePixelsOfTheClientArea) {
+  Show();
+  const WindowId surface = Child(NativeKind::Surface, {21, 13, 21 + 151, 13 + 97});
+  harness->Run(50);
+  sink.mice.clear();
+  harness->Click(surface, {117, 61});
+  harness->Run(50);
+  ASSERT_FALSE(sink.mice.empty());
+  const auto down = std::find_if(sink.mice.begin(), sink.mice.end(), [](const platform::MouseMessage& m) {
+    return m.action == platform::MouseAction::LeftDown;
+  });
+  ASSERT_NE(down, sink.mice.end());
+  EXPECT_EQ(down->target, surface);
+  EXPECT_EQ(down->client.x, 117);
+  EXPECT_EQ(down->client.y, 61);
 }
 
 // ---- popups --------------------------------------------------------------------------------
 
 TEST_F(Contract, APopupGoesExactlyWhereItIsPut) {
   Show();
-  const Rect primary = p.screen->Displays().front();
+  const Rect primary = p.screen->Displays().front().bounds;
   // Half off the primary display's right edge: keeping it on is the
   // program's business, not the backend's.
   const Rect at{primary.right - 60, primary.top + 50, primary.right + 60, primary.top + 150};

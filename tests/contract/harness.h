@@ -17,6 +17,10 @@ namespace tinctora::contract {
 using gfx::Point;
 using platform::WindowId;
 
+// The scale this run of the suite is for, from TINCTORA_TEST_SCALE in per
+// cent (100 when unset).
+double TestScale();
+
 class Harness {
  public:
   virtual ~Harness() = default;
@@ -61,6 +65,11 @@ class Harness {
   // Whether pixels shown on the screen can be read back here (a real
   // display, or the simulated one).
   virtual bool ScreenReadable() const { return true; }
+
+  // The scale the harness set the desktop's primary display to: the one of
+  // TestScale(), which each backend's run applies its own way (a display
+  // option, the toolkit's scale factor, the system's pixels per inch).
+  virtual double Scale() const { return TestScale(); }
 };
 
 // Made once for each test.

@@ -9,6 +9,12 @@ namespace {
 
 class HeadlessHarness final : public Harness {
  public:
+  HeadlessHarness() {
+    std::vector<headless::Display> displays = desktop_.DisplayList();
+    displays.front().scale = TestScale();
+    desktop_.SetDisplays(std::move(displays));
+  }
+
   platform::Platform Services() override { return desktop_.Services(); }
 
   void Run(int ms) override {

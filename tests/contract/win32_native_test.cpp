@@ -89,8 +89,8 @@ class Win32Native : public ::testing::Test {
     p.windows->SetSink(&sink);
     platform::TopLevelSpec params;
     params.caption = "native";
-    params.outerWidth = 613;
-    params.outerHeight = 430;
+    params.clientWidth = 607;
+    params.clientHeight = 401;
     params.minimiseBox = true;
     top = p.windows->CreateTopLevel(params);
     ASSERT_NE(top, 0u) << "the system made no window (no display?)";

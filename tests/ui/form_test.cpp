@@ -17,8 +17,8 @@ class FormTest : public ::testing::Test {
   FormTest() : form(desktop.Services()) {
     platform::TopLevelSpec params;
     params.caption = "test";
-    params.outerWidth = 300;
-    params.outerHeight = 200;
+    params.clientWidth = 294;
+    params.clientHeight = 171;
     form.AddWindow("main", params);
     EditRules rules;
     rules.maxLength = 3;
