@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tests/contract/harness.h"
+#include "ui/scale.h"
 
 namespace tinctora::contract {
 
@@ -516,29 +517,45 @@ TEST_F(Contract, TheClientAreaIsTheSizeAskedInDevicePixels) {
   const Rect outer = p.windows->WindowRect(top);
   EXPECT_LE(outer.left, client.left);
   EXPECT_LE(outer.top, client.top);
-  // Resized at an odd size, as a fractional scale gives: the frame's corner stays.
-  p.windows->SetClientSize(top, 459, 317);
+  // Resized to odd layout lengths at the scale, as the program sizes it:
+  // the frame's corner stays.
+  const double s = harness->Scale();
+  const int width = ui::DeviceEdge(459, s);
+  const int height = ui::DeviceEdge(317, s);
+  p.windows->SetClientSize(top, width, height);
   harness->Run(50);
   client = p.windows->ClientRect(top);
-  EXPECT_EQ(client.Width(), 459);
-  EXPECT_EQ(client.Height(), 317);
+  EXPECT_EQ(client.Width(), width);
+  EXPECT_EQ(client.Height(), height);
   EXPECT_EQ(p.windows->WindowRect(top).left, outer.left);
   EXPECT_EQ(p.windows->WindowRect(top).top, outer.top);
 }
 
+// The program places every edge at its layout place in the window rounded
+// at the scale (ui/scale.h); a child's rectangle is relative to its
+// parent's client area, a plain border one device pixel.
 TEST_F(Contract, ChildrenLieExactlyWhereTheyArePutAndShowTheirPixelsUnstretched) {
   Show();
-  // Odd device positions, as a fractional scale makes them; two surfaces
-  // that meet at x = 141, and a bordered one holding a child.
-  const WindowId left = Child(NativeKind::Surface, {13, 7, 141, 57});
-  const WindowId right = Child(NativeKind::Surface, {141, 7, 200, 57});
+  const double s = harness->Scale();
+  const auto device = [s](const Rect& layout) { return ui::DeviceRect(layout, s); };
+  // Odd layout places; two surfaces that meet at 141, and a bordered one at
+  // 17, 71 holding a child 11, 9 into its client area.
+  const Rect leftAt = device({13, 7, 141, 57});
+  const Rect rightAt = device({141, 7, 200, 57});
+  const Rect holderAt = device({17, 71, 17 + 97, 71 + 61});
+  const Rect innerAbs = device({17 + 1 + 11, 71 + 1 + 9, 17 + 1 + 11 + 33, 71 + 1 + 9 + 23});
+  const Point holderClient{holderAt.left + 1, holderAt.top + 1};
+  const Rect innerAt{innerAbs.left - holderClient.x, innerAbs.top - holderClient.y, innerAbs.right - holderClient.x,
+                     innerAbs.bottom - holderClient.y};
+  const WindowId left = Child(NativeKind::Surface, leftAt);
+  const WindowId right = Child(NativeKind::Surface, rightAt);
   platform::ChildSpec framed;
-  framed.bounds = {17, 71, 17 + 97, 71 + 61};
+  framed.bounds = holderAt;
   framed.border = true;
   const WindowId holder = p.windows->CreateChild(top, framed);
   p.windows->SetVisible(holder, true);
   platform::ChildSpec inner;
-  inner.bounds = {11, 9, 11 + 33, 9 + 23};
+  inner.bounds = innerAt;
   const WindowId nested = p.windows->CreateChild(holder, inner);
   p.windows->SetVisible(nested, true);
   sink.fills[left] = gfx::RgbHex(0xFF0000);
@@ -549,45 +566,52 @@ TEST_F(Contract, ChildrenLieExactlyWhereTheyArePutAndShowTheirPixelsUnstretched)
   harness->Run(100);
 
   const Rect c = p.windows->ClientRect(top);
-  EXPECT_EQ(p.windows->ClientRect(left), (Rect{c.left + 13, c.top + 7, c.left + 141, c.top + 57}));
-  EXPECT_EQ(p.windows->ClientRect(right), (Rect{c.left + 141, c.top + 7, c.left + 200, c.top + 57}));
-  EXPECT_EQ(p.windows->WindowRect(holder), (Rect{c.left + 17, c.top + 71, c.left + 114, c.top + 132}));
-  EXPECT_EQ(p.windows->ClientRect(holder), (Rect{c.left + 18, c.top + 72, c.left + 113, c.top + 131}));
-  EXPECT_EQ(p.windows->ClientRect(nested), (Rect{c.left + 29, c.top + 81, c.left + 62, c.top + 104}));
+  const auto onScreen = [&c](const Rect& r) { return Rect{c.left + r.left, c.top + r.top, c.left + r.right, c.top + r.bottom}; };
+  EXPECT_EQ(p.windows->ClientRect(left), onScreen(leftAt));
+  EXPECT_EQ(p.windows->ClientRect(right), onScreen(rightAt));
+  EXPECT_EQ(p.windows->WindowRect(holder), onScreen(holderAt));
+  EXPECT_EQ(p.windows->ClientRect(holder),
+            onScreen({holderAt.left + 1, holderAt.top + 1, holderAt.right - 1, holderAt.bottom - 1}));
+  EXPECT_EQ(p.windows->ClientRect(nested), onScreen(innerAbs));
 
   // Every painted pixel lands on its own device pixel: no gap, no overlap,
   // nothing stretched by the system.
-  EXPECT_EQ(p.windows->VisiblePixel(left, {127, 49}), gfx::RgbHex(0xFF0000));
+  EXPECT_EQ(p.windows->VisiblePixel(left, {leftAt.Width() - 1, leftAt.Height() - 1}), gfx::RgbHex(0xFF0000));
   EXPECT_EQ(p.windows->VisiblePixel(right, {0, 0}), gfx::RgbHex(0x0000FF));
   EXPECT_EQ(p.windows->VisiblePixel(nested, {0, 0}), gfx::RgbHex(0xFFFF00));
-  EXPECT_EQ(p.windows->VisiblePixel(nested, {32, 22}), gfx::RgbHex(0xFFFF00));
+  EXPECT_EQ(p.windows->VisiblePixel(nested, {innerAt.Width() - 1, innerAt.Height() - 1}), gfx::RgbHex(0xFFFF00));
   if (!harness->ScreenReadable()) return;
   const auto at = [&](int x, int y) { return static_cast<Pixel>(p.screen->PixelAt({c.left + x, c.top + y})); };
-  EXPECT_EQ(at(13, 7), gfx::RgbHex(0xFF0000));
-  EXPECT_EQ(at(140, 56), gfx::RgbHex(0xFF0000));
-  EXPECT_EQ(at(141, 7), gfx::RgbHex(0x0000FF));
-  EXPECT_EQ(at(199, 56), gfx::RgbHex(0x0000FF));
-  EXPECT_EQ(at(18, 72), gfx::RgbHex(0x00FF00));   // the holder's first client pixel
-  EXPECT_EQ(at(29, 81), gfx::RgbHex(0xFFFF00));   // the nested child's corners
-  EXPECT_EQ(at(61, 103), gfx::RgbHex(0xFFFF00));
-  EXPECT_EQ(at(62, 104), gfx::RgbHex(0x00FF00));
+  EXPECT_EQ(at(leftAt.left, leftAt.top), gfx::RgbHex(0xFF0000));
+  EXPECT_EQ(at(leftAt.right - 1, leftAt.bottom - 1), gfx::RgbHex(0xFF0000));
+  EXPECT_EQ(at(rightAt.left, rightAt.top), gfx::RgbHex(0x0000FF));
+  EXPECT_EQ(at(rightAt.right - 1, rightAt.bottom - 1), gfx::RgbHex(0x0000FF));
+  EXPECT_EQ(at(holderClient.x, holderClient.y), gfx::RgbHex(0x00FF00));
+  EXPECT_EQ(at(innerAbs.left, innerAbs.top), gfx::RgbHex(0xFFFF00));
+  EXPECT_EQ(at(innerAbs.right - 1, innerAbs.bottom - 1), gfx::RgbHex(0xFFFF00));
+  EXPECT_EQ(at(innerAbs.right, innerAbs.bottom), gfx::RgbHex(0x00FF00));
+  EXPECT_EQ(at(innerAbs.left - 1, innerAbs.top - 1), gfx::RgbHex(0x00FF00));
 }
 
 TEST_F(Contract, MouseMessagesComeInDevicePixelsOfTheClientArea) {
   Show();
-  const WindowId surface = Child(NativeKind::Surface, {21, 13, 21 + 151, 13 + 97});
+  const double s = harness->Scale();
+  const Rect bounds = ui::DeviceRect({21, 13, 21 + 151, 13 + 97}, s);
+  const WindowId surface = Child(NativeKind::Surface, bounds);
   harness->Run(50);
-  sink.mice.clear();
-  harness->Click(surface, {117, 61});
-  harness->Run(50);
-  ASSERT_FALSE(sink.mice.empty());
-  const auto down = std::find_if(sink.mice.begin(), sink.mice.end(), [](const platform::MouseMessage& m) {
-    return m.action == platform::MouseAction::LeftDown;
-  });
-  ASSERT_NE(down, sink.mice.end());
-  EXPECT_EQ(down->target, surface);
-  EXPECT_EQ(down->client.x, 117);
-  EXPECT_EQ(down->client.y, 61);
+  // Every device pixel of the surface is told apart, odd ones included.
+  for (const Point point : {Point{117, 61}, Point{0, 0}, Point{bounds.Width() - 1, bounds.Height() - 1}}) {
+    sink.mice.clear();
+    harness->Click(surface, point);
+    harness->Run(50);
+    const auto down = std::find_if(sink.mice.begin(), sink.mice.end(), [](const platform::MouseMessage& m) {
+      return m.action == platform::MouseAction::LeftDown;
+    });
+    ASSERT_NE(down, sink.mice.end());
+    EXPECT_EQ(down->target, surface);
+    EXPECT_EQ(down->client.x, point.x);
+    EXPECT_EQ(down->client.y, point.y);
+  }
 }
 
 // ---- popups --------------------------------------------------------------------------------
