@@ -202,6 +202,26 @@ std::vector<std::string> BrokenInvariants(Session& s) {
   const context::Widgets& w = program.GetContext().W();
   Desktop& desk = s.Desk();
   if (state.PickActive != 0) broken.push_back("a pick is still active");
+  // The window is laid out at its display's scale: the client area is the
+  // layout's times the scale, and every control lies where the layout puts it.
+  ui::Form& form = s.Form();
+  const platform::WindowId top = form.Window().Handle();
+  if (form.Scale() != desk.Scale(top)) broken.push_back("the window is laid out at another scale than it is shown at");
+  const ui::Rect client = desk.ClientRect(top);
+  const ui::Point size = ui::DeviceClientSize(form.Window().Params().clientWidth, form.Window().Params().clientHeight,
+                                              form.Scale());
+  if (client.Width() != size.x || client.Height() != size.y) {
+    broken.push_back("the client area is " + std::to_string(client.Width()) + " x " + std::to_string(client.Height()));
+  }
+  for (const auto& control : form.Controls()) {
+    if (control.get() == &form.Window() || control->Handle() == 0) continue;
+    const ui::Point origin = control->DeviceClientOrigin();
+    const ui::Rect shown = desk.ClientRect(control->Handle());
+    if (shown.left - client.left != origin.x || shown.top - client.top != origin.y ||
+        shown.Width() != control->DeviceClientWidth() || shown.Height() != control->DeviceClientHeight()) {
+      broken.push_back(control->Name() + " is not where the layout puts it");
+    }
+  }
   if (desk.HotKeyRegistry().OwnCount() != 0) broken.push_back("the program still holds hot keys");
   if (state.NudgeKeyIds != std::array<int, 4>{0, 0, 0, 0}) broken.push_back("NudgeKeyIds are not all 0");
   if (desk.PointerCursor() != nullptr) broken.push_back("the pointer does not show the arrow");

@@ -1,5 +1,7 @@
 #include "programs/runner/session.h"
 
+#include "ui/scale.h"
+
 #include <algorithm>
 #include <fstream>
 #include <span>
@@ -55,9 +57,12 @@ void ModalAnswers::Queue(const PopupAnswer& mine) {
     }
     const Rect target = mine.choice.kind == Kind::Preset ? ui::ColourPopup::SwatchRect(mine.choice.index)
                                                          : ui::ColourPopup::OtherRect();
+    // The popup is laid out in the layout's units and shown at the window's
+    // scale: the middle of the choice, in device pixels.
     const Rect client = desk.ClientRect(popup);
-    ClickAt(desk, {client.left + (target.left + target.right) / 2, client.top + (target.top + target.bottom) / 2},
-            Button::Left);
+    const int x = ui::DeviceOffset((target.left + target.right) / 2, client.Width(), ui::ColourPopup::kWidth, 1.0);
+    const int y = ui::DeviceOffset((target.top + target.bottom) / 2, client.Height(), ui::ColourPopup::kHeight, 1.0);
+    ClickAt(desk, {client.left + x, client.top + y}, Button::Left);
   });
 }
 

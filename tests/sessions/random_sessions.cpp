@@ -239,12 +239,8 @@ NotationCheck CheckNotations(const std::map<std::string, std::string>& printed) 
   if (current && (*current >> 24) == 0) {
     check.boxesChecked = true;
     const auto expected = Notations(*current);
-    for (int k = 0; k < kNotations; ++k) {
-      if (k == kHsv || k == kCmyk) continue;
-      compare(std::string(kNotationNames[k]) + " box", Unquote(get(std::string(kNotationBoxes[k]) + ".Content")),
-              expected[k]);
-    }
-    // HSV and CMYK are computed from the channel boxes' texts.
+    // HSV and CMYK are computed from the channel boxes' texts, and so is the
+    // RGB text when the boxes were read last: a pasted "1.5" shows as it is.
     std::array<ScriptChannel, 3> channels;
     for (int i = 0; i < 3; ++i) {
       channels[i] = ReadScriptChannel(Unquote(get(std::string(kChannelBoxes[i]) + ".Content")));
@@ -252,6 +248,12 @@ NotationCheck CheckNotations(const std::map<std::string, std::string>& printed) 
     const auto count = [&](ScriptChannel::Kind kind) {
       return std::count_if(channels.begin(), channels.end(), [kind](const ScriptChannel& c) { return c.kind == kind; });
     };
+    for (int k = 0; k < kNotations; ++k) {
+      if (k == kHsv || k == kCmyk) continue;
+      if (k == kRgb && count(ScriptChannel::Number) != 3) continue;
+      compare(std::string(kNotationNames[k]) + " box", Unquote(get(std::string(kNotationBoxes[k]) + ".Content")),
+              expected[k]);
+    }
     std::optional<std::pair<std::string, std::string>> script;
     if (count(ScriptChannel::Broken) > 0) {
       script.emplace("", "");
@@ -314,20 +316,33 @@ class Generator {
     static const std::vector<std::pair<int, int>> sizes{{1920, 1080}, {1280, 1024}, {800, 600}, {1024, 768}, {640, 480}};
     static const std::vector<int> depths{16, 24, 32};
     const auto [w, h] = Pick(sizes);
-    out_ << "primary " << w << ' ' << h << " bpp " << Pick(depths) << '\n';
+    const int panel = Chance(30) ? Int(1, 40) : 0;
+    out_ << "primary " << w << ' ' << h << " bpp " << Pick(depths) << " scale " << FittingScale(w, h - panel);
+    if (panel > 0) out_ << " panel " << panel;
+    out_ << '\n';
     width_ = w;
     height_ = h;
     const int extra = Int(0, 2);
     for (int i = 0; i < extra; ++i) {
       const auto [dw, dh] = Pick(sizes);
       switch (Int(0, 3)) {
-        case 0: out_ << "display " << -dw << ' ' << Int(-200, 200) << ' ' << dw << ' ' << dh; break;
-        case 1: out_ << "display " << w << ' ' << Int(-200, 200) << ' ' << dw << ' ' << dh; break;
+        case 0: {
+          const int y = Int(-200, 200);
+          out_ << "display " << -dw << ' ' << y << ' ' << dw << ' ' << dh;
+          starts_.emplace_back(-dw, y);
+          break;
+        }
+        case 1: {
+          const int y = Int(-200, 200);
+          out_ << "display " << w << ' ' << y << ' ' << dw << ' ' << dh;
+          starts_.emplace_back(w, y);
+          break;
+        }
         case 2: out_ << "display " << Int(-300, 300) << ' ' << -dh << ' ' << dw << ' ' << dh; break;
         default: out_ << "display " << Int(-300, 300) << ' ' << h + Int(0, 50) << ' ' << dw << ' ' << dh; break;
       }
       // Displays may overlap; the desktop takes the first that holds a point.
-      out_ << " bpp " << Pick(depths) << '\n';
+      out_ << " bpp " << Pick(depths) << " scale " << FittingScale(dw, dh) << '\n';
     }
     if (Chance(30)) out_ << "frame " << Int(0, 8) << ' ' << Int(0, 40) << ' ' << Int(0, 8) << ' ' << Int(0, 8) << '\n';
     out_ << "desktop pattern 0 0 " << w << ' ' << h << '\n';
@@ -335,6 +350,17 @@ class Generator {
       out_ << "desktop fill " << Int(0, w) << ' ' << Int(0, h) << ' ' << Int(1, 400) << ' ' << Int(1, 300) << ' '
            << Colour() << '\n';
     }
+  }
+
+  // A scale a desktop would offer for a display of this size: one at which
+  // the window (613 x 430 at 100 %) still fits on it.
+  int FittingScale(int w, int h) {
+    static const std::vector<int> scales{100, 100, 125, 150, 175, 200};
+    std::vector<int> fitting;
+    for (const int percent : scales) {
+      if (613 * percent <= w * 100 && 430 * percent <= h * 100) fitting.push_back(percent);
+    }
+    return fitting.empty() ? 100 : Pick(fitting);
   }
 
   std::string Colour() {
@@ -369,8 +395,21 @@ class Generator {
     // another window) and the program reads its messages: their answers are
     // checked on their own line.
     const bool calm = !pressed_ && !busy_ && !stolen_;
-    switch (Int(0, 25)) {
+    switch (Int(0, 26)) {
       case 0: case 1: case 2: out_ << "move " << Point() << '\n'; break;
+      case 26:
+        // The user drags the window, maybe onto a display of another scale.
+        // It lands whole on the primary display, near its top-left corner,
+        // or where another display begins.
+        if (calm) {
+          if (Chance(50) || starts_.empty()) {
+            out_ << "drag-window " << Int(0, 20) << ' ' << Int(0, 20) << '\n';
+          } else {
+            const auto [x, y] = Pick(starts_);
+            out_ << "drag-window " << x << ' ' << y << '\n';
+          }
+        }
+        break;
       case 3: out_ << "move-to " << Control() << '\n'; break;
       case 4: out_ << "move-to " << Control() << ' ' << Int(0, 40) << ' ' << Int(0, 40) << '\n'; break;
       case 5:
@@ -462,6 +501,9 @@ class Generator {
   bool pressed_ = false;
   bool busy_ = false;
   bool stolen_ = false;  // another window holds the capture until a release
+  // The top-left corners of the displays beside the primary one, where the
+  // user may drag the window whole.
+  std::vector<std::pair<int, int>> starts_;
 };
 
 }  // namespace
