@@ -94,36 +94,49 @@ CursorImage ScaleCursor(const CursorImage& cursor, int size) {
   const int w = cursor.picture.Width();
   const int h = cursor.picture.Height();
   if (w <= 0 || h <= 0 || size <= 0) return cursor;
-  // The nearest whole number of times the drawn size; the rest of the
-  // system's size stays clear around it.
+  const auto clear = [&](const Picture& p, int x, int y) {
+    const std::size_t i = static_cast<std::size_t>(y) * p.Width() + x;
+    if (!p.alpha.empty() && p.alpha[i] == 0) return true;
+    // A masked pixel that is not black inverts the screen: it is drawn.
+    return !p.mask.empty() && p.mask[i] != 0 && (p.colour.At(x, y) & 0xFFFFFF) == 0;
+  };
+  // What the cursor draws: the clear margin around it may be cut.
+  Rect drawn{w, h, 0, 0};
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      if (clear(cursor.picture, x, y)) continue;
+      drawn = {std::min(drawn.left, x), std::min(drawn.top, y), std::max(drawn.right, x + 1), std::max(drawn.bottom, y + 1)};
+    }
+  }
+  if (drawn.Empty()) drawn = {0, 0, w, h};
+  // The nearest whole number of times the cursor's size, less while what it
+  // draws would not fit.
   const int side = std::max(w, h);
-  const int factor = std::max(1, (2 * size + side) / (2 * side));
+  int factor = std::max(1, (2 * size + side) / (2 * side));
+  while (factor > 1 && (drawn.Width() * factor > size || drawn.Height() * factor > size)) --factor;
   const Picture large = EnlargePicture(cursor.picture, factor);
-  const int outW = std::max(size, large.Width());
-  const int outH = std::max(size, large.Height());
-  const int dx = (outW - large.Width()) / 2;
-  const int dy = (outH - large.Height()) / 2;
+  const int outW = std::max(size, drawn.Width() * factor);
+  const int outH = std::max(size, drawn.Height() * factor);
+  // Centred, then moved as little as needed to keep the drawing whole.
+  const auto place = [](int out, int whole, int first, int last) {
+    int offset = (out - whole) / 2;
+    if (first + offset < 0) offset = -first;
+    if (last + offset > out) offset = out - last;
+    return offset;
+  };
+  const int dx = place(outW, large.Width(), drawn.left * factor, drawn.right * factor);
+  const int dy = place(outH, large.Height(), drawn.top * factor, drawn.bottom * factor);
   CursorImage out;
   out.picture.colour.Reset(outW, outH);
   out.picture.mask.assign(static_cast<std::size_t>(outW) * outH, 1);
-  for (int y = 0; y < large.Height(); ++y) {
-    for (int x = 0; x < large.Width(); ++x) {
+  if (!large.alpha.empty()) out.picture.alpha.assign(static_cast<std::size_t>(outW) * outH, 0);
+  for (int y = std::max(0, -dy); y < std::min(large.Height(), outH - dy); ++y) {
+    for (int x = std::max(0, -dx); x < std::min(large.Width(), outW - dx); ++x) {
       const std::size_t from = static_cast<std::size_t>(y) * large.Width() + x;
       const std::size_t to = static_cast<std::size_t>(y + dy) * outW + x + dx;
       out.picture.colour.Set(x + dx, y + dy, large.colour.At(x, y));
-      bool clear = !large.mask.empty() && large.mask[from] != 0;
-      if (!large.alpha.empty() && large.alpha[from] == 0) clear = true;
-      // A clear pixel that is not black inverts the screen: it stays so.
-      out.picture.mask[to] = clear ? 1 : 0;
-    }
-  }
-  if (!large.alpha.empty()) {
-    out.picture.alpha.assign(static_cast<std::size_t>(outW) * outH, 0);
-    for (int y = 0; y < large.Height(); ++y) {
-      for (int x = 0; x < large.Width(); ++x) {
-        out.picture.alpha[static_cast<std::size_t>(y + dy) * outW + x + dx] =
-            large.alpha[static_cast<std::size_t>(y) * large.Width() + x];
-      }
+      out.picture.mask[to] = large.mask.empty() ? 0 : large.mask[from];
+      if (!large.alpha.empty()) out.picture.alpha[to] = large.alpha[from];
     }
   }
   out.hotSpot = {cursor.hotSpot.x * factor + factor / 2 + dx, cursor.hotSpot.y * factor + factor / 2 + dy};

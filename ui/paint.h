@@ -89,8 +89,9 @@ void PaintPicBox(Image& client, Pixel background, const Picture* picture, Pictur
 // A picture a whole number of times larger, each pixel repeated.
 Picture EnlargePicture(const Picture& picture, int factor);
 // A cursor for the system's cursor size: drawn the nearest whole number of
-// times larger, centred in a clear square of that size (or the enlarged
-// size, when larger), its hot spot moved along.
+// times larger (less while what it draws would not fit), in a clear square
+// of that size, centred as far as its drawing stays whole; its hot spot
+// moved along.
 CursorImage ScaleCursor(const CursorImage& cursor, int size);
 
 struct ShapeLook {

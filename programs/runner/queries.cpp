@@ -369,6 +369,13 @@ Query ParseQuery(Args& args) {
     };
     return {read, [](Args& a) { return Value::Word(a.OneOf("yes or no", {"yes", "no"})); }};
   }
+  if (what == "pointer-cursor-size") {
+    // The side of the custom cursor the pointer shows, 0 for the arrow.
+    return Reading(ValueKind::Integer, [](Session& s) {
+      const gfx::CursorImage* cursor = s.Desk().PointerCursor();
+      return Value::Integer(cursor != nullptr ? cursor->picture.Width() : 0);
+    });
+  }
   if (what == "pointer-cursor") {
     return {[](Session& s) { return Value::Word(s.Desk().PointerCursor() != nullptr ? "custom" : "arrow"); },
             [](Args& a) { return Value::Word(a.OneOf("the cursor", {"custom", "arrow"})); }};
