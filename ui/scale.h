@@ -43,12 +43,19 @@ inline int LayoutOffset(int device, int deviceExtent, int layoutExtent, double s
   return static_cast<int>(product % deviceExtent != 0 && product < 0 ? q - 1 : q);
 }
 
-// The device pixel at the middle of a layout unit of a client area: the
-// inverse of LayoutOffset.
+// The device pixel in the middle of those LayoutOffset gives a layout
+// unit of a client area: its inverse.
 inline int DeviceOffset(int layout, int deviceExtent, int layoutExtent, double scale) {
   if (deviceExtent <= 0 || layoutExtent <= 0) return DeviceEdge(layout, scale);
-  const double device = (static_cast<double>(layout) + 0.5) * deviceExtent / layoutExtent;
-  return static_cast<int>(std::floor(device));
+  // The first pixel of a unit u is the least d with d * L >= u * D.
+  const auto first = [&](long long u) {
+    const long long n = u * deviceExtent;
+    const long long q = n / layoutExtent;
+    return q * layoutExtent < n ? q + 1 : q;  // division truncates: this rounds up
+  };
+  const long long from = first(layout);
+  const long long to = first(static_cast<long long>(layout) + 1) - 1;
+  return static_cast<int>(from + (to >= from ? (to - from) / 2 : 0));
 }
 
 }  // namespace tinctora::ui
