@@ -10,8 +10,10 @@ namespace {
 using tinctora::bench::MaxResidentKb;
 using tinctora::bench::PickSession;
 
+// The argument is the display's scale in per cent: at 150 % the zoom view
+// and every repaint cover 2.25 times the pixels.
 void BM_PickMovement(benchmark::State& state) {
-  PickSession session;
+  PickSession session(static_cast<int>(state.range(0)));
   int i = 0;
   for (auto _ : state) {
     // Away from the window, as during most of a drag.
@@ -20,13 +22,13 @@ void BM_PickMovement(benchmark::State& state) {
   }
   state.counters["pictures_held"] = static_cast<double>(session.program.Form().PictureStore().Count());
 }
-BENCHMARK(BM_PickMovement);
+BENCHMARK(BM_PickMovement)->Arg(100)->Arg(150);
 
 // Memory over 100,000 movements: the peak resident size must not grow after
 // the first ten thousand.
 void BM_PickMemory(benchmark::State& state) {
   for (auto _ : state) {
-    PickSession session;
+    PickSession session(static_cast<int>(state.range(0)));
     for (int i = 0; i < 10000; ++i) session.Move({100 + (i % 500), 100 + (i / 500)});
     const long before = MaxResidentKb();
     for (int i = 0; i < 100000; ++i) session.Move({100 + (i % 900), 100 + (i / 900)});
@@ -35,7 +37,7 @@ void BM_PickMemory(benchmark::State& state) {
     state.counters["rss_kb"] = static_cast<double>(after);
   }
 }
-BENCHMARK(BM_PickMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PickMemory)->Arg(100)->Arg(150)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -6,6 +6,9 @@
 
 #include <sys/resource.h>
 
+#include <utility>
+#include <vector>
+
 #include "app/program.h"
 #include "platform/headless/desktop.h"
 
@@ -21,7 +24,11 @@ struct PickSession {
   headless::Desktop desktop;
   app::Program program{desktop.Services()};
 
-  PickSession() {
+  // `percent`: the scale of the display, 100 to 200 as desktops offer it.
+  explicit PickSession(int percent = 100) {
+    std::vector<headless::Display> displays = desktop.DisplayList();
+    displays.front().scale = percent / 100.0;
+    desktop.SetDisplays(std::move(displays));
     ui::Image picture(1920, 1080);
     for (int y = 0; y < 1080; ++y) {
       for (int x = 0; x < 1920; ++x) picture.Set(x, y, ui::RgbPixel(x, y, x * 7 + y * 3));
@@ -29,7 +36,7 @@ struct PickSession {
     desktop.DrawOnDesktop({0, 0}, picture);
     program.Start();
     const ui::Rect pad = desktop.ClientRect(program.GetContext().W().pad.Handle());
-    desktop.MovePointer({pad.left + 18, pad.top + 18});
+    desktop.MovePointer({pad.left + pad.Width() / 2, pad.top + pad.Height() / 2});
     desktop.Press(headless::Button::Left);
   }
 
