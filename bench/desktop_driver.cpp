@@ -6,7 +6,7 @@
 //     being viewable, waits MS milliseconds (1000) and reads its peak and
 //     current memory, then closes it.
 //
-//   desktop_driver pick [--server-pid PID] [--rate N] [--seconds S] -- PROGRAM [ARG...]
+//   desktop_driver pick [--server-pid PID] [--rate N] [--seconds S] [--scale P] -- PROGRAM [ARG...]
 //     Starts tinctora, presses on its picker pad and sends N pointer
 //     movements a second (1000) for S seconds (10) through XTest, along a
 //     path across two windows of known colours and the rest of the screen,
@@ -14,7 +14,9 @@
 //     last position's colour, releases the button and closes the program.
 //     Reports the CPU time of the program and of the X server (PID) per
 //     movement sent. When TINCTORA_STATS names a file, the counts the program
-//     writes there at exit are reported beside the movements sent.
+//     writes there at exit are reported beside the movements sent. P is the
+//     display's scale in per cent (100): the window's points lie that much
+//     further from its client origin.
 //
 // Every figure is printed as one "key value" line on standard output.
 
@@ -346,7 +348,9 @@ std::pair<int, int> PathPoint(int i, int count, int width, int height) {
   return {x, y};
 }
 
-int Pick(char** program, pid_t serverPid, int rate, double seconds) {
+int Pick(char** program, pid_t serverPid, int rate, double seconds, double scale) {
+  // A point of the layout at the window's scale.
+  const auto at = [scale](int layout) { return static_cast<int>(layout * scale + 0.5); };
   Display display;
   const int width = display.screen->width_in_pixels;
   const int height = display.screen->height_in_pixels;
@@ -373,7 +377,7 @@ int Pick(char** program, pid_t serverPid, int rate, double seconds) {
   const int oy = origin->dst_y;
   std::printf("client_origin %d,%d\n", ox, oy);
 
-  display.Motion(ox + kPadX, oy + kPadY);
+  display.Motion(ox + at(kPadX), oy + at(kPadY));
   SleepSeconds(0.1);
   display.Button(XCB_BUTTON_PRESS);
   SleepSeconds(0.5);
@@ -414,8 +418,8 @@ int Pick(char** program, pid_t serverPid, int rate, double seconds) {
     }
     return -1;
   };
-  const double previewMs = waitFor(ox + kPreviewX, oy + kPreviewY);
-  const double zoomMs = waitFor(ox + kZoomX, oy + kZoomY);
+  const double previewMs = waitFor(ox + at(kPreviewX), oy + at(kPreviewY));
+  const double zoomMs = waitFor(ox + at(kZoomX), oy + at(kZoomY));
   SleepSeconds(0.3);  // work the program does after the last movement counts too
   const double programCpu = CpuSeconds(child.pid) - programCpu0;
   const double programRun = RunSeconds(child.pid) - programRun0;
@@ -465,7 +469,7 @@ int Pick(char** program, pid_t serverPid, int rate, double seconds) {
 int Usage() {
   std::fprintf(stderr,
                "usage: desktop_driver start [--idle MS] -- PROGRAM [ARG...]\n"
-               "       desktop_driver pick [--server-pid PID] [--rate N] [--seconds S] -- PROGRAM [ARG...]\n");
+               "       desktop_driver pick [--server-pid PID] [--rate N] [--seconds S] [--scale P] -- PROGRAM [ARG...]\n");
   return 2;
 }
 
@@ -478,6 +482,7 @@ int main(int argc, char** argv) {
   pid_t serverPid = -1;
   int rate = 1000;
   double seconds = 10;
+  double scale = 1.0;
   int i = 2;
   for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
     const std::string option = argv[i];
@@ -491,6 +496,8 @@ int main(int argc, char** argv) {
       rate = std::max(1, std::atoi(value));
     } else if (option == "--seconds") {
       seconds = std::atof(value);
+    } else if (option == "--scale") {
+      scale = std::max(1.0, std::atof(value) / 100.0);
     } else {
       return Usage();
     }
@@ -499,6 +506,6 @@ int main(int argc, char** argv) {
   char** program = argv + i + 1;
   signal(SIGPIPE, SIG_IGN);
   if (mode == "start") return Start(program, idle);
-  if (mode == "pick") return Pick(program, serverPid, rate, seconds);
+  if (mode == "pick") return Pick(program, serverPid, rate, seconds, scale);
   return Usage();
 }
