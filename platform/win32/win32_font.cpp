@@ -1,8 +1,10 @@
-// The default GUI font (DEFAULT_GUI_FONT). The system's controls get the
-// stock font itself; for the control layer, GDI renders each character
-// once, white on black with greyscale antialiasing, into a DIB section, and
-// the green channel is kept as the glyph's coverage. The system's font
-// linking supplies the faces of characters the font itself lacks.
+// The default GUI font (DEFAULT_GUI_FONT) at a DPI. The stock font is made
+// for the system DPI; at another the same face gets its height scaled, as
+// the system scales its own. The system's controls get that font; for the
+// control layer, GDI renders each character once, white on black with
+// greyscale antialiasing, into a DIB section, and the green channel is kept
+// as the glyph's coverage. The system's font linking supplies the faces of
+// characters the font itself lacks.
 
 #include <algorithm>
 #include <map>
@@ -18,6 +20,10 @@ struct Win32Font::Impl {
   };
 
   HFONT stock = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  // The font at the DPI when it is not the stock one's; the native one is
+  // either, for the system's controls.
+  GdiFont scaled;
+  HFONT native = stock;
   GdiFont smooth;
   // The DC widths are measured in, with the font selected for its lifetime
   // (released in reverse: the font leaves the DC before the DC goes).
@@ -29,18 +35,26 @@ struct Win32Font::Impl {
   mutable std::map<Text, Glyph> glyphs;
   mutable DibSurface canvas;
 
-  Impl() {
+  explicit Impl(UINT dpi) {
     LOGFONTW face{};
     if (stock != nullptr && GetObjectW(stock, sizeof face, &face) == sizeof face) {
+      if (const UINT system = SystemDpi(); dpi != system) {
+        // Through the height at 96 DPI, so that every DPI rounds from one
+        // height whatever the system DPI is.
+        const int base = MulDiv(face.lfHeight, static_cast<int>(kLayoutDpi), static_cast<int>(system));
+        face.lfHeight = MulDiv(base, static_cast<int>(dpi), static_cast<int>(kLayoutDpi));
+        scaled.reset(CreateFontIndirectW(&face));
+        if (scaled) native = scaled.get();
+      }
       face.lfQuality = ANTIALIASED_QUALITY;
       smooth.reset(CreateFontIndirectW(&face));
     }
-    HFONT font = smooth ? smooth.get() : stock;
+    HFONT font = smooth ? smooth.get() : native;
     if (measure.get() != nullptr && font != nullptr) {
       measureFont = std::make_unique<Selected>(measure.get(), font);
       if (measureFont->Ok()) dc = measure.get();
     }
-    if (dc == nullptr || !GetTextMetricsW(dc, &metrics)) metrics.tmHeight = 13;
+    if (dc == nullptr || !GetTextMetricsW(dc, &metrics)) metrics.tmHeight = MulDiv(13, static_cast<int>(dpi), kLayoutDpi);
   }
 
   int Width(TextView gbkChar) const {
@@ -64,7 +78,7 @@ struct Win32Font::Impl {
     glyph.width = Width(gbkChar) + metrics.tmOverhang + 2;
     if (dc != nullptr && !text.empty() && canvas.Ensure(glyph.width, height)) {
       {
-        const Selected font(canvas.Dc(), smooth ? smooth.get() : stock);
+        const Selected font(canvas.Dc(), smooth ? smooth.get() : native);
         RECT all{0, 0, glyph.width, height};
         FillRect(canvas.Dc(), &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         SetBkMode(canvas.Dc(), TRANSPARENT);
@@ -84,10 +98,10 @@ struct Win32Font::Impl {
   }
 };
 
-Win32Font::Win32Font() : impl_(std::make_unique<Impl>()) {}
+Win32Font::Win32Font(UINT dpi) : impl_(std::make_unique<Impl>(dpi)) {}
 Win32Font::~Win32Font() = default;
 
-HFONT Win32Font::Native() const { return impl_->stock; }
+HFONT Win32Font::Native() const { return impl_->native; }
 
 int Win32Font::LineHeight() const { return impl_->metrics.tmHeight; }
 
@@ -98,6 +112,15 @@ void Win32Font::DrawChar(Image& target, int x, int y, TextView gbkChar, Pixel co
   if (glyph.coverage.empty()) return;
   const int height = static_cast<int>(glyph.coverage.size()) / glyph.width;
   gfx::BlendCoverage(target, x, y, glyph.coverage.data(), glyph.width, height, glyph.width, colour);
+}
+
+Registry::Registry() = default;
+Registry::~Registry() = default;
+
+const Win32Font& Registry::Font(UINT dpi) {
+  std::unique_ptr<Win32Font>& font = fonts_[dpi];
+  if (!font) font = std::make_unique<Win32Font>(dpi);
+  return *font;
 }
 
 }  // namespace tinctora::win32

@@ -40,6 +40,23 @@ inline constexpr wchar_t kPopupClass[] = L"TinctoraPopup";
 inline constexpr UINT kMsgCommand = WM_APP + 1;   // wParam: the program's command
 inline constexpr UINT kMsgActivate = WM_APP + 2;  // wParam: 1 active, 0 inactive
 
+// ---- scale (win32_dpi.cpp): dots per inch, 96 at a scale of 1. The calls of
+// Windows 8.1 and 10 are found at run time; without them the system DPI
+// holds for every display and window.
+inline constexpr UINT kLayoutDpi = 96;
+// Makes the process per-monitor aware where nothing has yet (a program
+// without the manifest), so the system never stretches its windows.
+void MakeProcessDpiAware();
+UINT SystemDpi();
+UINT MonitorDpi(HMONITOR monitor);
+UINT WindowDpi(HWND window);
+UINT DpiOfScale(double scale);
+// The outer size of a window of these styles, without a menu, around a
+// client area, with the system's frame at a DPI.
+SIZE OuterSize(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, UINT dpi);
+// A system metric (SM_*) at a DPI.
+int MetricForDpi(int index, UINT dpi);
+
 // ---- texts: GBK inside the program, UTF-16 at the system (win32_text.cpp)
 std::wstring Wide(TextView gbk);
 // A character with no GBK form becomes text/gbk.h's replacement.
@@ -124,6 +141,13 @@ using GdiBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, DeleteGdiObjec
 using GdiBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, DeleteGdiObject>;
 using GdiFont = std::unique_ptr<std::remove_pointer_t<HFONT>, DeleteGdiObject>;
 
+struct DestroyIconHandle {
+  void operator()(HICON icon) const {
+    if (icon != nullptr) DestroyIcon(icon);
+  }
+};
+using OwnedIcon = std::unique_ptr<std::remove_pointer_t<HICON>, DestroyIconHandle>;
+
 struct DestroyCursorHandle {
   void operator()(HCURSOR cursor) const {
     if (cursor != nullptr) DestroyCursor(cursor);
@@ -167,6 +191,7 @@ class DibSurface {
 };
 
 class Registry;
+class Win32Font;
 
 // A native window of the program. The window procedures reach it through
 // the window itself (GWLP_USERDATA for the program's classes, the subclass
@@ -198,6 +223,10 @@ struct NativeWindow {
   // focus when the window was last deactivated.
   bool destroyNotified = false;
   HWND savedFocus = nullptr;
+  // The top level: the DPI the system shows it at, and its icons for it.
+  UINT dpi = kLayoutDpi;
+  OwnedIcon bigIcon;
+  OwnedIcon smallIcon;
   // A popup: closed by the program before its loop ran.
   bool closeRequested = false;
 };
@@ -206,9 +235,13 @@ struct NativeWindow {
 // the system object; every service and window holds on to it.
 class Registry {
  public:
+  Registry();
+  ~Registry();
+  Registry(const Registry&) = delete;
+  Registry& operator=(const Registry&) = delete;
+
   EventSink* sink = nullptr;
   HINSTANCE instance = nullptr;
-  HFONT guiFont = nullptr;  // the system's default GUI font, for the controls
   HWND top = nullptr;       // the top-level window, for the dialog keys
   // Child control ids start above the dialog manager's IDOK and IDCANCEL,
   // so that Esc and Enter reach the top level as its own commands.
@@ -235,8 +268,14 @@ class Registry {
   // Cursors made by the program.
   std::unordered_map<CursorId, OwnedCursor> cursors;
 
+  // The system's default GUI font at a DPI, made once (win32_font.cpp).
+  const Win32Font& Font(UINT dpi);
+  // The DPI a window is shown at: its top level's.
+  UINT DpiOf(HWND hwnd) const;
+
  private:
   std::unordered_map<HWND, std::unique_ptr<NativeWindow>> windows_;
+  std::unordered_map<UINT, std::unique_ptr<Win32Font>> fonts_;
 };
 
 inline WindowId IdOf(HWND hwnd) { return reinterpret_cast<WindowId>(hwnd); }
@@ -268,6 +307,15 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 // ---- custom-drawn windows (win32_surface.cpp)
 // Paints a custom-drawn window: asks the program, then shows what it presented.
 void PaintSurface(NativeWindow& window);
+
+// ---- the top level at its DPI (win32_windows.cpp)
+// Sizes the frame so the client area is width x height at the window's DPI,
+// its top-left corner kept.
+void FitClientArea(NativeWindow& top, int width, int height);
+// The window's icons at its DPI (win32_platform.cpp).
+void SetIcons(NativeWindow& top);
+// Gives the system controls of a top level the GUI font at its DPI.
+void SetControlFonts(NativeWindow& top);
 
 // ---- setting up a new system control (win32_edit.cpp, win32_slider.cpp)
 void SetUpEdit(NativeWindow& box, const platform::ChildSpec& params);

@@ -358,10 +358,22 @@ LRESULT CALLBACK TopProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
         return 1;
       }
       break;
-    case WM_DPICHANGED:
-      // The program works in physical pixels: the window keeps its size on
-      // a display of another scale.
+    case WM_DPICHANGED: {
+      // The window went to a display of another scale, or its display's
+      // scale changed: the frame goes where the system suggests, the
+      // controls get the font and the caption its icons at the new DPI, then
+      // the program lays the window out again.
+      window->dpi = LOWORD(wParam) > 0 ? LOWORD(wParam) : WindowDpi(hwnd);
+      if (const auto* suggested = reinterpret_cast<const RECT*>(lParam)) {
+        SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      }
+      if (Gone(registry, hwnd, *window)) return 0;
+      SetControlFonts(*window);
+      SetIcons(*window);
+      if (sink != nullptr) sink->OnScaleChanged(id);
       return 0;
+    }
     default: break;
   }
   return DefWindowProcW(hwnd, message, wParam, lParam);

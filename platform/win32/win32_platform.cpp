@@ -15,8 +15,9 @@ namespace {
 constexpr int kIconId = 1;
 
 bool RegisterClasses(HINSTANCE instance) {
+  // The class's icons at the system DPI; each window gets its own at its
+  // DPI (SetIcons).
   const HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(kIconId));
-  // The icon file's 16-pixel image for the caption and the taskbar.
   const auto small = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
                                                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
   const HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
@@ -49,6 +50,26 @@ bool RegisterClasses(HINSTANCE instance) {
 
 }  // namespace
 
+void SetIcons(NativeWindow& top) {
+  // The icon file holds the sizes of the usual DPIs; the system picks the
+  // closest image and scales it where none is the size asked.
+  const auto load = [&](int width, int height) {
+    return OwnedIcon(static_cast<HICON>(LoadImageW(top.registry->instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
+                                                   MetricForDpi(width, top.dpi), MetricForDpi(height, top.dpi), 0)));
+  };
+  OwnedIcon big = load(SM_CXICON, SM_CYICON);
+  OwnedIcon small = load(SM_CXSMICON, SM_CYSMICON);
+  // The window's icons are replaced before the ones they replace go.
+  if (big) {
+    SendMessageW(top.hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
+    top.bigIcon = std::move(big);
+  }
+  if (small) {
+    SendMessageW(top.hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+    top.smallIcon = std::move(small);
+  }
+}
+
 struct Win32System::Parts {
   Registry registry;
   std::unique_ptr<Win32Windows> windows;
@@ -71,6 +92,9 @@ Win32System::~Win32System() {
 }
 
 std::unique_ptr<Win32System> Win32System::Create() {
+  // Before the first window: the system shows every window of the process
+  // at its display's scale as the program draws it, never stretched.
+  MakeProcessDpiAware();
   INITCOMMONCONTROLSEX controls{};
   controls.dwSize = sizeof controls;
   controls.dwICC = ICC_BAR_CLASSES | ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;

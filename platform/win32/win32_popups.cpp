@@ -119,7 +119,8 @@ void Win32Popups::ShowTooltip(WindowId id, const Rect& client, TextView text) {
                                    registry_.instance, nullptr));
     tooltipOwner_ = tooltip_ ? popup : nullptr;
     if (!tooltip_) return;
-    SendMessageW(tooltip_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(registry_.guiFont), FALSE);
+    const HFONT font = registry_.Font(registry_.DpiOf(popup)).Native();
+    SendMessageW(tooltip_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;

@@ -50,6 +50,14 @@ void Registry::Remove(HWND hwnd) {
   windows_.erase(it);
 }
 
+UINT Registry::DpiOf(HWND hwnd) const {
+  // A control's top level, or a popup's owner.
+  if (const NativeWindow* root = Find(GetAncestor(hwnd, GA_ROOTOWNER)); root != nullptr && root->topLevel) {
+    return root->dpi;
+  }
+  return WindowDpi(hwnd);
+}
+
 std::vector<NativeWindow*> Registry::All() const {
   std::vector<NativeWindow*> all;
   all.reserve(windows_.size());

@@ -1,7 +1,8 @@
 // The screen, the pointer and the cursor: pixels through the screen's DC
 // (GetPixel, BitBlt into a DIB section), the displays from
-// EnumDisplayMonitors, the pointer and the capture from user32. The process
-// is per-monitor DPI aware, so all of it is in physical pixels.
+// EnumDisplayMonitors with each one's DPI, the pointer and the capture from
+// user32. The process is per-monitor DPI aware, so all of it is in physical
+// pixels.
 
 #include <algorithm>
 
@@ -11,17 +12,19 @@ namespace tinctora::win32 {
 
 namespace {
 
+Rect RectOf(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+
 BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
-  auto& displays = *reinterpret_cast<std::vector<Rect>*>(data);
+  auto& displays = *reinterpret_cast<std::vector<platform::Display>*>(data);
   MONITORINFO info{};
   info.cbSize = sizeof info;
   if (!GetMonitorInfoW(monitor, &info)) return TRUE;
-  const RECT& r = info.rcMonitor;
-  const Rect rect{r.left, r.top, r.right, r.bottom};
+  const platform::Display display{RectOf(info.rcMonitor), RectOf(info.rcWork),
+                                  static_cast<double>(MonitorDpi(monitor)) / kLayoutDpi};
   if (info.dwFlags & MONITORINFOF_PRIMARY) {
-    displays.insert(displays.begin(), rect);
+    displays.insert(displays.begin(), display);
   } else {
-    displays.push_back(rect);
+    displays.push_back(display);
   }
   return TRUE;
 }
@@ -48,11 +51,14 @@ std::vector<std::uint8_t> MaskBits(const gfx::Picture& picture, bool masked) {
 
 Win32Screen::~Win32Screen() { registry_.cursors.clear(); }
 
-std::vector<Rect> Win32Screen::Displays() const {
-  std::vector<Rect> displays;
+std::vector<platform::Display> Win32Screen::Displays() const {
+  std::vector<platform::Display> displays;
   EnumDisplayMonitors(nullptr, nullptr, &AddMonitor, reinterpret_cast<LPARAM>(&displays));
   if (displays.empty()) {
-    displays.push_back({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+    const Rect screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    RECT work{};
+    const bool haveWork = SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0) != 0;
+    displays.push_back({screen, haveWork ? RectOf(work) : screen, static_cast<double>(SystemDpi()) / kLayoutDpi});
   }
   return displays;
 }
@@ -129,6 +135,8 @@ WindowId Win32Screen::Capture() const {
   const HWND holder = GetCapture();
   return registry_.Find(holder) != nullptr ? IdOf(holder) : 0;
 }
+
+int Win32Screen::CursorSize(double scale) const { return MetricForDpi(SM_CXCURSOR, DpiOfScale(scale)); }
 
 CursorId Win32Screen::CreateCursor(const gfx::CursorImage& image) {
   const gfx::Picture& picture = image.picture;

@@ -14,13 +14,13 @@
 
 namespace tinctora::win32 {
 
-// The system's default GUI font. The control layer lays out and draws text
-// itself, one character at a time: GDI renders each glyph once, greyscale
-// antialiased, into a DIB whose coverage is then blended onto the program's
-// images.
+// The system's default GUI font at a DPI. The control layer lays out and
+// draws text itself, one character at a time: GDI renders each glyph once,
+// greyscale antialiased, into a DIB whose coverage is then blended onto the
+// program's images.
 class Win32Font final : public gfx::Font {
  public:
-  Win32Font();
+  explicit Win32Font(UINT dpi);
   ~Win32Font() override;
   int LineHeight() const override;
   int CharWidth(TextView gbkChar) const override;
@@ -61,11 +61,12 @@ class Win32Windows final : public platform::Windows {
   void SetFocus(WindowId window) override;
   WindowId Focus() const override;
   Pixel FaceColour() const override;
-  const gfx::Font& DefaultGuiFont() const override { return font_; }
+  void SetClientSize(WindowId top, int width, int height) override;
+  double Scale(WindowId top) const override;
+  const gfx::Font& DefaultGuiFont(double scale) const override;
 
  private:
   Registry& registry_;
-  Win32Font font_;
   OwnedWindow top_;
 };
 
@@ -90,7 +91,7 @@ class Win32Screen final : public platform::Screen {
  public:
   explicit Win32Screen(Registry& registry) : registry_(registry) {}
   ~Win32Screen() override;
-  std::vector<Rect> Displays() const override;
+  std::vector<platform::Display> Displays() const override;
   colour::ColourValue PixelAt(Point screen) const override;
   bool ReadRect(const Rect& screen, Image& out) const override;
   int BitsPerPixel() const override;
@@ -100,6 +101,7 @@ class Win32Screen final : public platform::Screen {
   void SetCapture(WindowId window) override;
   void ReleaseCapture() override;
   WindowId Capture() const override;
+  int CursorSize(double scale) const override;
   CursorId CreateCursor(const gfx::CursorImage& image) override;
   void DestroyCursor(CursorId cursor) override;
   void SetWindowCursor(WindowId window, CursorId cursor) override;

@@ -25,7 +25,7 @@ Rect ScreenRectOf(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 
 }  // namespace
 
-Win32Windows::Win32Windows(Registry& registry) : registry_(registry) { registry_.guiFont = font_.Native(); }
+Win32Windows::Win32Windows(Registry& registry) : registry_(registry) {}
 
 Win32Windows::~Win32Windows() {
   // The program hears nothing of the windows going with the backend.
@@ -41,13 +41,18 @@ WindowId Win32Windows::CreateTopLevel(const platform::TopLevelSpec& params) {
   DWORD exStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
   if (params.alwaysOnTop) exStyle |= WS_EX_TOPMOST;
   const std::wstring caption = Wide(params.caption);
-  // The system sizes a window by its outer rectangle.
-  OwnedWindow made(CreateWindowExW(exStyle, kTopClass, caption.c_str(), style, 0, 0, params.outerWidth,
-                                   params.outerHeight, nullptr, nullptr, registry_.instance, nullptr));
+  // The system sizes a window by its outer rectangle, whose frame depends
+  // on the DPI of the display the window is made on: it gets its size once
+  // it exists.
+  OwnedWindow made(CreateWindowExW(exStyle, kTopClass, caption.c_str(), style, 0, 0, std::max(1, params.clientWidth),
+                                   std::max(1, params.clientHeight), nullptr, nullptr, registry_.instance, nullptr));
   if (!made) return 0;
   NativeWindow* window = registry_.Add(made.get(), platform::NativeKind::Surface, false);
   if (window == nullptr) return 0;
   window->topLevel = true;
+  window->dpi = WindowDpi(made.get());
+  FitClientArea(*window, params.clientWidth, params.clientHeight);
+  SetIcons(*window);
   if (params.background) window->brush.reset(CreateSolidBrush(*params.background & 0xFFFFFF));
   registry_.top = made.get();
   top_ = std::move(made);
@@ -99,7 +104,10 @@ WindowId Win32Windows::CreateChild(WindowId parentId, const platform::ChildSpec&
   NativeWindow* window = registry_.Add(made.get(), params.kind, systemControl);
   if (window == nullptr) return 0;
   const HWND hwnd = made.release();
-  if (systemControl) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(registry_.guiFont), FALSE);
+  if (systemControl) {
+    const HFONT font = registry_.Font(registry_.DpiOf(hwnd)).Native();
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
   if (params.kind == platform::NativeKind::EditBox) SetUpEdit(*window, params);
   if (params.kind == platform::NativeKind::Slider) SetUpSlider(*window, params.slider);
   return IdOf(hwnd);
@@ -148,8 +156,70 @@ void Win32Windows::SetCaption(WindowId id, TextView text) {
 void Win32Windows::SetBounds(WindowId id, const Rect& outer) {
   NativeWindow* window = registry_.Find(id);
   if (window == nullptr) return;
+  if (window->topLevel) {
+    // The frame's top-left corner; the size is the client area's and the frame's.
+    SetWindowPos(window->hwnd, nullptr, outer.left, outer.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return;
+  }
   SetWindowPos(window->hwnd, nullptr, outer.left, outer.top, std::max(0, outer.Width()), std::max(0, outer.Height()),
                SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32Windows::SetClientSize(WindowId id, int width, int height) {
+  NativeWindow* window = registry_.Find(id);
+  if (window == nullptr || !window->topLevel) return;
+  FitClientArea(*window, width, height);
+}
+
+double Win32Windows::Scale(WindowId id) const {
+  const NativeWindow* window = registry_.Find(id);
+  if (window == nullptr) return 1.0;
+  return static_cast<double>(window->topLevel ? window->dpi : registry_.DpiOf(window->hwnd)) / kLayoutDpi;
+}
+
+const gfx::Font& Win32Windows::DefaultGuiFont(double scale) const { return registry_.Font(DpiOfScale(scale)); }
+
+void FitClientArea(NativeWindow& top, int width, int height) {
+  const HWND hwnd = top.hwnd;
+  width = std::max(0, width);
+  height = std::max(0, height);
+  const auto style = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
+  const auto exStyle = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_EXSTYLE));
+  const SIZE outer = OuterSize(width, height, style, exStyle, top.dpi);
+  if (IsIconic(hwnd)) {
+    // A minimised window takes the size it is restored to.
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    if (GetWindowPlacement(hwnd, &placement)) {
+      RECT& r = placement.rcNormalPosition;
+      r.right = r.left + outer.cx;
+      r.bottom = r.top + outer.cy;
+      SetWindowPlacement(hwnd, &placement);
+    }
+    return;
+  }
+  constexpr UINT kResize = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
+  SetWindowPos(hwnd, nullptr, 0, 0, outer.cx, outer.cy, kResize);
+  // Where the frame drawn differs from the one computed (a system that
+  // scales no frame for the DPI, a caption that grew), the difference is
+  // made up once.
+  RECT client{};
+  RECT frame{};
+  if (GetClientRect(hwnd, &client) && GetWindowRect(hwnd, &frame) &&
+      (client.right != width || client.bottom != height)) {
+    SetWindowPos(hwnd, nullptr, 0, 0, frame.right - frame.left + width - client.right,
+                 frame.bottom - frame.top + height - client.bottom, kResize);
+  }
+}
+
+void SetControlFonts(NativeWindow& top) {
+  Registry& registry = *top.registry;
+  const HFONT font = registry.Font(top.dpi).Native();
+  for (NativeWindow* window : registry.All()) {
+    if (window->kind == platform::NativeKind::Surface || window->topLevel || window->popup) continue;
+    if (GetAncestor(window->hwnd, GA_ROOT) != top.hwnd) continue;
+    SendMessageW(window->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  }
 }
 
 Rect Win32Windows::WindowRect(WindowId id) const {

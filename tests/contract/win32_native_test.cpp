@@ -69,6 +69,14 @@ class Sink final : public platform::EventSink {
     p.windows->Present(surface, Image(client.Width(), client.Height(), 0));
   }
   void OnPopupDismissed(WindowId) override {}
+  void OnScaleChanged(WindowId top) override {
+    log.push_back("scale");
+    scaleSeen = p.windows->Scale(top);
+    outerSeen = p.windows->WindowRect(top);
+  }
+  // What the window said inside OnScaleChanged: its scale and its frame.
+  double scaleSeen = 0;
+  Rect outerSeen;
 };
 
 HWND Hwnd(WindowId id) { return reinterpret_cast<HWND>(id); }
@@ -125,13 +133,16 @@ class Win32Native : public ::testing::Test {
   WindowId top = 0;
 };
 
-TEST_F(Win32Native, TheTopLevelTakesItsOuterSizeAndStylesAndStaysHiddenUntilShown) {
-  const Rect outer = p.windows->WindowRect(top);
-  EXPECT_EQ(outer.Width(), 613);
-  EXPECT_EQ(outer.Height(), 430);
+TEST_F(Win32Native, TheTopLevelTakesItsClientSizeAndStylesAndStaysHiddenUntilShown) {
   const Rect client = p.windows->ClientRect(top);
-  EXPECT_LT(client.Width(), 613);
-  EXPECT_LT(client.Height(), 430);
+  EXPECT_EQ(client.Width(), 607);
+  EXPECT_EQ(client.Height(), 401);
+  // The frame is the system's own at the window's DPI, around the client area.
+  const Rect outer = p.windows->WindowRect(top);
+  EXPECT_GT(outer.Width(), 607);
+  EXPECT_GT(outer.Height(), 401);
+  EXPECT_TRUE(outer.Contains(client.left, client.top));
+  EXPECT_TRUE(outer.Contains(client.right - 1, client.bottom - 1));
   EXPECT_FALSE(IsWindowVisible(Hwnd(top)));
   const LONG style = GetWindowLongW(Hwnd(top), GWL_STYLE);
   const LONG exStyle = GetWindowLongW(Hwnd(top), GWL_EXSTYLE);
