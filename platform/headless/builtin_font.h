@@ -16,7 +16,8 @@ class BuiltinFont : public gfx::Font {
   static constexpr int kAdvance = 6;
   static constexpr int kDoubleByteAdvance = 12;
 
-  explicit BuiltinFont(double scale = 1.0) : scale_(scale) {}
+  BuiltinFont() = default;
+  explicit BuiltinFont(double scale) : scale_(scale) {}
   double Scale() const { return scale_; }
   int LineHeight() const override { return Scaled(kLineHeight); }
   int CharWidth(TextView gbkChar) const override;
@@ -26,7 +27,7 @@ class BuiltinFont : public gfx::Font {
   int Scaled(int v) const;
   // Fills the device pixels of one glyph pixel.
   void Block(gfx::Image& target, int x, int y, int col, int row, gfx::Pixel colour) const;
-  double scale_;
+  double scale_ = 1.0;
 };
 
 }  // namespace tinctora::headless
