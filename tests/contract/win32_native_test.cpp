@@ -2,8 +2,9 @@
 // styles and texts of its windows, how native messages (double clicks,
 // signed coordinates, UTF-16 surrogate pairs, the dialog manager's Esc)
 // are decoded, and that a program write inside the user's edit is still
-// not the user's. Messages are sent to the real windows as the system
-// would send them.
+// not the user's; the window at the system's DPI and after WM_DPICHANGED,
+// and the program's own window laid out whole at the system's scale.
+// Messages are sent to the real windows as the system would send them.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -13,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "app/program.h"
 #include "platform/win32/win32_platform.h"
+#include "ui/scale.h"
 
 namespace tinctora::win32 {
 namespace {
@@ -80,6 +83,33 @@ class Sink final : public platform::EventSink {
 };
 
 HWND Hwnd(WindowId id) { return reinterpret_cast<HWND>(id); }
+
+// The system's scale, as the screen's DC tells it.
+double SystemScale() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  return dpi / 96.0;
+}
+
+// The line height of the font a system control shows its text in.
+int ControlLineHeight(HWND control) {
+  const auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+  HDC dc = GetDC(control);
+  const HGDIOBJ old = SelectObject(dc, font != nullptr ? static_cast<HGDIOBJ>(font) : GetStockObject(SYSTEM_FONT));
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return metrics.tmHeight;
+}
+
+Rect ScreenClientRect(HWND window) {
+  RECT r{};
+  GetClientRect(window, &r);
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  return {r.left, r.top, r.right, r.bottom};
+}
 
 std::wstring NativeText(WindowId id) {
   wchar_t buffer[256] = {};
@@ -150,6 +180,42 @@ TEST_F(Win32Native, TheTopLevelTakesItsClientSizeAndStylesAndStaysHiddenUntilSho
   EXPECT_FALSE(style & WS_MAXIMIZEBOX);
   EXPECT_FALSE(style & WS_THICKFRAME);
   EXPECT_FALSE(exStyle & WS_EX_TOPMOST);
+}
+
+TEST_F(Win32Native, TheWindowIsShownAtTheSystemsScaleWithItsControlsInTheGuiFontThere) {
+  const double scale = SystemScale();
+  EXPECT_DOUBLE_EQ(p.windows->Scale(top), scale);
+  EXPECT_DOUBLE_EQ(p.screen->Displays().front().scale, scale);
+  const WindowId box = Child(platform::NativeKind::EditBox, {10, 10, 80, 30});
+  EXPECT_EQ(ControlLineHeight(Hwnd(box)), p.windows->DefaultGuiFont(scale).LineHeight());
+}
+
+TEST_F(Win32Native, OnADpiChangeTheFrameGoesWhereSuggestedAndTheControlsGetTheFontBeforeTheProgramHears) {
+  Show();
+  const WindowId box = Child(platform::NativeKind::EditBox, {10, 10, 80, 30});
+  const int before = ControlLineHeight(Hwnd(box));
+  // The window goes to a display at 200 %: the system suggests a frame
+  // there and sends the new DPI.
+  const RECT suggested{150, 120, 150 + 1240, 120 + 870};
+  SendMessageW(Hwnd(top), WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+  ASSERT_EQ(sink.Count("scale"), 1);
+  EXPECT_DOUBLE_EQ(sink.scaleSeen, 2.0);
+  EXPECT_EQ(sink.outerSeen, (Rect{150, 120, 150 + 1240, 120 + 870}));
+  EXPECT_DOUBLE_EQ(p.windows->Scale(top), 2.0);
+  const int after = ControlLineHeight(Hwnd(box));
+  EXPECT_EQ(after, p.windows->DefaultGuiFont(2.0).LineHeight());
+  EXPECT_GT(after, before);
+  // A control made afterwards gets the font at the new DPI too, and the
+  // client area takes its size inside the frame at that DPI, the frame's
+  // corner kept.
+  const WindowId later = Child(platform::NativeKind::EditBox, {10, 40, 80, 60});
+  EXPECT_EQ(ControlLineHeight(Hwnd(later)), after);
+  p.windows->SetClientSize(top, 1214, 802);
+  const Rect client = p.windows->ClientRect(top);
+  EXPECT_EQ(client.Width(), 1214);
+  EXPECT_EQ(client.Height(), 802);
+  EXPECT_EQ(p.windows->WindowRect(top).left, 150);
+  EXPECT_EQ(p.windows->WindowRect(top).top, 120);
 }
 
 TEST_F(Win32Native, TextsAreUtf16AtTheSystemAndBoxesHaveNoNativeLimit) {
@@ -233,6 +299,73 @@ TEST_F(Win32Native, EscapeInAnEditBoxReachesTheProgramThroughTheDialogManager) {
   p.loop->ProcessPending();
   ASSERT_FALSE(sink.keys.empty());
   EXPECT_EQ(sink.keys.back(), (std::pair<WindowId, int>{box, platform::KeyEscape}));
+}
+
+// What a walk over the program's controls found.
+struct ControlWalk {
+  Rect client;         // the window's client area, screen coordinates
+  int lineHeight = 0;  // the GUI font's at the window's scale
+  int controls = 0;
+  int edits = 0;
+  std::vector<std::string> outside;
+  std::vector<std::string> wrongFont;
+};
+
+BOOL CALLBACK WalkControl(HWND child, LPARAM data) {
+  auto& walk = *reinterpret_cast<ControlWalk*>(data);
+  if (!IsWindowVisible(child)) return TRUE;
+  ++walk.controls;
+  RECT r{};
+  GetWindowRect(child, &r);
+  const Rect outer{r.left, r.top, r.right, r.bottom};
+  const Rect& within = walk.client;
+  wchar_t name[64] = {};
+  GetClassNameW(child, name, 64);
+  std::string where(name, name + wcslen(name));
+  where += " at " + std::to_string(outer.left - within.left) + "," + std::to_string(outer.top - within.top);
+  if (outer.left < within.left || outer.top < within.top || outer.right > within.right || outer.bottom > within.bottom) {
+    walk.outside.push_back(where);
+  }
+  if (_wcsicmp(name, L"EDIT") == 0) {
+    ++walk.edits;
+    if (ControlLineHeight(child) != walk.lineHeight) walk.wrongFont.push_back(where);
+  }
+  return TRUE;
+}
+
+// The program's own window, as it opens: its client area is the layout's
+// 607 x 401 units at the system's scale (911 x 602 at 144 DPI), every
+// control lies within it, so nothing is cut off at its edges, and every edit
+// box shows its text in the GUI font at that scale.
+TEST(Win32Program, TheWindowOpensWholeAtTheSystemsScale) {
+  std::unique_ptr<Win32System> system = Win32System::Create();
+  ASSERT_NE(system, nullptr);
+  app::Program program(system->Services());
+  program.Start();
+  ASSERT_FALSE(program.Finished());
+  system->Services().loop->ProcessPending();
+  const HWND top = Hwnd(program.Form().Window().Handle());
+  ASSERT_NE(top, nullptr);
+
+  const double scale = SystemScale();
+  EXPECT_DOUBLE_EQ(program.Form().Scale(), scale);
+  const Rect client = ScreenClientRect(top);
+  EXPECT_EQ(client.Width(), ui::DeviceEdge(607, scale));
+  EXPECT_EQ(client.Height(), ui::DeviceEdge(401, scale));
+  if (scale == 1.5) {
+    EXPECT_EQ(client.Width(), 911);
+    EXPECT_EQ(client.Height(), 602);
+  }
+
+  ControlWalk walk;
+  walk.client = client;
+  walk.lineHeight = system->Services().windows->DefaultGuiFont(scale).LineHeight();
+  EnumChildWindows(top, &WalkControl, reinterpret_cast<LPARAM>(&walk));
+  EXPECT_GT(walk.controls, 20);
+  EXPECT_GT(walk.edits, 5);
+  EXPECT_TRUE(walk.outside.empty()) << "outside the client area: " << ::testing::PrintToString(walk.outside);
+  EXPECT_TRUE(walk.wrongFont.empty()) << "not in the GUI font at the scale: " << ::testing::PrintToString(walk.wrongFont);
+  program.Form().Close();
 }
 
 }  // namespace

@@ -2,8 +2,11 @@
 # Makes a 32-bit Wine prefix in which the Windows program shows its window
 # as on a Simplified Chinese desktop:
 #
-#   tests/e2e/wine-prefix.sh PREFIX
+#   tests/e2e/wine-prefix.sh PREFIX [DPI]
 #
+# - The display's scale is DPI pixels per logical inch (LogPixels; 96, a
+#   scale of 1, when not given; 144 is 150 %). Wine reads it as each
+#   program starts, so a running Wine server need not be restarted.
 # - Windows are not handed to an X window manager (Managed=N): Wine draws
 #   the caption and frame itself, so the window's outer size, its place on
 #   the screen and its always-on-top state are Wine's own, with or without
@@ -21,7 +24,9 @@
 #
 # Safe to run on an existing prefix: the settings are written again.
 set -euo pipefail
-[ $# -eq 1 ] || { echo "usage: $0 PREFIX" >&2; exit 2; }
+[ $# -ge 1 ] && [ $# -le 2 ] || { echo "usage: $0 PREFIX [DPI]" >&2; exit 2; }
+dpi=${2:-96}
+[[ "$dpi" =~ ^[1-9][0-9]*$ ]] || { echo "$0: DPI must be a whole number, got '$dpi'" >&2; exit 2; }
 mkdir -p "$1"
 export WINEPREFIX=$(cd "$1" && pwd)
 export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
@@ -52,6 +57,7 @@ done
 
 reg() { wine reg add "$@" /f >/dev/null 2>&1; }
 reg 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N
+reg 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi"
 if [ -n "$face_name" ]; then
   link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
   for font in "Tahoma" "Microsoft Sans Serif" "Segoe UI"; do

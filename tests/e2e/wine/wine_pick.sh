@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end run of the Windows program, tinctora.exe, under Wine on a
 # virtual X server, driven with xdotool as a user would: the window's
-# caption, outer size and place; a drag-pick from the picker pad onto
+# caption, client size, place and icons at the display's DPI; a drag-pick
+# from the picker pad onto
 # another program's window of a known colour; the arrow-key nudge during a
 # pick; a palette click and a shade-strip click; typing into a channel box;
 # the slider keys; a preset of the colour chooser and the colour dialog; the
@@ -12,12 +13,21 @@
 # program gone), up to a limit that fails the test saying what it waited
 # for. A screenshot is kept where a check fails.
 #
-# usage: wine_pick.sh PATH/TO/tinctora.exe PREFIX-DIRECTORY [SCREENSHOT-DIRECTORY]
+# The display's scale is DPI / 96 (96 when not given; 144 is 150 %). The
+# program lays its window out in units of 1/96 inch and shows it at that
+# scale: every place of the window is clicked and read at its layout place
+# times the scale, rounded as the program rounds its edges; the screen, the
+# pointer and the picked coordinates stay in physical pixels.
+#
+# usage: wine_pick.sh PATH/TO/tinctora.exe PREFIX-DIRECTORY [SCREENSHOT-DIRECTORY [DPI]]
 set -uo pipefail
 
-program=${1:?usage: wine_pick.sh PATH/TO/tinctora.exe PREFIX [SHOTS]}
-prefix=${2:?usage: wine_pick.sh PATH/TO/tinctora.exe PREFIX [SHOTS]}
+usage="usage: wine_pick.sh PATH/TO/tinctora.exe PREFIX [SHOTS [DPI]]"
+program=${1:?$usage}
+prefix=${2:?$usage}
 shot_dir=${3:-$(dirname "$program")/e2e-screens}
+dpi=${4:-96}
+[[ "$dpi" =~ ^[1-9][0-9]*$ ]] || { echo "$usage (DPI a whole number, got '$dpi')"; exit 2; }
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 for tool in wine Xvfb xdotool xclip display convert import; do
@@ -43,12 +53,13 @@ trap cleanup EXIT
 e2e_screenshot() {
   mkdir -p "$shot_dir"
   shots=$((shots + 1))
-  import -window root "$shot_dir/wine-pick-$shots-$1.png" 2>/dev/null && echo "  screen kept in $shot_dir/wine-pick-$shots-$1.png"
+  import -window root "$shot_dir/wine-pick-$dpi-$shots-$1.png" 2>/dev/null &&
+    echo "  screen kept in $shot_dir/wine-pick-$dpi-$shots-$1.png"
 }
 
 # The prefix: Wine draws the frame itself and the dialog fonts are a CJK
 # face. Made once and kept in the build tree.
-"$here"/../wine-prefix.sh "$prefix" >/dev/null || { echo "FAILED: the Wine prefix could not be made"; exit 1; }
+"$here"/../wine-prefix.sh "$prefix" "$dpi" >/dev/null || { echo "FAILED: the Wine prefix could not be made"; exit 1; }
 export WINEPREFIX=$(cd "$prefix" && pwd) WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -noreset -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
@@ -93,30 +104,63 @@ fi
 window=$found_window
 echo "the window mapped $(( ($(date +%s%N) - started) / 1000000 )) ms after the start"
 
-# The client area's origin on the screen: the left border's width, and the
-# caption's height below the top edge, found as the first row of the
-# picker pad's white under the frame.
+# A layout length or place (1/96 inch) in device pixels at the DPI,
+# rounded half up as the program places its edges.
+dev() { echo $(((2 * $1 * dpi + 96) / 192)); }
+# The client area on the screen, from the frame Wine draws around it: the
+# caption is the first long run of one colour down the frame, the borders
+# are as wide as the frame above it, and one line of the face colour
+# separates it from the client area. Sets cx, cy (the client area's
+# top-left corner), client_w and client_h.
 client_area() {
   eval "$(xdotool getwindowgeometry --shell "$window")"
-  border=$(( (WIDTH - 607) / 2 ))
-  caption=$(( HEIGHT - 401 - border ))
-  cx=$((X + border)) cy=$((Y + caption))
+  local y=0 run=0 previous="" colour
+  border=-1 caption_end=-1
+  # One column down the middle of the caption, clear of its text and buttons.
+  while read -r colour; do
+    if [ "$colour" == "$previous" ]; then run=$((run + 1)); else run=1 previous=$colour; fi
+    if [ "$run" -ge 8 ]; then
+      border=$((y - run + 1)) caption_end=$y
+    elif [ "$caption_end" -ge 0 ]; then
+      break
+    fi
+    y=$((y + 1))
+  done < <(import -window root -crop "1x$((HEIGHT / 4))+$((X + WIDTH / 2))+$Y" -depth 8 txt:- 2>/dev/null |
+           grep -o '#[0-9A-F]\{6\}')
+  cx=$((X + border)) cy=$((Y + caption_end + 2))
+  client_w=$((WIDTH - 2 * border)) client_h=$((Y + HEIGHT - border - cy))
 }
-at() { echo $((cx + $1)) $((cy + $2)); }
+at() { echo $((cx + $(dev "$1"))) $((cy + $(dev "$2"))); }
+# Whether the picker pad shows its reticle: black round the middle of the
+# pad (the picture is shown at its own size, centred, at every scale).
+pad_shows_reticle() {
+  local x y
+  read -r x y <<<"$(at 30 29)"
+  import -window root -crop "7x7+$((x - 3))+$((y - 3))" -depth 8 txt:- 2>/dev/null | grep -q '#000000'
+}
 # Whether the window is painted at its final place: its face drawn, the
 # picker pad's reticle black and the palette in colour.
 window_painted() {
   client_area
   face=$(pixel_at $(at 5 5))
-  [ -n "$face" ] && [ "$face" != 000000 ] && shows $(at 29 29) 000000 &&
+  [ -n "$face" ] && [ "$face" != 000000 ] && pad_shows_reticle &&
     ! shows $(at 389 342) 000000 && ! shows $(at 389 342) "$face"
+}
+# The sizes of the window's icons, as Wine hands them to X.
+icon_sizes() {
+  xprop -id "$window" _NET_WM_ICON 2>/dev/null | grep -o 'Icon ([0-9]* x [0-9]*)' | tr -dc '0-9x\n' | sort -n | uniq |
+    paste -sd ' '
 }
 wait_until 20 "the window to be painted" window_painted || e2e_finish
 
 check "the caption" "Tinctora V1.0    (2018-08-16)" "$(xdotool getwindowname "$window")"
 client_area
-check "the outer size" "613x430" "${WIDTH}x${HEIGHT}"
-check "the window's place (centred)" "$(((1280 - 613) / 2)),$(((1024 - 430) / 2))" "$X,$Y"
+echo "the display at $dpi DPI: the frame at $X,$Y, ${WIDTH}x${HEIGHT}; the client area at $cx,$cy"
+# The layout's 607 x 401 units at the scale, inside the frame Wine draws.
+check "the client area's size" "$(dev 607)x$(dev 401)" "${client_w}x${client_h}"
+check "the window's place (centred)" "$(((1280 - WIDTH) / 2)),$(((1024 - HEIGHT) / 2))" "$X,$Y"
+# The caption's and the task switcher's icons, at the DPI's system sizes.
+check "the window's icons" "$(dev 16)x$(dev 16) $(dev 32)x$(dev 32)" "$(icon_sizes)"
 
 # The colour the current-colour box shows.
 shown_colour() { pixel_at $(at 78 345); }
@@ -126,7 +170,6 @@ popup_open() {
   [ -n "$(xdotool search --onlyvisible --classname '^tinctora\.exe$' 2>/dev/null | grep -vx "$window")" ]
 }
 popup_closed() { ! popup_open; }
-pad_shows_reticle() { shows $(at 29 29) 000000; }
 pad_emptied() { ! pad_shows_reticle; }
 pointer_at() {  # pointer_at X Y
   local X Y SCREEN WINDOW
@@ -274,7 +317,7 @@ if [ -z "$dialog" ]; then
 else
   eval "$(xdotool getwindowgeometry --shell "$dialog")"
   # The first basic colour of the second row.
-  read -r px py <<<"$((X + 18)) $((Y + 76))"
+  read -r px py <<<"$((X + $(dev 18))) $((Y + $(dev 76)))"
   last_painted=""
   wait_until 10 "the colour dialog's basic colours to be painted" painted_at "$px" "$py"
   expected=$(pixel_at "$px" "$py")

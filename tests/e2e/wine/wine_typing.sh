@@ -10,12 +10,19 @@
 # Exit 77 (skipped) when Wine or the X tools are missing, or this machine
 # runs no 32-bit code. A screenshot is kept where a check fails.
 #
-# usage: wine_typing.sh PATH/TO/tinctora.exe PREFIX-DIRECTORY [SCREENSHOT-DIRECTORY]
+# The display's scale is DPI / 96 (96 when not given; 144 is 150 %): the
+# window's places are clicked and read at their layout place times the
+# scale, rounded as the program rounds its edges.
+#
+# usage: wine_typing.sh PATH/TO/tinctora.exe PREFIX-DIRECTORY [SCREENSHOT-DIRECTORY [DPI]]
 set -uo pipefail
 
-program=${1:?usage: wine_typing.sh PATH/TO/tinctora.exe PREFIX [SHOTS]}
-prefix=${2:?usage: wine_typing.sh PATH/TO/tinctora.exe PREFIX [SHOTS]}
+usage="usage: wine_typing.sh PATH/TO/tinctora.exe PREFIX [SHOTS [DPI]]"
+program=${1:?$usage}
+prefix=${2:?$usage}
 shots=${3:-$(dirname "$program")/e2e-screens}
+dpi=${4:-96}
+[[ "$dpi" =~ ^[1-9][0-9]*$ ]] || { echo "$usage (DPI a whole number, got '$dpi')"; exit 2; }
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 for tool in wine Xvfb xdotool xclip import; do
@@ -39,7 +46,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$here"/../wine-prefix.sh "$prefix" >/dev/null || { echo "FAILED: the Wine prefix could not be made"; exit 1; }
+"$here"/../wine-prefix.sh "$prefix" "$dpi" >/dev/null || { echo "FAILED: the Wine prefix could not be made"; exit 1; }
 export WINEPREFIX=$(cd "$prefix" && pwd) WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 
 failures=0
@@ -53,7 +60,7 @@ check() {  # check WHAT EXPECTED GOT
   else
     echo "FAILED: $1: expected '$2', got '$3'"
     failures=$((failures + 1))
-    shot "typing-failure-$failures"
+    shot "typing-$dpi-failure-$failures"
   fi
 }
 # Runs COMMAND until it prints EXPECTED, for up to 5 seconds; prints what it
@@ -85,12 +92,16 @@ if [ -z "$window" ]; then
   echo "FAILED: the window did not open"; cat "$work/tinctora.log"; exit 1
 fi
 
+# A layout length or place (1/96 inch) in device pixels at the DPI,
+# rounded half up as the program places its edges.
+dev() { echo $(((2 * $1 * dpi + 96) / 192)); }
 # The client area's origin on the screen (Wine draws the frame: the
-# borders and the caption are its own, the client area 607x401).
+# borders and the caption are its own, the client area the layout's
+# 607 x 401 units at the scale; wine_pick.sh checks its size).
 eval "$(xdotool getwindowgeometry --shell "$window")"
-border=$(( (WIDTH - 607) / 2 ))
-cx=$((X + border)) cy=$((Y + HEIGHT - 401 - border))
-at() { echo $((cx + $1)) $((cy + $2)); }
+border=$(( (WIDTH - $(dev 607)) / 2 ))
+cx=$((X + border)) cy=$((Y + HEIGHT - $(dev 401) - border))
+at() { echo $((cx + $(dev "$1"))) $((cy + $(dev "$2"))); }
 
 # The screen's pixel at X Y as RRGGBB.
 pixel_at() {
