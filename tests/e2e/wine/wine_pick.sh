@@ -28,6 +28,12 @@ prefix=${2:?$usage}
 shot_dir=${3:-$(dirname "$program")/e2e-screens}
 dpi=${4:-96}
 [[ "$dpi" =~ ^[1-9][0-9]*$ ]] || { echo "$usage (DPI a whole number, got '$dpi')"; exit 2; }
+# A layout length or place (1/96 inch) in device pixels at the DPI,
+# rounded half up as the program places its edges.
+dev() { echo $(((2 * $1 * dpi + 96) / 192)); }
+# The virtual screen is 1280 x 1024 at 96 DPI, and as large in inches at
+# any other: the window and the other program's window stay apart.
+screen_w=$(dev 1280) screen_h=$(dev 1024)
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 for tool in wine Xvfb xdotool xclip display convert import; do
@@ -62,7 +68,7 @@ e2e_screenshot() {
 "$here"/../wine-prefix.sh "$prefix" "$dpi" >/dev/null || { echo "FAILED: the Wine prefix could not be made"; exit 1; }
 export WINEPREFIX=$(cd "$prefix" && pwd) WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -noreset -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 "${screen_w}x${screen_h}x24" -noreset -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
 if ! poll_until 10 test -s "$work/display"; then
   echo "FAILED: Xvfb did not start"; cat "$work/xvfb.log"; exit 1
@@ -104,9 +110,6 @@ fi
 window=$found_window
 echo "the window mapped $(( ($(date +%s%N) - started) / 1000000 )) ms after the start"
 
-# A layout length or place (1/96 inch) in device pixels at the DPI,
-# rounded half up as the program places its edges.
-dev() { echo $(((2 * $1 * dpi + 96) / 192)); }
 # The client area on the screen, from the frame Wine draws around it: the
 # caption is the first long run of one colour down the frame, the borders
 # are as wide as the frame above it, and one line of the face colour
@@ -158,7 +161,7 @@ client_area
 echo "the display at $dpi DPI: the frame at $X,$Y, ${WIDTH}x${HEIGHT}; the client area at $cx,$cy"
 # The layout's 607 x 401 units at the scale, inside the frame Wine draws.
 check "the client area's size" "$(dev 607)x$(dev 401)" "${client_w}x${client_h}"
-check "the window's place (centred)" "$(((1280 - WIDTH) / 2)),$(((1024 - HEIGHT) / 2))" "$X,$Y"
+check "the window's place (centred)" "$(((screen_w - WIDTH) / 2)),$(((screen_h - HEIGHT) / 2))" "$X,$Y"
 # The caption's and the task switcher's icons, at the DPI's system sizes.
 check "the window's icons" "$(dev 16)x$(dev 16) $(dev 32)x$(dev 32)" "$(icon_sizes)"
 

@@ -23,6 +23,12 @@ prefix=${2:?$usage}
 shots=${3:-$(dirname "$program")/e2e-screens}
 dpi=${4:-96}
 [[ "$dpi" =~ ^[1-9][0-9]*$ ]] || { echo "$usage (DPI a whole number, got '$dpi')"; exit 2; }
+# A layout length or place (1/96 inch) in device pixels at the DPI,
+# rounded half up as the program places its edges.
+dev() { echo $(((2 * $1 * dpi + 96) / 192)); }
+# The virtual screen is 1280 x 1024 at 96 DPI, and as large in inches at
+# any other: the window and the other program's window stay apart.
+screen_w=$(dev 1280) screen_h=$(dev 1024)
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 for tool in wine Xvfb xdotool xclip import; do
@@ -76,7 +82,7 @@ wait_for() {  # wait_for EXPECTED COMMAND...
   echo "$got"
 }
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -noreset -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 "${screen_w}x${screen_h}x24" -noreset -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 if [ ! -s "$work/display" ]; then
@@ -92,9 +98,6 @@ if [ -z "$window" ]; then
   echo "FAILED: the window did not open"; cat "$work/tinctora.log"; exit 1
 fi
 
-# A layout length or place (1/96 inch) in device pixels at the DPI,
-# rounded half up as the program places its edges.
-dev() { echo $(((2 * $1 * dpi + 96) / 192)); }
 # The client area's origin on the screen (Wine draws the frame: the
 # borders and the caption are its own, the client area the layout's
 # 607 x 401 units at the scale; wine_pick.sh checks its size).
