@@ -14,7 +14,8 @@ std::optional<int> QtDialogs::TrackPopupMenu(WindowId ownerId, std::span<const T
   std::vector<QAction*> actions;
   actions.reserve(items.size());
   for (const Text& item : items) actions.push_back(menu.addAction(FromGbk(item)));
-  QAction* chosen = menu.exec(QPoint(at.x, at.y));
+  // Qt places the menu at a logical point: the nearest to the physical one.
+  QAction* chosen = menu.exec(LogicalPoint(at));
   for (std::size_t i = 0; i < actions.size(); ++i) {
     if (actions[i] == chosen) return static_cast<int>(i);
   }

@@ -1,13 +1,15 @@
 // The default GUI font: a CJK sans-serif face at the pixel size the layout
-// was drawn for. The control layer lays out and draws text itself, one
-// character at a time; glyphs are rendered once as coverage masks and
-// blended onto the program's images.
+// was drawn for (12 pixels at scale 1), times the scale. The control layer
+// lays out and draws text itself, one character at a time, in device
+// pixels; glyphs are rendered once as coverage masks and blended onto the
+// program's images.
 
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 #include "platform/qt/qt_services.h"
@@ -16,7 +18,10 @@ namespace tinctora::qtb {
 
 namespace {
 
+// The size at scale 1, 96 pixels to the inch.
 constexpr int kPixelSize = 12;
+
+int PixelSizeAt(double scale) { return std::max(1, static_cast<int>(std::floor(kPixelSize * scale + 0.5))); }
 
 }  // namespace
 
@@ -27,7 +32,8 @@ struct QtFont::Impl {
   QFontMetrics narrowMetrics;
   mutable std::map<Text, QImage> glyphs;  // coverage, Format_Alpha8, one line high
 
-  Impl() : font(MakeFont()), narrow(MakeNarrow(font)), metrics(font), narrowMetrics(narrow) {}
+  explicit Impl(double scale)
+      : font(MakeFont(PixelSizeAt(scale))), narrow(MakeNarrow(font)), metrics(font), narrowMetrics(narrow) {}
 
   // The layout was drawn for a font whose Latin characters take exactly half
   // the width of a Chinese one; the letter spacing makes up the difference.
@@ -42,13 +48,13 @@ struct QtFont::Impl {
 
   bool Narrow(TextView gbkChar) const { return gbkChar.size() < 2; }
 
-  static QFont MakeFont() {
+  static QFont MakeFont(int pixelSize) {
     QFont f;
     // A face whose Latin characters are half as wide as its Chinese ones,
     // as in the fonts the layout was drawn for.
     f.setFamilies({QStringLiteral("WenQuanYi Micro Hei Mono"), QStringLiteral("WenQuanYi Micro Hei"),
                    QStringLiteral("Noto Sans Mono CJK SC"), QStringLiteral("monospace")});
-    f.setPixelSize(kPixelSize);
+    f.setPixelSize(pixelSize);
     f.setHintingPreference(QFont::PreferFullHinting);
     return f;
   }
@@ -73,7 +79,7 @@ struct QtFont::Impl {
   }
 };
 
-QtFont::QtFont() : impl_(std::make_unique<Impl>()) {}
+QtFont::QtFont(double scale) : impl_(std::make_unique<Impl>(scale)) {}
 QtFont::~QtFont() = default;
 
 const QFont& QtFont::Native() const { return impl_->font; }

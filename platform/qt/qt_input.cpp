@@ -4,10 +4,13 @@
 // mouse and key events on the program's widgets.
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/qt/qt_services.h"
@@ -32,6 +35,60 @@ bool IsMasterMotion(const xcb_generic_event_t& event, std::uint8_t inputOpcode) 
   std::memcpy(&device, bytes + 10, sizeof device);
   std::memcpy(&source, bytes + 56, sizeof source);
   return device != source;
+}
+
+// The server's time and the root position (physical pixels) of a pointer
+// event of the X Input extension's version 2 from the master pointer:
+// motion, button press or release.
+std::optional<Registry::RawPointer> InputPointer(const xcb_generic_event_t& event, std::uint8_t inputOpcode) {
+  constexpr std::uint16_t kPress = 4, kRelease = 5, kMotion = 6;  // XI_ButtonPress, XI_ButtonRelease, XI_Motion
+  const auto& generic = reinterpret_cast<const xcb_ge_generic_event_t&>(event);
+  if (generic.extension != inputOpcode) return std::nullopt;
+  if (generic.event_type != kPress && generic.event_type != kRelease && generic.event_type != kMotion) {
+    return std::nullopt;
+  }
+  // The device event's layout as XCB hands it over (full_sequence inserted
+  // after the first 32 bytes): deviceid at 10, time at 12, root_x and
+  // root_y (16.16 fixed point) at 36 and 40, sourceid at 56.
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(&event);
+  std::uint16_t device = 0, source = 0;
+  std::uint32_t time = 0;
+  std::int32_t x = 0, y = 0;
+  std::memcpy(&device, bytes + 10, sizeof device);
+  std::memcpy(&time, bytes + 12, sizeof time);
+  std::memcpy(&x, bytes + 36, sizeof x);
+  std::memcpy(&y, bytes + 40, sizeof y);
+  std::memcpy(&source, bytes + 56, sizeof source);
+  if (device == source) return std::nullopt;
+  // Whole pixels: the fraction a precise device may add is the server's
+  // own, not the screen's.
+  return Registry::RawPointer{time, {x >> 16, y >> 16}};
+}
+
+// Keeps the latest pointer events: a Qt event comes soon after its X event.
+void Remember(Registry& registry, const Registry::RawPointer& raw) {
+  constexpr std::size_t kKept = 512;
+  registry.rawPointer.push_back(raw);
+  if (registry.rawPointer.size() > kKept) registry.rawPointer.pop_front();
+}
+
+// Where the X server put the pointer with the event Qt made `mouse` from;
+// nothing for an event not from the server.
+std::optional<Point> ServerPosition(Registry& registry, const QMouseEvent& mouse, Point rounded) {
+  const QScreen* screen = QGuiApplication::screenAt(mouse.globalPosition().toPoint());
+  const double dpr = screen != nullptr ? screen->devicePixelRatio() : 1.0;
+  // Qt's position is the logical one rounded: within a logical unit.
+  const int slack = static_cast<int>(std::ceil(dpr));
+  auto& raw = registry.rawPointer;
+  for (auto it = raw.begin(); it != raw.end(); ++it) {
+    if (it->time != static_cast<std::uint32_t>(mouse.timestamp())) continue;
+    if (std::abs(it->at.x - rounded.x) > slack || std::abs(it->at.y - rounded.y) > slack) continue;
+    const Point at = it->at;
+    // Qt delivers the server's events in order: the ones before are spent.
+    raw.erase(raw.begin(), it + 1);
+    return at;
+  }
+  return std::nullopt;
 }
 
 // The mode of a crossing event of the X Input extension's version 2
@@ -107,6 +164,7 @@ NativeInput::NativeInput(Registry& registry, const QtHotKeys& hotKeys) : registr
   const Reply<xcb_query_extension_reply_t> input(
       xcb_query_extension_reply(c, xcb_query_extension(c, sizeof kInput - 1, kInput), nullptr));
   if (input && input->present) inputOpcode_ = input->major_opcode;
+  frameExtents_ = InternAtom(c, "_NET_FRAME_EXTENTS");
   QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
@@ -147,16 +205,34 @@ bool NativeInput::nativeEventFilter(const QByteArray& eventType, void* message, 
   if (eventType != "xcb_generic_event_t") return false;
   const auto* event = static_cast<const xcb_generic_event_t*>(message);
   const std::uint8_t type = event->response_type & 0x7F;
-  if (type == XCB_MOTION_NOTIFY) {
-    ++registry_.motions.received;
+  if (type == XCB_MOTION_NOTIFY || type == XCB_BUTTON_PRESS || type == XCB_BUTTON_RELEASE) {
+    // Core pointer events (a server without the X Input extension): the
+    // same layout for the three.
+    const auto* pointer = reinterpret_cast<const xcb_motion_notify_event_t*>(event);
+    Remember(registry_, {pointer->time, {pointer->root_x, pointer->root_y}});
+    if (type == XCB_MOTION_NOTIFY) ++registry_.motions.received;
     return false;
   }
   if (type == XCB_UNMAP_NOTIFY) {
     NoteUnmap(reinterpret_cast<const xcb_unmap_notify_event_t*>(event)->window);
+    ForgetPlacements(registry_);
+    return false;
+  }
+  // The server or the window manager moved, resized, reparented or mapped
+  // a window, or the manager set a frame: where the program's windows lie
+  // is read again when next asked.
+  if (type == XCB_CONFIGURE_NOTIFY || type == XCB_REPARENT_NOTIFY || type == XCB_MAP_NOTIFY ||
+      type == XCB_GRAVITY_NOTIFY) {
+    ForgetPlacements(registry_);
+    return false;
+  }
+  if (type == XCB_PROPERTY_NOTIFY) {
+    if (reinterpret_cast<const xcb_property_notify_event_t*>(event)->atom == frameExtents_) ForgetPlacements(registry_);
     return false;
   }
   if (type == XCB_GE_GENERIC && inputOpcode_ != 0) {
     if (IsMasterMotion(*event, inputOpcode_)) ++registry_.motions.received;
+    if (const std::optional<Registry::RawPointer> raw = InputPointer(*event, inputOpcode_)) Remember(registry_, *raw);
     // Qt grabs the pointer through the X Input extension when it can; the
     // end of such a grab comes as the extension's crossing events.
     if (const std::optional<std::uint8_t> mode = InputCrossingMode(*event, inputOpcode_)) {
@@ -194,31 +270,55 @@ bool ForwardMouse(Registry& registry, QWidget* widget, QEvent* event) {
       break;
     default: return false;
   }
-  NativeWindow* window = registry.Owning(widget);
-  if (window == nullptr || registry.sink == nullptr) return false;
-  // The event's own position, as the server reported it with the event:
-  // the message and Screen::CursorPos during its handling both use it,
-  // wherever the pointer has gone since.
-  const QPointF global = mouse->globalPosition();
-  const Point at{static_cast<int>(std::floor(global.x())), static_cast<int>(std::floor(global.y()))};
+  NativeWindow* receiver = registry.Owning(widget);
+  if (receiver == nullptr || registry.sink == nullptr) return false;
+  // A control that ignored the event passed it on to its parent's widget.
+  if (event == registry.reported && mouse->timestamp() == registry.reportedTime) return false;
+  registry.reported = event;
+  registry.reportedTime = mouse->timestamp();
+  // The event's own position, as the server reported it with the event, in
+  // physical pixels: the message and Screen::CursorPos during its handling
+  // both use it, wherever the pointer has gone since. An event Qt made
+  // itself has only its logical position.
+  const Point rounded = PhysicalPoint(mouse->globalPosition());
+  const Point at = ServerPosition(registry, *mouse, rounded).value_or(rounded);
+  // The window the message is for, found by device pixels: Qt finds the
+  // widget under the point by its logical rectangle, which can be a pixel
+  // off where two windows meet. The capture holder takes every message; a
+  // window a button was pressed in takes them until the buttons are up.
+  NativeWindow* window = registry.Find(registry.capture);
+  const bool press = action == platform::MouseAction::LeftDown || action == platform::MouseAction::RightDown;
+  if (window == nullptr && !press) window = registry.Find(registry.pressed);
+  if (window == nullptr) {
+    NativeWindow& top = *TopOf(registry, *receiver);
+    const Rect client = ScreenClient(registry, top);
+    window = WindowAt(registry, top, {at.x - client.left, at.y - client.top});
+    if (window == nullptr) window = receiver;
+  }
+  if (press) registry.pressed = window->id;
+  if (mouse->buttons() == Qt::NoButton) registry.pressed = 0;
   platform::MouseMessage message;
   message.target = window->id;
-  const QPoint client = window->inner->mapFromGlobal(QPoint(at.x, at.y));
-  message.client = {client.x(), client.y()};
+  const Rect client = ScreenClient(registry, *window);
+  message.client = {at.x - client.left, at.y - client.top};
   message.action = action;
   message.keys = ModifierBitsOf(mouse->modifiers());
   if (action == platform::MouseAction::Move) ++registry.motions.handled;
   const std::optional<Point> outer = registry.dispatchedPointer;
   registry.dispatchedPointer = at;
+  const WindowId targetId = window->id;
   const bool passOn = registry.sink->OnMouse(message);
   registry.dispatchedPointer = outer;
+  // The handler may have destroyed windows.
+  window = registry.Find(targetId);
+  if (window == nullptr) return true;
+  // A message for another window than the widget Qt chose never reaches
+  // that widget.
+  if (window != receiver) return true;
   // A press the program lets through gives a native control the focus, as
   // the system's controls take it.
   const bool native = window->kind == platform::NativeKind::EditBox || window->kind == platform::NativeKind::Slider;
-  if (passOn && native && action != platform::MouseAction::Move && action != platform::MouseAction::LeftUp &&
-      action != platform::MouseAction::RightUp && !window->inner->hasFocus()) {
-    window->inner->setFocus(Qt::MouseFocusReason);
-  }
+  if (passOn && native && press && !window->inner->hasFocus()) window->inner->setFocus(Qt::MouseFocusReason);
   // A custom-drawn window has no native behaviour to pass the message to.
   return !passOn || window->kind == platform::NativeKind::Surface;
 }

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <cstdlib>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -80,9 +81,22 @@ std::size_t GbkOffset(const QString& text, qsizetype position);
 inline QRgb ToQRgb(Pixel p) { return qRgb(p & 0xFF, (p >> 8) & 0xFF, (p >> 16) & 0xFF); }
 inline Pixel FromQRgb(QRgb c) { return gfx::RgbPixel(qRed(c), qGreen(c), qBlue(c)); }
 
+// Where a top level or a popup lies on the screen, in physical pixels, as
+// the X server has it: its client area and the frame the window manager
+// drew around it. Read from the server when needed and kept until the
+// server reports a change.
+struct Placement {
+  bool known = false;
+  Point origin;
+  int width = 0;
+  int height = 0;
+  QMargins frame;
+};
+
 // A native window of the program. `outer` is the widget that takes the
 // outer rectangle; `inner` is the client area, the same widget unless the
-// window has a one-pixel border, which `outer` then draws around `inner`.
+// window has a one-pixel border, which the top level's composition draws
+// around `inner` (qt_compose.cpp).
 struct NativeWindow {
   WindowId id = 0;
   WindowId parent = 0;
@@ -100,6 +114,16 @@ struct NativeWindow {
   // The top level: the frame the window manager announced before the window
   // was first shown (none without a manager that answers).
   QMargins announcedFrame;
+  // A child: its outer rectangle as the program put it, in device pixels of
+  // the parent's client area. A popup: its rectangle on the screen.
+  Rect device;
+  // A top level: where the server has it (cached), and the client size and
+  // place the program asked for, in physical pixels.
+  Placement placed;
+  QSize wantedSize;
+  std::optional<Point> wantedOrigin;
+  // A top level: the scale last reported to the program.
+  double reportedScale = 0;
 };
 
 // The backend's shared state: the windows by id, the sink, the X connection.
@@ -131,6 +155,24 @@ class Registry {
 
   // While a mouse message is being handled: where it was made.
   std::optional<Point> dispatchedPointer;
+  // Where the X server put the pointer with each of its latest pointer
+  // events, in physical pixels: Qt hands its mouse events over with
+  // positions rounded to whole logical units, which at a scale of 1.5 or
+  // 1.25 are not whole device pixels. A Qt event is matched to its X event
+  // by the server's time and the place.
+  struct RawPointer {
+    std::uint32_t time = 0;
+    Point at;
+  };
+  std::deque<RawPointer> rawPointer;
+  // The Qt event last reported: a control that ignores an event passes it
+  // on to its parent's widget, which must not report it again.
+  const QEvent* reported = nullptr;
+  std::uint64_t reportedTime = 0;
+  // The window a button was pressed in, while a button is held: it gets
+  // the messages until the last button goes up, as the toolkit's own
+  // implicit grab does.
+  WindowId pressed = 0;
 
   // Counted for benchmarks: motion events in, mouse-move messages out.
   MotionCounts motions;
@@ -140,6 +182,47 @@ class Registry {
   std::unordered_map<const QWidget*, WindowId> byWidget_;
   WindowId next_ = 1;
 };
+
+// ---- placement and composition (qt_compose.cpp). Qt places widgets in
+// logical units (device pixels divided by the scale, rounded); the program
+// places them in device pixels. The backend keeps every child's device
+// rectangle itself, gives Qt the nearest logical one, and paints the
+// custom-drawn windows of a top level itself, at their exact device
+// rectangles (Compose).
+
+// The scale Qt shows a widget's window at (its device pixel ratio).
+double ScaleOf(const QWidget* widget);
+// The top level or popup a window lies in (itself for one).
+NativeWindow* TopOf(const Registry& registry, const NativeWindow& window);
+// A window's outer rectangle and client area in device pixels of its top
+// level's client area.
+Rect AbsoluteOuter(const Registry& registry, const NativeWindow& window);
+Rect AbsoluteClient(const Registry& registry, const NativeWindow& window);
+// A top level's or popup's client area and frame on the screen, physical.
+const Placement& PlacementOf(const Registry& registry, NativeWindow& top);
+// The server moved, resized, framed or mapped a window: placements are read again.
+void ForgetPlacements(const Registry& registry);
+// A window's client area on the screen, physical.
+Rect ScreenClient(const Registry& registry, const NativeWindow& window);
+// A point on the screen in physical pixels from Qt's global logical one,
+// and back.
+Point PhysicalPoint(const QPointF& logical);
+QPoint LogicalPoint(Point physical);
+// Gives a child's widgets the logical geometry nearest its device
+// rectangle; the children inside it follow.
+void PlaceChild(const Registry& registry, NativeWindow& window);
+// Asks for a repaint of a device rectangle of a window's client area (all
+// of it when none), painted by its top level's composition.
+void RequestPaint(const Registry& registry, const NativeWindow& window, const std::optional<Rect>& part = {});
+// Paints now whatever waits in that rectangle.
+void PaintNow(const Registry& registry, const NativeWindow& window, const std::optional<Rect>& part = {});
+// Paints a top level's (or popup's) custom-drawn windows and borders, in
+// device pixels, for a paint event of the top level's widget.
+void Compose(const Registry& registry, QWidget* top, const QRegion& region);
+// The program's window whose device rectangle holds a point of a top
+// level's client area (device pixels): the topmost visible one; the top
+// level when none.
+NativeWindow* WindowAt(const Registry& registry, NativeWindow& top, Point device);
 
 // ---- input (qt_input.cpp): Qt's input events become the sink's calls
 

@@ -129,9 +129,12 @@ std::unique_ptr<QtSystem> QtSystem::Create() {
   p.hotKeys = std::make_unique<QtHotKeys>(p.registry);
   p.input = std::make_unique<NativeInput>(p.registry, *p.hotKeys);
   p.clipboard = std::make_unique<QtClipboard>();
-  p.dialogs = std::make_unique<QtDialogs>(p.registry, static_cast<const QtFont&>(p.windows->DefaultGuiFont()));
+  // The system's controls, menus and dialogs take the font at scale 1 in
+  // Qt's logical pixels: Qt shows it at each window's scale.
+  const auto& font = static_cast<const QtFont&>(p.windows->DefaultGuiFont(1.0));
+  p.dialogs = std::make_unique<QtDialogs>(p.registry, font);
   p.loop = std::make_unique<QtLoop>(p.registry);
-  QApplication::setFont(static_cast<const QtFont&>(p.windows->DefaultGuiFont()).Native());
+  QApplication::setFont(font.Native());
   return system;
 }
 

@@ -6,6 +6,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/qt/qt_services.h"
 #include "platform/qt/qt_widgets.h"
@@ -18,11 +19,17 @@ WindowId QtPopups::CreatePopup(WindowId ownerId, const Rect& screen) {
                                    Qt::Popup | Qt::FramelessWindowHint);
   widget->setAttribute(Qt::WA_NoMouseReplay);
   ForwardMouseOf(registry_, widget);
-  // Exactly where the program put it: keeping it on a display is the program's business.
-  widget->setGeometry(screen.left, screen.top, std::max(1, screen.Width()), std::max(1, screen.Height()));
+  // Exactly where the program put it: keeping it on a display is the
+  // program's business. Qt gets the nearest logical rectangle; the server
+  // gets the exact one once the window is shown (RunPopup).
+  const QPoint at = LogicalPoint({screen.left, screen.top});
+  const double s = ScaleOf(widget);
+  widget->setGeometry(at.x(), at.y(), std::max(1, static_cast<int>(std::floor(screen.Width() / s + 0.5))),
+                      std::max(1, static_cast<int>(std::floor(screen.Height() / s + 0.5))));
   auto window = std::make_unique<NativeWindow>();
   window->parent = ownerId;
   window->popup = true;
+  window->device = screen;
   window->outer = widget;
   window->inner = widget;
   window->owned = OwnedWidget(widget);
@@ -41,6 +48,7 @@ void QtPopups::RunPopup(WindowId id) {
   auto* widget = static_cast<SurfaceWidget*>(window->inner);
   std::erase(closed_, id);
   widget->show();
+  PlaceExactly(*window);
   widget->activateWindow();
   widget->setFocus(Qt::PopupFocusReason);
   if (std::find(closed_.begin(), closed_.end(), id) == closed_.end()) {
@@ -55,6 +63,21 @@ void QtPopups::RunPopup(WindowId id) {
     widget->hide();
     widget->closingByProgram = false;
   }
+}
+
+void QtPopups::PlaceExactly(const NativeWindow& window) {
+  // A popup is not managed (override-redirect): the server puts it exactly
+  // where asked, which Qt's rounded logical rectangle may miss by a pixel.
+  const auto native = static_cast<xcb_window_t>(window.outer->internalWinId());
+  if (native == 0 || registry_.connection == nullptr) return;
+  const Rect& r = window.device;
+  const std::uint32_t values[] = {static_cast<std::uint32_t>(r.left), static_cast<std::uint32_t>(r.top),
+                                  static_cast<std::uint32_t>(std::max(1, r.Width())),
+                                  static_cast<std::uint32_t>(std::max(1, r.Height()))};
+  xcb_configure_window(registry_.connection, native,
+                       XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT,
+                       values);
+  xcb_flush(registry_.connection);
 }
 
 void QtPopups::ClosePopup(WindowId id) {
@@ -79,8 +102,14 @@ void QtPopups::ShowTooltip(WindowId id, const Rect& client, TextView text) {
     QToolTip::hideText();
     return;
   }
-  const QRect area(client.left, client.top, client.Width(), client.Height());
-  QToolTip::showText(window->inner->mapToGlobal(area.bottomLeft() + QPoint(0, 4)), FromGbk(text), window->inner, area);
+  // Below the rectangle, four layout units down; Qt takes logical places.
+  const Rect on = ScreenClient(registry_, *window);
+  const double s = ScaleOf(window->inner);
+  const QPoint below = LogicalPoint({on.left + client.left, on.top + client.bottom + static_cast<int>(4 * s)});
+  const QPoint from = LogicalPoint({on.left + client.left, on.top + client.top});
+  const QPoint to = LogicalPoint({on.left + client.right, on.top + client.bottom});
+  const QRect area(window->inner->mapFromGlobal(from), window->inner->mapFromGlobal(to - QPoint(1, 1)));
+  QToolTip::showText(below, FromGbk(text), window->inner, area);
 }
 
 }  // namespace tinctora::qtb

@@ -1,7 +1,9 @@
 // The screen, the pointer and the cursor. Pixels come from the root window
-// (xcb_get_image), the displays from RandR monitors, the pointer from
-// query_pointer and warp_pointer; the capture is Qt's mouse grab, which
-// grabs the X pointer, so every movement anywhere reaches the holder.
+// (xcb_get_image), the displays from RandR monitors with the window
+// manager's work area (_NET_WORKAREA) and Qt's scale of each, the pointer
+// from query_pointer and warp_pointer, all in physical pixels; the capture
+// is Qt's mouse grab, which grabs the X pointer, so every movement anywhere
+// reaches the holder.
 
 #include <QBitmap>
 #include <QGuiApplication>
@@ -11,6 +13,9 @@
 
 
 #include <xcb/randr.h>
+
+#include <algorithm>
+#include <cmath>
 
 #include "platform/qt/qt_services.h"
 
@@ -58,42 +63,77 @@ QtScreen::QtScreen(Registry& registry) : registry_(registry) {
   // The displays are read once and again only after Qt has seen them change.
   const auto forget = [this] { displays_.reset(); };
   const auto watch = [this, forget](QScreen* screen) {
-    QObject::connect(screen, &QScreen::geometryChanged, qApp, forget);
+    QObject::connect(screen, &QScreen::geometryChanged, &connections_, forget);
+    QObject::connect(screen, &QScreen::availableGeometryChanged, &connections_, forget);
+    QObject::connect(screen, &QScreen::logicalDotsPerInchChanged, &connections_, forget);
   };
   for (QScreen* screen : QGuiApplication::screens()) watch(screen);
-  QObject::connect(qApp, &QGuiApplication::screenAdded, qApp, [forget, watch](QScreen* screen) {
+  QObject::connect(qApp, &QGuiApplication::screenAdded, &connections_, [forget, watch](QScreen* screen) {
     watch(screen);
     forget();
   });
-  QObject::connect(qApp, &QGuiApplication::screenRemoved, qApp, forget);
-  QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, qApp, forget);
+  QObject::connect(qApp, &QGuiApplication::screenRemoved, &connections_, forget);
+  QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, &connections_, forget);
 }
 
-std::vector<Rect> QtScreen::Displays() const {
+std::vector<platform::Display> QtScreen::Displays() const {
   if (!displays_) displays_ = ReadDisplays();
   return *displays_;
 }
 
-std::vector<Rect> QtScreen::ReadDisplays() const {
-  std::vector<Rect> displays;
+std::vector<platform::Display> QtScreen::ReadDisplays() const {
+  std::vector<platform::Display> displays;
   xcb_connection_t* c = registry_.connection;
+  const auto add = [&displays](const Rect& bounds, bool primary) {
+    // Qt keeps a screen's top-left corner in logical and physical
+    // coordinates alike: the display's scale is that of Qt's screen there.
+    double scale = 1.0;
+    if (const QScreen* first = QGuiApplication::primaryScreen()) scale = first->devicePixelRatio();
+    for (const QScreen* screen : QGuiApplication::screens()) {
+      if (screen->geometry().topLeft() == QPoint(bounds.left, bounds.top)) scale = screen->devicePixelRatio();
+    }
+    const platform::Display display{bounds, bounds, scale};
+    if (primary) {
+      displays.insert(displays.begin(), display);
+    } else {
+      displays.push_back(display);
+    }
+  };
   Reply<xcb_randr_get_monitors_reply_t> monitors(
       xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, registry_.root, 1), nullptr));
   if (monitors) {
     for (auto it = xcb_randr_get_monitors_monitors_iterator(monitors.get()); it.rem > 0;
          xcb_randr_monitor_info_next(&it)) {
       const xcb_randr_monitor_info_t& m = *it.data;
-      const Rect r{m.x, m.y, m.x + m.width, m.y + m.height};
-      if (m.primary) {
-        displays.insert(displays.begin(), r);
-      } else {
-        displays.push_back(r);
-      }
+      add({m.x, m.y, m.x + m.width, m.y + m.height}, m.primary != 0);
     }
   }
   if (displays.empty()) {
     if (const xcb_screen_t* screen = RootScreen(c, registry_.root)) {
-      displays.push_back({0, 0, screen->width_in_pixels, screen->height_in_pixels});
+      add({0, 0, screen->width_in_pixels, screen->height_in_pixels}, true);
+    }
+  }
+  // The work area the window manager leaves free of panels, for the
+  // current desktop, on each display; the whole display without a manager
+  // that says.
+  const xcb_atom_t workArea = InternAtom(c, "_NET_WORKAREA");
+  const xcb_atom_t current = InternAtom(c, "_NET_CURRENT_DESKTOP");
+  const Reply<xcb_get_property_reply_t> desktop(xcb_get_property_reply(
+      c, xcb_get_property(c, 0, registry_.root, current, XCB_ATOM_CARDINAL, 0, 1), nullptr));
+  std::uint32_t index = 0;
+  if (desktop && desktop->format == 32 && xcb_get_property_value_length(desktop.get()) == 4) {
+    index = *static_cast<const std::uint32_t*>(xcb_get_property_value(desktop.get()));
+  }
+  const Reply<xcb_get_property_reply_t> area(xcb_get_property_reply(
+      c, xcb_get_property(c, 0, registry_.root, workArea, XCB_ATOM_CARDINAL, index * 4, 4), nullptr));
+  if (area && area->format == 32 && xcb_get_property_value_length(area.get()) == 16) {
+    const auto* v = static_cast<const std::uint32_t*>(xcb_get_property_value(area.get()));
+    const Rect free{static_cast<int>(v[0]), static_cast<int>(v[1]), static_cast<int>(v[0] + v[2]),
+                    static_cast<int>(v[1] + v[3])};
+    for (platform::Display& d : displays) {
+      const Rect r{std::max(d.bounds.left, free.left), std::max(d.bounds.top, free.top),
+                   std::min(d.bounds.right, free.right), std::min(d.bounds.bottom, free.bottom)};
+      if (!r.Empty()) d.workArea = r;
     }
   }
   return displays;
@@ -210,6 +250,48 @@ void QtScreen::Grab(NativeWindow& window) {
 void QtScreen::ReleaseCapture() {
   if (NativeWindow* holder = registry_.Find(registry_.capture)) holder->inner->releaseMouse();
   registry_.capture = 0;
+}
+
+int QtScreen::CursorSize(double scale) const {
+  // The size X clients draw the desktop's cursors at, as libXcursor finds
+  // it: XCURSOR_SIZE, else the Xcursor.size resource, else Xft.dpi x 16 /
+  // 72; with none of them 24, the size desktops set at 100 %. That size is
+  // the desktop's at the primary display's scale, in physical pixels; other
+  // scales get it in proportion.
+  int size = qEnvironmentVariableIntValue("XCURSOR_SIZE");
+  if (size <= 0) {
+    const QByteArray resources = ResourceManager();
+    size = ResourceValue(resources, "Xcursor.size");
+    if (size <= 0) size = ResourceValue(resources, "Xft.dpi") * 16 / 72;
+  }
+  double at = 1.0;
+  if (size <= 0) {
+    size = 24;
+  } else if (const QScreen* primary = QGuiApplication::primaryScreen()) {
+    at = primary->devicePixelRatio();
+  }
+  return std::max(1, static_cast<int>(std::floor(size * scale / at + 0.5)));
+}
+
+QByteArray QtScreen::ResourceManager() const {
+  xcb_connection_t* c = registry_.connection;
+  const Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+      c, xcb_get_property(c, 0, registry_.root, XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING, 0, 1 << 16), nullptr));
+  if (!reply || reply->format != 8) return {};
+  return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                    xcb_get_property_value_length(reply.get()));
+}
+
+int QtScreen::ResourceValue(const QByteArray& resources, const char* name) {
+  // Lines of "name:<blanks>value".
+  for (const QByteArray& line : resources.split('\n')) {
+    const qsizetype colon = line.indexOf(':');
+    if (colon < 0 || line.left(colon).trimmed() != name) continue;
+    bool ok = false;
+    const double value = line.mid(colon + 1).trimmed().toDouble(&ok);
+    return ok ? static_cast<int>(value) : 0;
+  }
+  return 0;
 }
 
 CursorId QtScreen::CreateCursor(const gfx::CursorImage& image) {

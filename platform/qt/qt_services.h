@@ -20,9 +20,13 @@ class QEventLoop;
 
 namespace tinctora::qtb {
 
+// The control layer's font at a scale: its pixel size is the system
+// font's at that scale, and it draws into the program's device-size
+// images. Native() at scale 1 is the font of the system's controls, which
+// Qt itself scales with the window.
 class QtFont final : public gfx::Font {
  public:
-  QtFont();
+  explicit QtFont(double scale);
   ~QtFont() override;
   int LineHeight() const override;
   int CharWidth(TextView gbkChar) const override;
@@ -49,6 +53,8 @@ class QtWindows final : public platform::Windows {
   void Show(WindowId top) override;
   void SetCaption(WindowId window, TextView text) override;
   void SetBounds(WindowId window, const Rect& outer) override;
+  void SetClientSize(WindowId top, int width, int height) override;
+  double Scale(WindowId top) const override;
   Rect WindowRect(WindowId window) const override;
   Rect ClientRect(WindowId window) const override;
   void Invalidate(WindowId surface) override;
@@ -65,12 +71,15 @@ class QtWindows final : public platform::Windows {
   void SetFocus(WindowId window) override;
   WindowId Focus() const override;
   Pixel FaceColour() const override;
-  const gfx::Font& DefaultGuiFont() const override { return font_; }
+  const gfx::Font& DefaultGuiFont(double scale) const override;
 
  private:
   void RemoveTree(WindowId id);
   Registry& registry_;
-  QtFont font_;
+  // One font a scale, made when first asked for.
+  mutable std::map<double, std::unique_ptr<QtFont>> fonts_;
+  // The connections to the screens' signals go with the service.
+  QObject connections_;
 };
 
 class QtPopups final : public platform::Popups {
@@ -83,6 +92,7 @@ class QtPopups final : public platform::Popups {
   void ShowTooltip(WindowId popup, const Rect& client, TextView text) override;
 
  private:
+  void PlaceExactly(const NativeWindow& window);
   Registry& registry_;
   std::map<WindowId, QEventLoop*> running_;
   std::vector<WindowId> closed_;
@@ -91,7 +101,7 @@ class QtPopups final : public platform::Popups {
 class QtScreen final : public platform::Screen {
  public:
   explicit QtScreen(Registry& registry);
-  std::vector<Rect> Displays() const override;
+  std::vector<platform::Display> Displays() const override;
   colour::ColourValue PixelAt(Point screen) const override;
   bool ReadRect(const Rect& screen, Image& out) const override;
   int BitsPerPixel() const override;
@@ -101,15 +111,22 @@ class QtScreen final : public platform::Screen {
   void SetCapture(WindowId window) override;
   void ReleaseCapture() override;
   WindowId Capture() const override { return registry_.capture; }
+  int CursorSize(double scale) const override;
   CursorId CreateCursor(const gfx::CursorImage& image) override;
   void DestroyCursor(CursorId cursor) override;
   void SetWindowCursor(WindowId window, CursorId cursor) override;
 
  private:
   void Grab(NativeWindow& window);
-  std::vector<Rect> ReadDisplays() const;
+  std::vector<platform::Display> ReadDisplays() const;
+  // The X resources of the screen (the root's RESOURCE_MANAGER), and one
+  // whole-number value of them (0 when missing).
+  QByteArray ResourceManager() const;
+  static int ResourceValue(const QByteArray& resources, const char* name);
   Registry& registry_;
-  mutable std::optional<std::vector<Rect>> displays_;
+  mutable std::optional<std::vector<platform::Display>> displays_;
+  // The connections to the screens' signals go with the service.
+  QObject connections_;
 };
 
 // System-wide hot keys: passive key grabs on the root window.
@@ -162,6 +179,7 @@ class NativeInput final : public QAbstractNativeEventFilter {
   Registry& registry_;
   const QtHotKeys& hotKeys_;
   std::uint8_t inputOpcode_ = 0;  // the X Input extension's, 0 without it
+  xcb_atom_t frameExtents_ = XCB_ATOM_NONE;
 };
 
 class QtClipboard final : public platform::Clipboard {

@@ -1,5 +1,7 @@
 // Custom-drawn windows: what the control layer presented, in the program's
-// own pixels, and direct drawings on top of it until the next repaint.
+// own pixels and at their device size, and direct drawings on top of it
+// until the next repaint. The top level's composition (qt_compose.cpp)
+// puts them on the screen.
 
 #include "platform/qt/qt_widgets.h"
 
@@ -25,13 +27,22 @@ static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "the program's pixels are RGBX by
 
 SurfaceWidget::SurfaceWidget(Registry& registry, QWidget* parent, Qt::WindowFlags flags)
     : QWidget(parent, flags), registry_(registry) {
-  setAttribute(Qt::WA_OpaquePaintEvent);
-  setAttribute(Qt::WA_NoSystemBackground);
+  // A child paints nothing of its own: what lies under it is the top
+  // level's composition. A popup covers itself.
+  if (isWindow()) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+  }
+}
+
+Rect SurfaceWidget::Client() const {
+  const NativeWindow* window = registry_.Find(id_);
+  return window != nullptr ? AbsoluteClient(registry_, *window) : Rect{};
 }
 
 void SurfaceWidget::Invalidate() {
   dirty_ = true;
-  update();
+  if (const NativeWindow* window = registry_.Find(id_)) RequestPaint(registry_, *window);
 }
 
 void SurfaceWidget::TakePresent(const Image& client) {
@@ -40,16 +51,19 @@ void SurfaceWidget::TakePresent(const Image& client) {
   for (int y = 0; y < client.Height(); ++y) std::memcpy(shown.scanLine(y), client.Row(y), bytes);
   shown_ = std::move(shown);
   dirty_ = false;
-  if (!inPaint_) update();
+  if (inPaint_) return;
+  if (const NativeWindow* window = registry_.Find(id_)) RequestPaint(registry_, *window);
 }
 
 void SurfaceWidget::DrawDirect(const Image& pixels, Point at) {
-  if (shown_.size() != size() || shown_.format() != kSurfaceFormat) {
-    QImage resized(size(), kSurfaceFormat);
+  const Rect client = Client();
+  const QSize size(client.Width(), client.Height());
+  if (shown_.size() != size || shown_.format() != kSurfaceFormat) {
+    QImage resized(size, kSurfaceFormat);
     resized.fill(Qt::black);
     shown_ = std::move(resized);
   }
-  const QRect area = QRect(at.x, at.y, pixels.Width(), pixels.Height()).intersected(rect());
+  const QRect area = QRect(at.x, at.y, pixels.Width(), pixels.Height()).intersected(shown_.rect());
   if (area.isEmpty()) return;
   const auto bytes = static_cast<std::size_t>(area.width()) * sizeof(Pixel);
   for (int y = area.top(); y <= area.bottom(); ++y) {
@@ -57,7 +71,9 @@ void SurfaceWidget::DrawDirect(const Image& pixels, Point at) {
   }
   // Qt merges it with the paints it has waiting; a repaint the program
   // asks for replaces it.
-  update(area);
+  if (const NativeWindow* window = registry_.Find(id_)) {
+    RequestPaint(registry_, *window, Rect{area.left(), area.top(), area.right() + 1, area.bottom() + 1});
+  }
 }
 
 Pixel SurfaceWidget::ShownPixel(Point client) const {
@@ -65,23 +81,30 @@ Pixel SurfaceWidget::ShownPixel(Point client) const {
   return FromQRgb(shown_.pixel(client.x, client.y));
 }
 
-void SurfaceWidget::paintEvent(QPaintEvent* event) {
+void SurfaceWidget::PaintAt(QPainter& painter, const Rect& client) {
   if (dirty_ && registry_.sink != nullptr) {
     inPaint_ = true;
     registry_.sink->OnPaint(id_);
     inPaint_ = false;
   }
-  QPainter painter(this);
+  const QRect target(client.left, client.top, client.Width(), client.Height());
   if (shown_.isNull()) {
-    painter.fillRect(event->rect(), palette().color(QPalette::Window));
+    painter.fillRect(target, palette().color(QPalette::Window));
     return;
   }
-  painter.drawImage(event->rect(), shown_, event->rect());
+  if (shown_.size() == target.size()) {
+    painter.drawImage(target.topLeft(), shown_);
+    return;
+  }
+  // A picture of another size (the program has not painted since the
+  // window changed size): what fits, one pixel for one, the rest blank.
+  painter.fillRect(target, palette().color(QPalette::Window));
+  const QRect part = shown_.rect().intersected(QRect(QPoint(0, 0), target.size()));
+  painter.drawImage(target.topLeft(), shown_.copy(part));
 }
 
-void SurfaceWidget::resizeEvent(QResizeEvent* event) {
-  dirty_ = true;
-  QWidget::resizeEvent(event);
+void SurfaceWidget::paintEvent(QPaintEvent* event) {
+  if (isWindow()) Compose(registry_, this, event->region());
 }
 
 void SurfaceWidget::keyPressEvent(QKeyEvent* event) {

@@ -7,6 +7,7 @@
 
 #include <QClipboard>
 #include <QLineEdit>
+#include <QPainter>
 #include <QSlider>
 
 #include <functional>
@@ -15,8 +16,10 @@
 
 namespace tinctora::qtb {
 
-// A custom-drawn client area: shows what the control layer presented, with
-// any direct drawing on top until the next paint.
+// A custom-drawn client area: keeps what the control layer presented, with
+// any direct drawing on top until the next paint, in device pixels. Its
+// top level's composition paints it (qt_compose.cpp); as a child the
+// widget itself is transparent, as a popup it composes itself.
 class SurfaceWidget : public QWidget {
  public:
   SurfaceWidget(Registry& registry, QWidget* parent, Qt::WindowFlags flags = {});
@@ -27,17 +30,20 @@ class SurfaceWidget : public QWidget {
   void TakePresent(const Image& client);
   void DrawDirect(const Image& pixels, Point at);
   Pixel ShownPixel(Point client) const;
+  // Paints the client area at a device rectangle of the top level's
+  // painter (scale undone), asking the program first when it waits.
+  void PaintAt(QPainter& painter, const Rect& client);
   // Called when a popup window closes without the program asking.
   std::function<void()> onDismissed;
   bool closingByProgram = false;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  Rect Client() const;
   Registry& registry_;
   WindowId id_ = 0;
   QImage shown_;

@@ -1,6 +1,8 @@
 // Windows and the system's controls on Qt Widgets: the top-level window,
 // and the children on the widgets of qt_widgets.h (custom-drawn surfaces,
-// edit boxes, sliders) and QGroupBox. Every write applies at once.
+// edit boxes, sliders) and QGroupBox. Every write applies at once. Places
+// and sizes are device pixels; qt_compose.cpp turns them into Qt's logical
+// ones and paints the custom-drawn windows.
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -8,9 +10,11 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QScreen>
 #include <QThread>
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/qt/qt_services.h"
 #include "platform/qt/qt_widgets.h"
@@ -19,12 +23,9 @@ namespace tinctora::qtb {
 
 namespace {
 
-// The plain one-pixel frame a bordered control has outside its client area.
-constexpr QRgb kBorderColour = qRgb(0x64, 0x64, 0x64);
-
-QRect ToQRect(const Rect& r) { return QRect(r.left, r.top, std::max(0, r.Width()), std::max(0, r.Height())); }
-
-Rect FromQRect(const QRect& r) { return {r.x(), r.y(), r.x() + r.width(), r.y() + r.height()}; }
+// A device length as Qt's logical one at a scale: lengths the program
+// gives at whole layout units come back to exactly those units.
+int LogicalLength(int device, double scale) { return std::max(0, static_cast<int>(std::floor(device / scale + 0.5))); }
 
 // Whether the window manager lists `atom` in the root's _NET_SUPPORTED.
 bool ManagerSupports(xcb_connection_t* c, xcb_window_t root, xcb_atom_t atom) {
@@ -65,33 +66,11 @@ QMargins AnnouncedFrame(xcb_connection_t* c, xcb_window_t root, xcb_window_t win
   return {};
 }
 
-// The frame around a top-level window's client area: as the manager drew
-// it once shown, as it announced it before.
-QMargins FrameOf(const NativeWindow& window) {
-  if (!window.shownOnce) return window.announcedFrame;
-  const QRect frame = window.outer->frameGeometry();
-  const QRect client = window.outer->geometry();
-  return QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
-                  frame.bottom() - client.bottom());
-}
-
-Rect GlobalRect(const QWidget* widget) {
-  const QPoint origin = widget->mapToGlobal(QPoint(0, 0));
-  return {origin.x(), origin.y(), origin.x() + widget->width(), origin.y() + widget->height()};
-}
-
-// Draws the frame of a bordered control around its client widget.
+// The widget of a bordered control, around its client widget: the border
+// itself is drawn by the top level's composition, one device pixel wide.
 class BorderFrame : public QWidget {
  public:
   using QWidget::QWidget;
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter painter(this);
-    painter.setPen(QColor::fromRgb(kBorderColour));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(0, 0, width() - 1, height() - 1);
-  }
 };
 
 class TopWindow : public QWidget {
@@ -99,14 +78,49 @@ class TopWindow : public QWidget {
   TopWindow(Registry& registry, Qt::WindowFlags flags) : QWidget(nullptr, flags), registry_(registry) {}
   void SetId(WindowId id) { id_ = id; }
 
+  // Tells the program once the window is shown at another scale (its
+  // display's changed, or it went to another display), from the loop.
+  void CheckScale() {
+    NativeWindow* window = registry_.Find(id_);
+    if (window == nullptr || ScaleOf(this) == window->reportedScale) return;
+    window->reportedScale = ScaleOf(this);
+    QPointer<TopWindow> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self] {
+          if (self && self->registry_.sink != nullptr && self->registry_.Find(self->id_) != nullptr) {
+            self->registry_.sink->OnScaleChanged(self->id_);
+          }
+        },
+        Qt::QueuedConnection);
+  }
+
  protected:
   bool event(QEvent* event) override {
     if (registry_.sink != nullptr) {
       if (event->type() == QEvent::WindowActivate) registry_.sink->OnActivate(id_, true);
       if (event->type() == QEvent::WindowDeactivate) registry_.sink->OnActivate(id_, false);
     }
+    switch (event->type()) {
+      case QEvent::Move:
+      case QEvent::Resize:
+      case QEvent::Show:
+      case QEvent::Hide:
+        // Where the server has the window is read again when next asked.
+        if (NativeWindow* window = registry_.Find(id_)) window->placed.known = false;
+        CheckScale();
+        break;
+      case QEvent::ScreenChangeInternal:
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+      case QEvent::DevicePixelRatioChange:
+#endif
+        CheckScale();
+        break;
+      default: break;
+    }
     return QWidget::event(event);
   }
+  void paintEvent(QPaintEvent* event) override { Compose(registry_, this, event->region()); }
   void closeEvent(QCloseEvent* event) override {
     // The program decides whether and how the window goes.
     event->ignore();
@@ -133,11 +147,79 @@ Widget* WidgetOf(const Registry& registry, WindowId id) {
   return window != nullptr ? dynamic_cast<Widget*>(window->inner) : nullptr;
 }
 
+// Qt's size hints give the window manager its logical sizes scaled, and a
+// resize step of the scale rounded (2 pixels at 1.5), which makes the
+// manager round odd sizes away. The hints are written again in physical
+// pixels: steps of one pixel, and a fixed window fixed at its exact size.
+void FixSizeHints(xcb_connection_t* c, xcb_window_t window, const QSize& size, bool fixed) {
+  constexpr std::uint32_t kMinSize = 16, kMaxSize = 32, kResizeStep = 64, kBaseSize = 256;
+  constexpr int kFields = 18;
+  const Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+      c, xcb_get_property(c, 0, window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 0, kFields), nullptr));
+  std::uint32_t hints[kFields] = {};
+  if (reply && reply->format == 32) {
+    const int count = std::min(kFields, xcb_get_property_value_length(reply.get()) / 4);
+    std::copy_n(static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get())), count, hints);
+  }
+  hints[0] &= ~(kResizeStep | kBaseSize);
+  if (fixed) {
+    hints[0] |= kMinSize | kMaxSize;
+    hints[5] = hints[7] = static_cast<std::uint32_t>(size.width());
+    hints[6] = hints[8] = static_cast<std::uint32_t>(size.height());
+  }
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32, kFields,
+                      hints);
+}
+
+// Qt asks the server for the top level's logical rectangle scaled, each
+// edge rounded from its place: at 1.5 a window 459 units wide at an odd
+// place comes out 688 pixels wide, not 689. After each of Qt's requests
+// the server is asked for the exact client place and size the program
+// gave (the window's gravity is static: the place is the client area's).
+void PlaceNatively(const Registry& registry, NativeWindow& window) {
+  const auto native = static_cast<xcb_window_t>(window.outer->internalWinId());
+  if (native == 0 || registry.connection == nullptr || window.wantedSize.isEmpty()) return;
+  FixSizeHints(registry.connection, native, window.wantedSize,
+               window.outer->minimumSize() == window.outer->maximumSize());
+  std::uint16_t mask = XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT;
+  std::vector<std::uint32_t> values;
+  if (window.wantedOrigin) {
+    mask |= XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y;
+    values.push_back(static_cast<std::uint32_t>(window.wantedOrigin->x));
+    values.push_back(static_cast<std::uint32_t>(window.wantedOrigin->y));
+  }
+  values.push_back(static_cast<std::uint32_t>(window.wantedSize.width()));
+  values.push_back(static_cast<std::uint32_t>(window.wantedSize.height()));
+  xcb_configure_window(registry.connection, native, mask, values.data());
+  xcb_flush(registry.connection);
+  // Until the server says otherwise, the window is where it was sent.
+  if (window.placed.known) {
+    if (window.wantedOrigin) window.placed.origin = *window.wantedOrigin;
+    window.placed.width = window.wantedSize.width();
+    window.placed.height = window.wantedSize.height();
+  }
+}
+
 }  // namespace
 
 // ---- QtWindows ---------------------------------------------------------------------
 
-QtWindows::QtWindows(Registry& registry) : registry_(registry) {}
+QtWindows::QtWindows(Registry& registry) : registry_(registry) {
+  // A display's scale changes without the window moving when the desktop's
+  // resolution (Xft.dpi) changes.
+  const auto watch = [this](QScreen* screen) {
+    const auto check = [this] {
+      for (NativeWindow* window : registry_.All()) {
+        if (auto* top = dynamic_cast<TopWindow*>(window->outer); top != nullptr && window->topLevel) top->CheckScale();
+      }
+    };
+    QObject::connect(screen, &QScreen::logicalDotsPerInchChanged, &connections_, check);
+    QObject::connect(screen, &QScreen::physicalDotsPerInchChanged, &connections_, check);
+    QObject::connect(screen, &QScreen::geometryChanged, &connections_, check);
+  };
+  for (QScreen* screen : QGuiApplication::screens()) watch(screen);
+  QObject::connect(qApp, &QGuiApplication::screenAdded, &connections_, watch);
+}
 
 QtWindows::~QtWindows() {
   std::vector<WindowId> tops;
@@ -159,11 +241,15 @@ WindowId QtWindows::CreateTopLevel(const platform::TopLevelSpec& params) {
   if (params.alwaysOnTop) flags |= Qt::WindowStaysOnTopHint;
   auto* widget = new TopWindow(registry_, flags);
   widget->setWindowTitle(FromGbk(params.caption));
-  // The window manager adds the frame: the client area gets the client size.
+  // The window manager adds the frame: the client area gets the client
+  // size, in Qt's logical units at the primary display's scale, where the
+  // window opens.
+  const double s = ScaleOf(widget);
+  const QSize size(LogicalLength(params.clientWidth, s), LogicalLength(params.clientHeight, s));
   if (params.resizable) {
-    widget->resize(params.clientWidth, params.clientHeight);
+    widget->resize(size);
   } else {
-    widget->setFixedSize(params.clientWidth, params.clientHeight);
+    widget->setFixedSize(size);
   }
   const Pixel background = params.background.value_or(FaceColour());
   QPalette palette = widget->palette();
@@ -177,7 +263,13 @@ WindowId QtWindows::CreateTopLevel(const platform::TopLevelSpec& params) {
   window->owned = OwnedWidget(widget);
   NativeWindow& made = registry_.Add(std::move(window));
   widget->SetId(made.id);
+  // Its client area's own messages, and those Qt hands it for a pixel that
+  // a child's device rectangle holds but not its logical one.
+  ForwardMouseOf(registry_, widget);
   made.announcedFrame = AnnouncedFrame(registry_.connection, registry_.root, static_cast<xcb_window_t>(widget->winId()));
+  made.reportedScale = ScaleOf(widget);
+  made.wantedSize = QSize(params.clientWidth, params.clientHeight);
+  PlaceNatively(registry_, made);
   return made.id;
 }
 
@@ -223,7 +315,9 @@ WindowId QtWindows::CreateChild(WindowId parentId, const platform::ChildSpec& pa
       // The boxes were sized for notations in a font whose digits are half
       // as wide as a Chinese character, with a one-pixel margin: the widest
       // notation fills its box.
-      edit->setFont(font_.NativeNarrow());
+      // Qt scales the font with the window (12 logical pixels are 18
+      // device pixels at 1.5).
+      edit->setFont(static_cast<const QtFont&>(DefaultGuiFont(1.0)).NativeNarrow());
       edit->setTextMargins(-1, 0, -1, 0);
       edit->setFocusPolicy(focus);
       inner = edit;
@@ -251,7 +345,8 @@ WindowId QtWindows::CreateChild(WindowId parentId, const platform::ChildSpec& pa
   if (auto* s = dynamic_cast<SliderWidget*>(inner)) s->SetId(made.id);
   // Created hidden; SetVisible shows it.
   made.outer->hide();
-  SetBounds(made.id, params.bounds);
+  made.device = params.bounds;
+  PlaceChild(registry_, made);
   return made.id;
 }
 
@@ -284,12 +379,15 @@ void QtWindows::SetVisible(WindowId id, bool visible) {
   if (window == nullptr || window->topLevel) return;
   window->outer->setVisible(visible);
   if (window->border) window->inner->setVisible(true);
+  // Qt repaints the logical rectangle; the device one may reach a pixel further.
+  RequestPaint(registry_, *window);
 }
 
 void QtWindows::Show(WindowId top) {
   NativeWindow* window = registry_.Find(top);
   if (window == nullptr) return;
   window->outer->show();
+  PlaceNatively(registry_, *window);
   window->outer->raise();
   window->outer->activateWindow();
   window->shownOnce = true;
@@ -310,44 +408,72 @@ void QtWindows::SetBounds(WindowId id, const Rect& outer) {
   if (window == nullptr) return;
   QWidget* widget = window->outer;
   if (window->topLevel) {
-    // The frame's top-left corner goes to the point; the client area keeps
-    // the size the frame leaves of the outer one. The native window exists
-    // from the start, so Qt places it by its client area.
-    const QMargins f = FrameOf(*window);
-    widget->move(outer.left + f.left(), outer.top + f.top());
-    const QSize size(std::max(0, outer.Width() - f.left() - f.right()),
-                     std::max(0, outer.Height() - f.top() - f.bottom()));
-    if (widget->minimumSize() == widget->maximumSize()) {
-      if (window->shownOnce) widget->setFixedSize(size);
-    } else {
-      widget->resize(size);
-    }
+    // The frame's top-left corner goes to the point; the native window
+    // exists from the start, so Qt places it by its client area.
+    const Placement placed = PlacementOf(registry_, *window);
+    const Point client{outer.left + placed.frame.left(), outer.top + placed.frame.top()};
+    widget->move(LogicalPoint(client));
+    window->wantedOrigin = client;
+    PlaceNatively(registry_, *window);
     return;
   }
-  widget->setGeometry(ToQRect(outer));
-  if (window->border) {
-    window->inner->setGeometry(1, 1, std::max(0, outer.Width() - 2), std::max(0, outer.Height() - 2));
+  if (window->popup) return;
+  const Rect oldClient = AbsoluteClient(registry_, *window);
+  RequestPaint(registry_, *window);
+  window->device = outer;
+  PlaceChild(registry_, *window);
+  const Rect newClient = AbsoluteClient(registry_, *window);
+  if (oldClient.Width() != newClient.Width() || oldClient.Height() != newClient.Height()) {
+    if (auto* surface = dynamic_cast<SurfaceWidget*>(window->inner)) surface->Invalidate();
   }
+  RequestPaint(registry_, *window);
+}
+
+void QtWindows::SetClientSize(WindowId id, int width, int height) {
+  NativeWindow* window = registry_.Find(id);
+  if (window == nullptr || !window->topLevel) return;
+  QWidget* widget = window->outer;
+  // The frame's corner stays where the server has it now.
+  window->placed.known = false;
+  const Placement placed = PlacementOf(registry_, *window);
+  if (placed.known && window->shownOnce) window->wantedOrigin = placed.origin;
+  const double s = ScaleOf(widget);
+  const QSize size(LogicalLength(width, s), LogicalLength(height, s));
+  if (widget->minimumSize() == widget->maximumSize()) {
+    widget->setFixedSize(size);
+  } else {
+    widget->resize(size);
+  }
+  window->wantedSize = QSize(width, height);
+  PlaceNatively(registry_, *window);
+}
+
+double QtWindows::Scale(WindowId id) const {
+  const NativeWindow* window = registry_.Find(id);
+  return window == nullptr ? 1.0 : ScaleOf(window->outer);
 }
 
 Rect QtWindows::WindowRect(WindowId id) const {
-  const NativeWindow* window = registry_.Find(id);
+  NativeWindow* window = registry_.Find(id);
   if (window == nullptr) return {};
   if (window->topLevel) {
     // Before the manager has framed the window, the frame it announced goes
     // around the client area.
-    const QMargins f = FrameOf(*window);
-    return FromQRect(window->outer->geometry().marginsAdded(f));
+    const Placement& placed = PlacementOf(registry_, *window);
+    const QMargins& f = placed.frame;
+    return {placed.origin.x - f.left(), placed.origin.y - f.top(), placed.origin.x + placed.width + f.right(),
+            placed.origin.y + placed.height + f.bottom()};
   }
-  if (window->popup) return FromQRect(window->outer->geometry());
-  return GlobalRect(window->outer);
+  if (window->popup) return window->device;
+  const Rect client = ScreenClient(registry_, *TopOf(registry_, *window));
+  const Rect outer = AbsoluteOuter(registry_, *window);
+  return {client.left + outer.left, client.top + outer.top, client.left + outer.right, client.top + outer.bottom};
 }
 
 Rect QtWindows::ClientRect(WindowId id) const {
   const NativeWindow* window = registry_.Find(id);
   if (window == nullptr) return {};
-  if (window->topLevel || window->popup) return FromQRect(window->inner->geometry());
-  return GlobalRect(window->inner);
+  return ScreenClient(registry_, *window);
 }
 
 void QtWindows::Invalidate(WindowId id) {
@@ -366,7 +492,7 @@ void QtWindows::UpdateNow(WindowId id) {
   for (NativeWindow* window : registry_.All()) {
     if (window != target && !target->outer->isAncestorOf(window->outer)) continue;
     auto* surface = dynamic_cast<SurfaceWidget*>(window->inner);
-    if (surface != nullptr && surface->Dirty() && surface->isVisible()) surface->repaint();
+    if (surface != nullptr && surface->Dirty() && surface->isVisible()) PaintNow(registry_, *window);
   }
 }
 
@@ -385,23 +511,32 @@ void QtWindows::DrawDirect(WindowId id, const Image& pixels, Point at) {
 Pixel QtWindows::VisiblePixel(WindowId id, Point client) const {
   const NativeWindow* window = registry_.Find(id);
   if (window == nullptr || !window->inner->isVisible()) return platform::kInvalidPixel;
-  QWidget* inner = window->inner;
-  if (!inner->rect().contains(client.x, client.y)) return platform::kInvalidPixel;
+  const Rect area = AbsoluteClient(registry_, *window);
+  const Point at{area.left + client.x, area.top + client.y};
+  if (!area.Contains(at.x, at.y)) return platform::kInvalidPixel;
   // A sibling lying above hides the point.
-  if (QWidget* parent = window->outer->parentWidget()) {
-    const QPoint inParent = inner->mapTo(parent, QPoint(client.x, client.y));
+  if (QWidget* parent = window->outer->parentWidget(); parent != nullptr && !window->topLevel && !window->popup) {
     const QObjectList& siblings = parent->children();
-    const qsizetype own = siblings.indexOf(window->outer);
-    for (qsizetype i = own + 1; i < siblings.size(); ++i) {
+    for (qsizetype i = siblings.indexOf(window->outer) + 1; i < siblings.size(); ++i) {
       const auto* sibling = qobject_cast<const QWidget*>(siblings[i]);
-      if (sibling != nullptr && sibling->isVisible() && sibling->geometry().contains(inParent)) {
+      const NativeWindow* other = sibling != nullptr ? registry_.Owning(sibling) : nullptr;
+      if (other != nullptr && other->outer == sibling && sibling->isVisible() &&
+          AbsoluteOuter(registry_, *other).Contains(at.x, at.y)) {
         return platform::kInvalidPixel;
       }
     }
   }
-  if (auto* surface = dynamic_cast<SurfaceWidget*>(inner)) return surface->ShownPixel(client);
-  const QImage shot = inner->grab(QRect(client.x, client.y, 1, 1)).toImage();
-  return shot.isNull() ? platform::kInvalidPixel : FromQRgb(shot.pixel(0, 0));
+  if (auto* surface = dynamic_cast<SurfaceWidget*>(window->inner)) return surface->ShownPixel(client);
+  // A control of the system's: its own picture, in device pixels.
+  QWidget* inner = window->inner;
+  const QImage shot = inner->grab().toImage();
+  if (shot.isNull()) return platform::kInvalidPixel;
+  const double s = ScaleOf(inner);
+  const QPoint origin = inner->mapTo(inner->window(), QPoint(0, 0));
+  const int x = at.x - static_cast<int>(std::floor(origin.x() * s + 0.5));
+  const int y = at.y - static_cast<int>(std::floor(origin.y() * s + 0.5));
+  if (!shot.rect().contains(x, y)) return platform::kInvalidPixel;
+  return FromQRgb(shot.pixel(x, y));
 }
 
 void QtWindows::SetEditText(WindowId id, TextView text) {
@@ -441,5 +576,11 @@ WindowId QtWindows::Focus() const {
 }
 
 Pixel QtWindows::FaceColour() const { return FromQRgb(QApplication::palette().color(QPalette::Window).rgb()); }
+
+const gfx::Font& QtWindows::DefaultGuiFont(double scale) const {
+  std::unique_ptr<QtFont>& font = fonts_[scale];
+  if (!font) font = std::make_unique<QtFont>(scale);
+  return *font;
+}
 
 }  // namespace tinctora::qtb

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QGuiApplication>
 
 #include <cstdio>
 #include <cstdlib>
@@ -65,10 +66,11 @@ int main(int argc, char** argv) {
   // The screen, the pointer and the hot keys are X11's: under Wayland the
   // program runs through XWayland.
   qputenv("QT_QPA_PLATFORM", "xcb");
-  // The program works in physical pixels, as the screen's pixels and the
-  // pointer are read: Qt must not scale the windows.
-  qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-  for (const char* name : {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_AUTO_SCREEN_SCALE_FACTOR"}) qunsetenv(name);
+  // The window is shown at its display's scale, as the desktop says it
+  // (Xft.dpi, or QT_SCALE_FACTOR and QT_SCREEN_SCALE_FACTORS): Qt's
+  // high-DPI scaling stays on, and a scale of 1.25 stays 1.25. The backend
+  // speaks physical pixels to the program all the same.
+  QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
   if (const std::string missing = MissingDisplay(); !missing.empty()) {
     std::fprintf(stderr, "tinctora: %s\n", missing.c_str());
     return EXIT_FAILURE;

@@ -1,9 +1,12 @@
-// The Qt backend's harness. The user's keys and clicks are Qt events sent
-// to the widget under the point or with the focus, through the
-// application's event delivery as the window system's would be (QTest);
-// other programs are other X clients: a second connection grabs keys and
-// withdraws the program's window, xclip serves and reads the clipboard.
-// It needs an X server (DISPLAY); the suite runs on a virtual one.
+// The Qt backend's harness. The user's keys are Qt events sent to the
+// widget with the focus (QTest); the mouse is the X server's own, moved and
+// pressed through the XTest extension at physical pixels, since Qt's own
+// events carry whole logical units only. Other programs are other X
+// clients: a second
+// connection grabs keys and withdraws the program's window, xclip serves
+// and reads the clipboard. It needs an X server (DISPLAY); the suite runs
+// on a virtual one. The run's scale (TINCTORA_TEST_SCALE) is Qt's scale
+// factor, set before the application starts.
 
 #include <QApplication>
 #include <QClipboard>
@@ -12,14 +15,19 @@
 #include <QMouseEvent>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QStyleHints>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 #include <QtTest/QTest>
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
+#include <xcb/xtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -33,16 +41,19 @@ namespace {
 QString FromGbk(TextView gbk) { return QString::fromStdString(text::GbkToUtf8(gbk)); }
 
 // The one application of the test program, made with the first harness,
-// set up as the program's main sets it up.
+// set up as the program's main sets it up. It lives as long as the
+// process: destroyed among the static objects at exit, it would touch Qt's
+// thread data after they are gone.
 QApplication& Application() {
-  static std::unique_ptr<QApplication> application = [] {
+  static QApplication* application = [] {
     qputenv("QT_QPA_PLATFORM", "xcb");
-    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    if (TestScale() != 1.0) qputenv("QT_SCALE_FACTOR", QByteArray::number(TestScale()));
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
     static int argc = 1;
     static char name[] = "contract_qt";
     static char* argv[] = {name, nullptr};
-    return std::make_unique<QApplication>(argc, argv);
+    return new QApplication(argc, argv);
   }();
   return *application;
 }
@@ -133,6 +144,21 @@ class OtherClient {
     std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
   }
 
+  // The pointer moved, a button pressed or released, as the user does.
+  void Pointer(std::uint8_t type, std::uint8_t button, int x, int y) {
+    xcb_test_fake_input(connection_, type, button, XCB_CURRENT_TIME, root_, static_cast<std::int16_t>(x),
+                        static_cast<std::int16_t>(y), 0);
+    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+  }
+
+  QPoint PointerAt() {
+    xcb_query_pointer_reply_t* reply =
+        xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), nullptr);
+    const QPoint at = reply != nullptr ? QPoint(reply->root_x, reply->root_y) : QPoint(-1, -1);
+    std::free(reply);
+    return at;
+  }
+
   void WarpPointer(int x, int y) {
     xcb_warp_pointer(connection_, XCB_NONE, root_, 0, 0, 0, 0, static_cast<std::int16_t>(x),
                      static_cast<std::int16_t>(y));
@@ -201,23 +227,30 @@ class QtHarness final : public Harness {
 
   void Click(WindowId window, Point client) override {
     const QPoint global = Global(window, client);
-    QWidget* widget = QApplication::widgetAt(global);
-    if (widget == nullptr) return;
-    const QPoint local = widget->mapFromGlobal(global);
-    QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, local);
+    // Clicks come apart in time: two close to each other soon after each
+    // other would make a double click.
+    static QElapsedTimer lastClick;
+    if (lastClick.isValid()) {
+      while (lastClick.elapsed() <= QGuiApplication::styleHints()->mouseDoubleClickInterval()) Run(10);
+    }
+    // A pointer already there makes no movement.
+    if (other_.PointerAt() != global) {
+      Deliver(QEvent::MouseMove, [&] { other_.Pointer(XCB_MOTION_NOTIFY, 0, global.x(), global.y()); });
+    }
+    Deliver(QEvent::MouseButtonPress, [&] { other_.Pointer(XCB_BUTTON_PRESS, 1, global.x(), global.y()); });
+    Deliver(QEvent::MouseButtonRelease, [&] { other_.Pointer(XCB_BUTTON_RELEASE, 1, global.x(), global.y()); });
+    lastClick.start();
   }
 
   bool MoveThenMoveOn(WindowId window, Point client, Point then) override {
     const QPoint global = Global(window, client);
-    QWidget* widget = QApplication::widgetAt(global);
-    if (widget == nullptr) return false;
-    // The pointer goes on before the movement to the first point reaches
-    // the program, as when the program is busy.
+    // The pointer goes on once Qt has the movement and before the program
+    // handles it, as when the program is busy. (Qt merges movements it
+    // finds waiting together, so the second cannot simply follow the first.)
     const QPoint onward = Global(window, then);
-    other_.WarpPointer(onward.x(), onward.y());
-    const QPoint local = widget->mapFromGlobal(global);
-    QMouseEvent move(QEvent::MouseMove, local, global, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(widget, &move);
+    Deliver(
+        QEvent::MouseMove, [&] { other_.Pointer(XCB_MOTION_NOTIFY, 0, global.x(), global.y()); },
+        [&] { other_.WarpPointer(onward.x(), onward.y()); });
     return true;
   }
 
@@ -247,10 +280,46 @@ class QtHarness final : public Harness {
   }
 
  private:
+  // A point of a window's client area on the screen, physical.
   QPoint Global(WindowId window, Point client) {
     const gfx::Rect rect = system_->Services().windows->ClientRect(window);
     return {rect.left + client.x, rect.top + client.y};
   }
+
+  // Does what the user does, then runs the loop until Qt has handed a
+  // mouse event of the type to a widget (two seconds at most).
+  // `first` runs when that event has come, before any widget sees it.
+  template <class Act>
+  void Deliver(QEvent::Type type, Act&& act, std::function<void()> first = {}) {
+    MouseWatch watch(type, std::move(first));
+    act();
+    QElapsedTimer waited;
+    waited.start();
+    while (!watch.seen && waited.elapsed() < 2000) Run(2);
+  }
+
+  // Notes the first mouse event of a type that reaches a widget.
+  class MouseWatch : public QObject {
+   public:
+    MouseWatch(QEvent::Type type, std::function<void()> first) : type_(type), first_(std::move(first)) {
+      qApp->installEventFilter(this);
+    }
+    ~MouseWatch() override { qApp->removeEventFilter(this); }
+    bool seen = false;
+
+   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+      const QEvent::Type type = event->type() == QEvent::MouseButtonDblClick ? QEvent::MouseButtonPress : event->type();
+      if (type != type_ || !watched->isWidgetType() || seen) return false;
+      seen = true;
+      if (first_) first_();
+      return false;
+    }
+
+   private:
+    QEvent::Type type_;
+    std::function<void()> first_;
+  };
 
   // The widget with the keyboard focus, or the one that gets it when its
   // window is next active.

@@ -1,6 +1,12 @@
 # The Qt backend against the seam's contract, on a virtual X server of its
-# own (Xvfb, with openbox when installed); skipped without Xvfb.
+# own (Xvfb, with openbox when installed); skipped without Xvfb. The
+# harness moves the pointer through the XTest extension.
 find_package(Qt6 REQUIRED COMPONENTS Test)
-tinctora_contract_suite(qt harness_qt.cpp tinctora_qt Qt6::Test)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(TINCTORA_CONTRACT_XTEST REQUIRED IMPORTED_TARGET xcb-xtest)
+tinctora_contract_suite(qt harness_qt.cpp tinctora_qt Qt6::Test PkgConfig::TINCTORA_CONTRACT_XTEST)
 add_test(NAME qt.contract COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/on_x.sh $<TARGET_FILE:contract_qt>)
 set_tests_properties(qt.contract PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+# The same suite with the windows shown at 150 % (Qt's scale factor).
+add_test(NAME qt.contract150 COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/on_x.sh $<TARGET_FILE:contract_qt>)
+set_tests_properties(qt.contract150 PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300 ENVIRONMENT TINCTORA_TEST_SCALE=150)

@@ -1,0 +1,308 @@
+// Where the program's windows lie and how the custom-drawn ones reach the
+// screen, at any scale.
+//
+// The program hands over device pixels: every edge at its layout place
+// rounded at the window's scale, a plain border one device pixel wide. Qt
+// places widgets in logical units (device pixels over the scale), which
+// cannot say "one device pixel" or an edge at 17.5 units. So the backend
+// keeps each child's device rectangle itself and answers every question
+// about places from it (ClientRect, mouse positions, VisiblePixel), gives
+// the widgets the nearest logical rectangle (for Qt's focus, cursors,
+// stacking and the native controls' own painting), and paints the
+// custom-drawn windows and the borders itself: each top level composes
+// them in its paint event with the painter's scale undone, so that a
+// presented image lands 1:1 on exactly the device pixels the program
+// gave it, whatever Qt's rounding of the logical rectangles. Their widgets
+// are transparent. The system's controls (edit boxes, sliders, group
+// boxes) paint themselves over the composed ones, at their logical
+// rectangles, which lie within a device pixel of the program's.
+
+#include <QGuiApplication>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScreen>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+#include "platform/qt/qt_services.h"
+#include "platform/qt/qt_widgets.h"
+
+namespace tinctora::qtb {
+
+namespace {
+
+// The plain one-pixel frame a bordered control has outside its client area.
+constexpr QRgb kBorderColour = qRgb(0x64, 0x64, 0x64);
+
+// A device edge as the logical place nearest it. Edges the program places
+// at whole layout units come back to exactly those units.
+int LogicalEdge(int device, double scale) { return static_cast<int>(std::floor(device / scale + 0.5)); }
+
+Rect Offset(const Rect& r, int dx, int dy) { return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
+
+Rect Intersect(const Rect& a, const Rect& b) {
+  return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+}
+
+// The logical rectangle of a top level that covers a device rectangle of
+// its client area, with a unit to spare on every side: Qt rounds repaint
+// regions to device pixels its own way.
+QRect LogicalCover(const Rect& device, double scale) {
+  const int left = static_cast<int>(std::floor(device.left / scale)) - 1;
+  const int top = static_cast<int>(std::floor(device.top / scale)) - 1;
+  const int right = static_cast<int>(std::ceil(device.right / scale)) + 1;
+  const int bottom = static_cast<int>(std::ceil(device.bottom / scale)) + 1;
+  return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+}
+
+// The screen holding a logical point, the primary one when none does.
+QScreen* ScreenAtLogical(const QPointF& logical) {
+  if (QScreen* screen = QGuiApplication::screenAt(logical.toPoint())) return screen;
+  return QGuiApplication::primaryScreen();
+}
+
+// A screen's rectangle in physical pixels: Qt keeps a screen's top-left
+// corner the same in logical and physical coordinates.
+QRect PhysicalGeometry(const QScreen* screen) {
+  const QRect logical = screen->geometry();
+  const double dpr = screen->devicePixelRatio();
+  return QRect(logical.topLeft(), QSize(static_cast<int>(std::floor(logical.width() * dpr + 0.5)),
+                                        static_cast<int>(std::floor(logical.height() * dpr + 0.5))));
+}
+
+bool IsComposed(const NativeWindow& window) { return dynamic_cast<SurfaceWidget*>(window.inner) != nullptr; }
+
+// The program's windows among a widget's children, in Qt's stacking order
+// (bottom first), with the widgets that are no window of the program but
+// may hold some (none today) left out.
+template <class Visit>
+void ForEachChildWindow(const Registry& registry, const QWidget* parent, Visit&& visit) {
+  for (QObject* object : parent->children()) {
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (widget == nullptr || widget->isWindow()) continue;
+    NativeWindow* window = registry.Owning(widget);
+    if (window == nullptr || window->outer != widget) continue;
+    visit(*window);
+  }
+}
+
+}  // namespace
+
+double ScaleOf(const QWidget* widget) {
+  const double scale = widget->window()->devicePixelRatioF();
+  return scale > 0 ? scale : 1.0;
+}
+
+NativeWindow* TopOf(const Registry& registry, const NativeWindow& window) {
+  const NativeWindow* at = &window;
+  while (!at->topLevel && !at->popup) {
+    const NativeWindow* parent = registry.Find(at->parent);
+    if (parent == nullptr) break;
+    at = parent;
+  }
+  return const_cast<NativeWindow*>(at);
+}
+
+Rect AbsoluteOuter(const Registry& registry, const NativeWindow& window) {
+  if (window.topLevel || window.popup) {
+    const NativeWindow& top = *TopOf(registry, window);
+    const Placement& placed = PlacementOf(registry, const_cast<NativeWindow&>(top));
+    return {0, 0, placed.width, placed.height};
+  }
+  const NativeWindow* parent = registry.Find(window.parent);
+  if (parent == nullptr) return window.device;
+  const Rect client = AbsoluteClient(registry, *parent);
+  return Offset(window.device, client.left, client.top);
+}
+
+Rect AbsoluteClient(const Registry& registry, const NativeWindow& window) {
+  const Rect outer = AbsoluteOuter(registry, window);
+  if (!window.border) return outer;
+  return {outer.left + 1, outer.top + 1, std::max(outer.left + 1, outer.right - 1),
+          std::max(outer.top + 1, outer.bottom - 1)};
+}
+
+const Placement& PlacementOf(const Registry& registry, NativeWindow& top) {
+  Placement& placed = top.placed;
+  if (placed.known) return placed;
+  if (top.popup) {
+    // Exactly where the program put it (CreatePopup holds the server to it).
+    placed = {true, {top.device.left, top.device.top}, top.device.Width(), top.device.Height(), {}};
+    return placed;
+  }
+  const QWidget* widget = top.outer;
+  const auto window = static_cast<xcb_window_t>(widget->internalWinId());
+  xcb_connection_t* c = registry.connection;
+  if (window == 0 || c == nullptr) {
+    // No native window yet: Qt's logical geometry, scaled.
+    const double s = ScaleOf(widget);
+    const QRect g = widget->geometry();
+    return placed = {false,
+                     {static_cast<int>(std::floor(g.x() * s + 0.5)), static_cast<int>(std::floor(g.y() * s + 0.5))},
+                     static_cast<int>(std::floor(g.width() * s + 0.5)),
+                     static_cast<int>(std::floor(g.height() * s + 0.5)),
+                     top.announcedFrame};
+  }
+  const xcb_atom_t extents = InternAtom(c, "_NET_FRAME_EXTENTS");
+  const auto where = xcb_translate_coordinates(c, window, registry.root, 0, 0);
+  const auto size = xcb_get_geometry(c, window);
+  const auto frame = xcb_get_property(c, 0, window, extents, XCB_ATOM_CARDINAL, 0, 4);
+  const Reply<xcb_translate_coordinates_reply_t> whereReply(xcb_translate_coordinates_reply(c, where, nullptr));
+  const Reply<xcb_get_geometry_reply_t> sizeReply(xcb_get_geometry_reply(c, size, nullptr));
+  const Reply<xcb_get_property_reply_t> frameReply(xcb_get_property_reply(c, frame, nullptr));
+  if (!whereReply || !sizeReply) {
+    placed.known = false;
+    return placed;
+  }
+  placed.origin = {whereReply->dst_x, whereReply->dst_y};
+  placed.width = sizeReply->width;
+  placed.height = sizeReply->height;
+  placed.frame = top.announcedFrame;
+  if (top.shownOnce) {
+    placed.frame = {};
+    if (frameReply && frameReply->format == 32 && xcb_get_property_value_length(frameReply.get()) == 16) {
+      const auto* v = static_cast<const std::uint32_t*>(xcb_get_property_value(frameReply.get()));
+      placed.frame = QMargins(static_cast<int>(v[0]), static_cast<int>(v[2]), static_cast<int>(v[1]),
+                              static_cast<int>(v[3]));
+    }
+  }
+  placed.known = true;
+  return placed;
+}
+
+void ForgetPlacements(const Registry& registry) {
+  for (NativeWindow* window : registry.All()) window->placed.known = false;
+}
+
+Rect ScreenClient(const Registry& registry, const NativeWindow& window) {
+  NativeWindow& top = *TopOf(registry, window);
+  const Point origin = PlacementOf(registry, top).origin;
+  return Offset(AbsoluteClient(registry, window), origin.x, origin.y);
+}
+
+Point PhysicalPoint(const QPointF& logical) {
+  const QScreen* screen = ScreenAtLogical(logical);
+  const QPointF origin = screen->geometry().topLeft();
+  const double dpr = screen->devicePixelRatio();
+  return {static_cast<int>(origin.x() + std::floor((logical.x() - origin.x()) * dpr + 0.5)),
+          static_cast<int>(origin.y() + std::floor((logical.y() - origin.y()) * dpr + 0.5))};
+}
+
+QPoint LogicalPoint(Point physical) {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  for (QScreen* candidate : QGuiApplication::screens()) {
+    if (PhysicalGeometry(candidate).contains(physical.x, physical.y)) {
+      screen = candidate;
+      break;
+    }
+  }
+  if (screen == nullptr) return {physical.x, physical.y};
+  const QPoint origin = screen->geometry().topLeft();
+  const double dpr = screen->devicePixelRatio();
+  return {origin.x() + LogicalEdge(physical.x - origin.x(), dpr), origin.y() + LogicalEdge(physical.y - origin.y(), dpr)};
+}
+
+void PlaceChild(const Registry& registry, NativeWindow& window) {
+  if (window.topLevel || window.popup) return;
+  const NativeWindow* top = TopOf(registry, window);
+  const double s = ScaleOf(top->outer);
+  const auto logical = [s](const Rect& r) {
+    const int left = LogicalEdge(r.left, s);
+    const int top = LogicalEdge(r.top, s);
+    return QRect(left, top, std::max(0, LogicalEdge(r.right, s) - left), std::max(0, LogicalEdge(r.bottom, s) - top));
+  };
+  // Logical places are taken from the top level's origin, as the device
+  // ones are, so that rounding never adds up down the tree.
+  const Rect outer = AbsoluteOuter(registry, window);
+  QWidget* parent = window.outer->parentWidget();
+  const QPoint parentOrigin = parent != nullptr ? parent->mapTo(top->outer, QPoint(0, 0)) : QPoint(0, 0);
+  const QRect outerLogical = logical(outer);
+  window.outer->setGeometry(outerLogical.translated(-parentOrigin));
+  if (window.border) {
+    window.inner->setGeometry(logical(AbsoluteClient(registry, window)).translated(-outerLogical.topLeft()));
+  }
+  for (NativeWindow* child : registry.All()) {
+    if (child->parent == window.id && !child->popup) PlaceChild(registry, *child);
+  }
+}
+
+void RequestPaint(const Registry& registry, const NativeWindow& window, const std::optional<Rect>& part) {
+  const NativeWindow* top = TopOf(registry, window);
+  Rect area = AbsoluteOuter(registry, window);
+  if (part) {
+    const Rect client = AbsoluteClient(registry, window);
+    area = Intersect(Offset(*part, client.left, client.top), client);
+  }
+  if (area.Empty()) return;
+  top->outer->update(LogicalCover(area, ScaleOf(top->outer)));
+}
+
+void PaintNow(const Registry& registry, const NativeWindow& window, const std::optional<Rect>& part) {
+  const NativeWindow* top = TopOf(registry, window);
+  Rect area = AbsoluteOuter(registry, window);
+  if (part) {
+    const Rect client = AbsoluteClient(registry, window);
+    area = Intersect(Offset(*part, client.left, client.top), client);
+  }
+  if (area.Empty()) return;
+  top->outer->repaint(LogicalCover(area, ScaleOf(top->outer)));
+}
+
+void Compose(const Registry& registry, QWidget* topWidget, const QRegion& region) {
+  NativeWindow* top = registry.Owning(topWidget);
+  if (top == nullptr) return;
+  const double s = ScaleOf(topWidget);
+  // The area to paint, in device pixels: what is outside it is clipped.
+  const QRect bounds = region.boundingRect();
+  const Rect wanted{static_cast<int>(std::floor(bounds.left() * s)) - 1, static_cast<int>(std::floor(bounds.top() * s)) - 1,
+                    static_cast<int>(std::ceil((bounds.right() + 1) * s)) + 1,
+                    static_cast<int>(std::ceil((bounds.bottom() + 1) * s)) + 1};
+  QPainter painter(topWidget);
+  // Device pixels: the painter's own scale undone, every place a whole
+  // pixel, so Qt copies images 1:1.
+  painter.setWorldTransform(QTransform::fromScale(1.0 / s, 1.0 / s));
+  const auto fill = [&painter](const Rect& r, const QColor& colour) {
+    if (!r.Empty()) painter.fillRect(QRect(r.left, r.top, r.Width(), r.Height()), colour);
+  };
+  std::function<void(NativeWindow&)> paint = [&](NativeWindow& window) {
+    const Rect outer = AbsoluteOuter(registry, window);
+    if (Intersect(outer, wanted).Empty() && !window.topLevel && !window.popup) return;
+    const Rect client = AbsoluteClient(registry, window);
+    if (window.border) {
+      const QColor line = QColor::fromRgb(kBorderColour);
+      fill({outer.left, outer.top, outer.right, outer.top + 1}, line);
+      fill({outer.left, outer.bottom - 1, outer.right, outer.bottom}, line);
+      fill({outer.left, outer.top, outer.left + 1, outer.bottom}, line);
+      fill({outer.right - 1, outer.top, outer.right, outer.bottom}, line);
+      // A control of the system's lies within a device pixel of its
+      // client area: the area gets the control's own ground first.
+      if (!IsComposed(window)) fill(client, window.inner->palette().color(window.inner->backgroundRole()));
+    }
+    if (auto* surface = dynamic_cast<SurfaceWidget*>(window.inner)) surface->PaintAt(painter, client);
+    if (window.inner->isHidden()) return;
+    ForEachChildWindow(registry, window.inner, [&](NativeWindow& child) {
+      if (!child.outer->isHidden()) paint(child);
+    });
+  };
+  if (top->topLevel || top->popup) {
+    paint(*top);
+  }
+}
+
+NativeWindow* WindowAt(const Registry& registry, NativeWindow& top, Point device) {
+  NativeWindow* found = nullptr;
+  std::function<void(NativeWindow&)> visit = [&](NativeWindow& window) {
+    ForEachChildWindow(registry, window.inner, [&](NativeWindow& child) {
+      if (child.outer->isHidden() || !AbsoluteOuter(registry, child).Contains(device.x, device.y)) return;
+      // Later siblings lie above earlier ones, children above their parent.
+      found = &child;
+      visit(child);
+    });
+  };
+  visit(top);
+  return found;
+}
+
+}  // namespace tinctora::qtb
