@@ -194,17 +194,23 @@ TEST_F(Win32Native, OnADpiChangeTheFrameGoesWhereSuggestedAndTheControlsGetTheFo
   Show();
   const WindowId box = Child(platform::NativeKind::EditBox, {10, 10, 80, 30});
   const int before = ControlLineHeight(Hwnd(box));
-  // The window goes to a display at 200 %: the system suggests a frame
-  // there and sends the new DPI.
+  // The window goes to a display at 200 % (at 100 % where the system is at
+  // 200 %): the system suggests a frame there and sends the new DPI.
+  const UINT dpi = SystemScale() == 2.0 ? 96 : 192;
+  const double scale = dpi / 96.0;
   const RECT suggested{150, 120, 150 + 1240, 120 + 870};
-  SendMessageW(Hwnd(top), WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+  SendMessageW(Hwnd(top), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
   ASSERT_EQ(sink.Count("scale"), 1);
-  EXPECT_DOUBLE_EQ(sink.scaleSeen, 2.0);
+  EXPECT_DOUBLE_EQ(sink.scaleSeen, scale);
   EXPECT_EQ(sink.outerSeen, (Rect{150, 120, 150 + 1240, 120 + 870}));
-  EXPECT_DOUBLE_EQ(p.windows->Scale(top), 2.0);
+  EXPECT_DOUBLE_EQ(p.windows->Scale(top), scale);
   const int after = ControlLineHeight(Hwnd(box));
-  EXPECT_EQ(after, p.windows->DefaultGuiFont(2.0).LineHeight());
-  EXPECT_GT(after, before);
+  EXPECT_EQ(after, p.windows->DefaultGuiFont(scale).LineHeight());
+  if (dpi > 96) {
+    EXPECT_GT(after, before);
+  } else {
+    EXPECT_LT(after, before);
+  }
   // A control made afterwards gets the font at the new DPI too, and the
   // client area takes its size inside the frame at that DPI, the frame's
   // corner kept.
