@@ -61,14 +61,20 @@ const DpiCalls& Calls() {
 }  // namespace
 
 void MakeProcessDpiAware() {
-  // Each call fails once the awareness is set (by the manifest, or by an
-  // earlier call); the first that this Windows has and takes sets it.
+  // The awareness is set once for a process (by the manifest, or by the
+  // first call that sets it); a call after that is refused as access
+  // denied, and the awareness stays. A Windows that lacks a call, or the
+  // per-monitor awareness of version 2 (before Windows 10 1703), goes on to
+  // the older call.
   const DpiCalls& calls = Calls();
-  if (calls.setProcessDpiAwarenessContext != nullptr && calls.setProcessDpiAwarenessContext(kPerMonitorAwareV2)) return;
-  if (calls.setProcessDpiAwareness != nullptr && SUCCEEDED(calls.setProcessDpiAwareness(kProcessPerMonitorAware))) {
-    return;
+  if (calls.setProcessDpiAwarenessContext != nullptr) {
+    if (calls.setProcessDpiAwarenessContext(kPerMonitorAwareV2) || GetLastError() == ERROR_ACCESS_DENIED) return;
   }
-  SetProcessDPIAware();
+  if (calls.setProcessDpiAwareness != nullptr) {
+    const HRESULT result = calls.setProcessDpiAwareness(kProcessPerMonitorAware);
+    if (SUCCEEDED(result) || result == E_ACCESSDENIED) return;
+  }
+  if (!IsProcessDPIAware()) SetProcessDPIAware();
 }
 
 UINT SystemDpi() {
