@@ -250,45 +250,91 @@ void PaintNow(const Registry& registry, const NativeWindow& window, const std::o
   top->outer->repaint(LogicalCover(area, ScaleOf(top->outer)));
 }
 
-void Compose(const Registry& registry, QWidget* topWidget, const QRegion& region) {
-  NativeWindow* top = registry.Owning(topWidget);
-  if (top == nullptr) return;
-  const double s = ScaleOf(topWidget);
+namespace {
+
+// Paints the custom-drawn windows (and borders) of `from`'s subtree onto a
+// widget, `from` itself too when asked. A system's control that holds the
+// program's windows (a group box) paints over what lies under it: what it
+// holds is painted by its own layer (ComposeLayer) above it, so the
+// descent stops there.
+void ComposeOn(const Registry& registry, QWidget* paintedOn, NativeWindow& from, bool withFrom, const QRegion& region) {
+  NativeWindow* top = TopOf(registry, from);
+  const double s = ScaleOf(top->outer);
+  // Where the widget's origin lies in device pixels of the top level's
+  // client area: Qt puts it at its logical place times the scale, which
+  // may fall between pixels. Everything is drawn at whole device pixels
+  // from the top level's origin all the same.
+  const QPoint logicalOrigin = paintedOn == top->outer ? QPoint(0, 0) : paintedOn->mapTo(top->outer, QPoint(0, 0));
+  const QPointF origin(logicalOrigin.x() * s, logicalOrigin.y() * s);
   // The area to paint, in device pixels: what is outside it is clipped.
-  const QRect bounds = region.boundingRect();
+  const QRect bounds = region.boundingRect().translated(logicalOrigin);
   const Rect wanted{static_cast<int>(std::floor(bounds.left() * s)) - 1, static_cast<int>(std::floor(bounds.top() * s)) - 1,
                     static_cast<int>(std::ceil((bounds.right() + 1) * s)) + 1,
                     static_cast<int>(std::ceil((bounds.bottom() + 1) * s)) + 1};
-  QPainter painter(topWidget);
+  QPainter painter(paintedOn);
   // Device pixels: the painter's own scale undone, every place a whole
   // pixel, so Qt copies images 1:1.
   painter.setWorldTransform(QTransform::fromScale(1.0 / s, 1.0 / s));
-  const auto fill = [&painter](const Rect& r, const QColor& colour) {
-    if (!r.Empty()) painter.fillRect(QRect(r.left, r.top, r.Width(), r.Height()), colour);
+  const auto place = [&origin](const Rect& r) {
+    return QRectF(r.left - origin.x(), r.top - origin.y(), r.Width(), r.Height());
   };
-  std::function<void(NativeWindow&)> paint = [&](NativeWindow& window) {
+  const auto fill = [&painter, &place](const Rect& r, const QColor& colour) {
+    if (!r.Empty()) painter.fillRect(place(r), colour);
+  };
+  std::function<void(NativeWindow&, bool)> paint = [&](NativeWindow& window, bool self) {
     const Rect outer = AbsoluteOuter(registry, window);
     if (Intersect(outer, wanted).Empty() && !window.topLevel && !window.popup) return;
-    const Rect client = AbsoluteClient(registry, window);
-    if (window.border) {
-      const QColor line = QColor::fromRgb(kBorderColour);
-      fill({outer.left, outer.top, outer.right, outer.top + 1}, line);
-      fill({outer.left, outer.bottom - 1, outer.right, outer.bottom}, line);
-      fill({outer.left, outer.top, outer.left + 1, outer.bottom}, line);
-      fill({outer.right - 1, outer.top, outer.right, outer.bottom}, line);
-      // A control of the system's lies within a device pixel of its
-      // client area: the area gets the control's own ground first.
-      if (!IsComposed(window)) fill(client, window.inner->palette().color(window.inner->backgroundRole()));
+    if (self) {
+      const Rect client = AbsoluteClient(registry, window);
+      if (window.border) {
+        const QColor line = QColor::fromRgb(kBorderColour);
+        fill({outer.left, outer.top, outer.right, outer.top + 1}, line);
+        fill({outer.left, outer.bottom - 1, outer.right, outer.bottom}, line);
+        fill({outer.left, outer.top, outer.left + 1, outer.bottom}, line);
+        fill({outer.right - 1, outer.top, outer.right, outer.bottom}, line);
+        // A control of the system's lies within a device pixel of its
+        // client area: the area gets the control's own ground first.
+        if (!IsComposed(window)) fill(client, window.inner->palette().color(window.inner->backgroundRole()));
+      }
+      if (auto* surface = dynamic_cast<SurfaceWidget*>(window.inner)) {
+        const QRectF at = place(client);
+        surface->PaintAt(painter, at.topLeft(), QSize(client.Width(), client.Height()));
+      }
+      if (window.kind == platform::NativeKind::GroupFrame) return;
     }
-    if (auto* surface = dynamic_cast<SurfaceWidget*>(window.inner)) surface->PaintAt(painter, client);
     if (window.inner->isHidden()) return;
     ForEachChildWindow(registry, window.inner, [&](NativeWindow& child) {
-      if (!child.outer->isHidden()) paint(child);
+      if (!child.outer->isHidden()) paint(child, true);
     });
   };
-  if (top->topLevel || top->popup) {
-    paint(*top);
-  }
+  paint(from, withFrom);
+}
+
+}  // namespace
+
+void Compose(const Registry& registry, QWidget* topWidget, const QRegion& region) {
+  NativeWindow* top = registry.Owning(topWidget);
+  if (top == nullptr || (!top->topLevel && !top->popup)) return;
+  ComposeOn(registry, topWidget, *top, true, region);
+}
+
+ComposeLayer::ComposeLayer(const Registry& registry, WindowId container, QWidget* parent)
+    : QWidget(parent), registry_(registry), container_(container) {
+  // Above its control, below what the control holds; the mouse goes
+  // through it.
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+  setGeometry(parent->rect());
+  lower();
+  parent->installEventFilter(this);
+}
+
+bool ComposeLayer::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == parentWidget() && event->type() == QEvent::Resize) setGeometry(parentWidget()->rect());
+  return false;
+}
+
+void ComposeLayer::paintEvent(QPaintEvent* event) {
+  if (NativeWindow* container = registry_.Find(container_)) ComposeOn(registry_, this, *container, false, event->region());
 }
 
 NativeWindow* WindowAt(const Registry& registry, NativeWindow& top, Point device) {

@@ -273,9 +273,9 @@ bool ForwardMouse(Registry& registry, QWidget* widget, QEvent* event) {
   NativeWindow* receiver = registry.Owning(widget);
   if (receiver == nullptr || registry.sink == nullptr) return false;
   // A control that ignored the event passed it on to its parent's widget.
-  if (event == registry.reported && mouse->timestamp() == registry.reportedTime) return false;
-  registry.reported = event;
-  registry.reportedTime = mouse->timestamp();
+  const Registry::Reported key{event, static_cast<int>(event->type()), mouse->timestamp(), mouse->globalPosition()};
+  if (key == registry.reported) return false;
+  registry.reported = key;
   // The event's own position, as the server reported it with the event, in
   // physical pixels: the message and Screen::CursorPos during its handling
   // both use it, wherever the pointer has gone since. An event Qt made

@@ -7,6 +7,7 @@
 #include <QCursor>
 #include <QImage>
 #include <QMargins>
+#include <QPointF>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -166,9 +167,17 @@ class Registry {
   };
   std::deque<RawPointer> rawPointer;
   // The Qt event last reported: a control that ignores an event passes it
-  // on to its parent's widget, which must not report it again.
-  const QEvent* reported = nullptr;
-  std::uint64_t reportedTime = 0;
+  // on to its parent's widget, which must not report it again. Qt makes
+  // its events on the stack: the same address, type, time and place make
+  // the same event.
+  struct Reported {
+    const QEvent* event = nullptr;
+    int type = 0;
+    std::uint64_t time = 0;
+    QPointF at;
+    bool operator==(const Reported&) const = default;
+  };
+  Reported reported;
   // The window a button was pressed in, while a button is held: it gets
   // the messages until the last button goes up, as the toolkit's own
   // implicit grab does.
@@ -219,6 +228,20 @@ void PaintNow(const Registry& registry, const NativeWindow& window, const std::o
 // Paints a top level's (or popup's) custom-drawn windows and borders, in
 // device pixels, for a paint event of the top level's widget.
 void Compose(const Registry& registry, QWidget* top, const QRegion& region);
+// Paints what a system's control (a group box) holds over the control's
+// own painting, as Compose does for the top level.
+class ComposeLayer : public QWidget {
+ public:
+  ComposeLayer(const Registry& registry, WindowId container, QWidget* parent);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  const Registry& registry_;
+  WindowId container_;
+};
 // The program's window whose device rectangle holds a point of a top
 // level's client area (device pixels): the topmost visible one; the top
 // level when none.

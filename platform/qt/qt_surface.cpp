@@ -81,26 +81,25 @@ Pixel SurfaceWidget::ShownPixel(Point client) const {
   return FromQRgb(shown_.pixel(client.x, client.y));
 }
 
-void SurfaceWidget::PaintAt(QPainter& painter, const Rect& client) {
+void SurfaceWidget::PaintAt(QPainter& painter, const QPointF& at, const QSize& size) {
   if (dirty_ && registry_.sink != nullptr) {
     inPaint_ = true;
     registry_.sink->OnPaint(id_);
     inPaint_ = false;
   }
-  const QRect target(client.left, client.top, client.Width(), client.Height());
+  const QRectF target(at, size);
   if (shown_.isNull()) {
     painter.fillRect(target, palette().color(QPalette::Window));
     return;
   }
-  if (shown_.size() == target.size()) {
-    painter.drawImage(target.topLeft(), shown_);
+  if (shown_.size() == size) {
+    painter.drawImage(at, shown_);
     return;
   }
   // A picture of another size (the program has not painted since the
   // window changed size): what fits, one pixel for one, the rest blank.
   painter.fillRect(target, palette().color(QPalette::Window));
-  const QRect part = shown_.rect().intersected(QRect(QPoint(0, 0), target.size()));
-  painter.drawImage(target.topLeft(), shown_.copy(part));
+  painter.drawImage(at, shown_.copy(shown_.rect().intersected(QRect(QPoint(0, 0), size))));
 }
 
 void SurfaceWidget::paintEvent(QPaintEvent* event) {

@@ -30,9 +30,10 @@ class SurfaceWidget : public QWidget {
   void TakePresent(const Image& client);
   void DrawDirect(const Image& pixels, Point at);
   Pixel ShownPixel(Point client) const;
-  // Paints the client area at a device rectangle of the top level's
-  // painter (scale undone), asking the program first when it waits.
-  void PaintAt(QPainter& painter, const Rect& client);
+  // Paints the client area with its top-left corner at a point of a
+  // painter whose scale is undone (device pixels), asking the program
+  // first when it waits. `size` is the client area's, device pixels.
+  void PaintAt(QPainter& painter, const QPointF& at, const QSize& size);
   // Called when a popup window closes without the program asking.
   std::function<void()> onDismissed;
   bool closingByProgram = false;

@@ -286,6 +286,7 @@ WindowId QtWindows::CreateChild(WindowId parentId, const platform::ChildSpec& pa
     host = window->outer;
   }
   QWidget* inner = nullptr;
+  bool layered = false;
   // Edit boxes and sliders take the focus from a click only once the
   // program has let the press through (ForwardMouse): Qt would give it
   // before any event filter sees the press.
@@ -333,6 +334,7 @@ WindowId QtWindows::CreateChild(WindowId parentId, const platform::ChildSpec& pa
       auto* group = new QGroupBox(FromGbk(params.text), host);
       group->setFocusPolicy(Qt::NoFocus);
       inner = group;
+      layered = true;
       break;
     }
   }
@@ -340,6 +342,9 @@ WindowId QtWindows::CreateChild(WindowId parentId, const platform::ChildSpec& pa
   if (window->outer == nullptr) window->outer = inner;
   ForwardMouseOf(registry_, inner);
   NativeWindow& made = registry_.Add(std::move(window));
+  // The group box paints over what lies under it: the windows it holds
+  // are painted by a layer above its own painting.
+  if (layered) new ComposeLayer(registry_, made.id, inner);
   if (auto* s = dynamic_cast<SurfaceWidget*>(inner)) s->SetId(made.id);
   if (auto* e = dynamic_cast<EditWidget*>(inner)) e->SetId(made.id);
   if (auto* s = dynamic_cast<SliderWidget*>(inner)) s->SetId(made.id);

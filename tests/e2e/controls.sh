@@ -16,8 +16,15 @@ client_origin
 hex() { copy_notation 2; }
 # Clicks the colour chooser and waits for its popup.
 open_chooser() {
-  xdotool mousemove --window "$window" 177 379 click 1
+  pointer_to 177 379 click 1
   wait_until 5 "the colour popup to open" program_popup_open
+}
+# Clicks a point of the colour popup, given as the layout point of the main
+# window's client area it lies at when the popup opens below the chooser
+# (152,364 to 202,394): the popup is laid out from its own corner.
+popup_click() {  # popup_click X Y
+  xdotool mousemove --window "$window" "$(($(edge 152) + $(dev $(($1 - 152)))))" \
+    "$(($(edge 394) + $(dev $(($2 - 394)))))" click 1
 }
 dialog_active() {
   [ "$(xdotool getactivewindow getwindowname 2>/dev/null)" == "Select Color" ]
@@ -27,21 +34,21 @@ dialog_active() {
 # needs no wait after a click or a key, only after a modal window closes.
 
 # The palette: row 8, column 1 is pure red.
-xdotool mousemove --window "$window" 389 342 click 1
+pointer_to 389 342 click 1
 check "the colour after a palette click" "FF0000" "$(hex)"
-check_soon "the first swatch after the palette click" "FF0000" 5 screen_pixel "$((client_x + 100))" "$((client_y + 32))"
+check_soon "the first swatch after the palette click" "FF0000" 5 client_pixel 100 32
 
 # The shade strip runs from white through red to black; column 45 of its
 # 182 is about half way from white to red.
-xdotool mousemove --window "$window" 200 306 click 1
+pointer_to 200 306 click 1
 check "the colour after a strip click" "FF8181" "$(hex)"
 e2e_screenshot strip >/dev/null
 
 # The green slider: a click on its channel right of the thumb moves it a
 # page (5); PageDown and Down increase, PageUp and Up decrease, Right and
 # Left step, End and Home go to the ends.
-xdotool mousemove --window "$window" 389 342 click 1
-xdotool mousemove --window "$window" 576 225 click 1
+pointer_to 389 342 click 1
+pointer_to 576 225 click 1
 check "green after a click on the channel" "FF0500" "$(hex)"
 steps=(Page_Down Down Right Page_Up Up Left End Home)
 after=(FF0A00 FF0B00 FF0C00 FF0700 FF0600 FF0500 FFFF00 FF0000)
@@ -51,9 +58,9 @@ for i in "${!steps[@]}"; do
   check "the colour after ${steps[i]} on the green slider" "${after[i]}" "$(hex)"
 done
 # The thumb, at the left end now, dragged past the right end.
-xdotool mousemove --window "$window" 464 225 mousedown 1
+pointer_to 464 225 mousedown 1
 for x in 480 500 520 540 560 580 600 620; do
-  xdotool mousemove --window "$window" "$x" 225
+  pointer_to "$x" 225
 done
 xdotool mouseup 1
 check "the colour after dragging the green thumb to the end" "FFFF00" "$(hex)"
@@ -68,7 +75,7 @@ check "the colour after typing 1x2a8 into the red box" "80FF00" "$(hex)"
 # A paste from the edit box's own menu goes through the program's rules:
 # the green box takes three characters of the first line.
 printf '12345\n67' | xclip -selection clipboard >/dev/null 2>&1
-xdotool mousemove --window "$window" 430 222 click 1
+pointer_to 430 222 click 1
 xdotool key ctrl+a
 xdotool click 3
 wait_until 5 "the edit box's menu to open" program_popup_open
@@ -80,7 +87,7 @@ check "the colour after pasting into the green box" "807B00" "$(hex)"
 # in the popup changes nothing.
 open_chooser
 e2e_screenshot popup >/dev/null
-xdotool mousemove --window "$window" 243 445 click 1
+popup_click 243 445
 wait_until 5 "the colour popup to close" program_popup_closed
 check "the colour after a preset of the chooser" "C06000" "$(hex)"
 open_chooser
@@ -91,7 +98,7 @@ check "the colour after Escape in the popup" "C06000" "$(hex)"
 # The popup's last entry opens the colour dialog with the current colour;
 # its HTML box takes a colour, Return confirms it; Escape cancels.
 open_chooser
-xdotool mousemove --window "$window" 234 488 click 1
+popup_click 234 488
 check_soon "the dialog's caption" "Select Color" 10 xdotool getactivewindow getwindowname
 e2e_screenshot dialog >/dev/null
 xdotool key alt+h
@@ -102,7 +109,7 @@ xdotool key Return
 wait_until 5 "the colour dialog to close" program_popup_closed
 check "the colour after the dialog" "123456" "$(hex)"
 open_chooser
-xdotool mousemove --window "$window" 234 488 click 1
+popup_click 234 488
 wait_until 10 "the colour dialog to take the keyboard" dialog_active
 xdotool key Escape
 wait_until 5 "the colour dialog to close" program_popup_closed

@@ -7,6 +7,16 @@
 # with e2e_finish. Exit 77 (skipped) when the X tools are not installed.
 # Screenshots taken along the way are kept under TINCTORA_E2E_ARTIFACTS
 # when a check fails.
+#
+# The desktop's scale: TINCTORA_E2E_SCALE in per cent (default 100), set
+# the way a desktop sets it, as the X resource Xft.dpi (96 for each 100 %)
+# before the program starts, or with TINCTORA_E2E_SCALE_WITH=qt as Qt's
+# scale factor (QT_SCALE_FACTOR) in the program's environment. The program
+# then lays its window out at that scale: the scripts name places of its
+# client area in the layout's units (96 to an inch) and turn them into
+# device pixels with `dev` (the middle of a unit) and `edge` (where an edge
+# falls), as the program does. Screen positions (the pointer, the
+# coordinates box, other windows) stay physical pixels.
 
 set -uo pipefail
 
@@ -19,6 +29,18 @@ e2e_require() {
   done
 }
 e2e_require Xvfb xdotool xclip display convert import xprop xwininfo
+
+scale_pct=${TINCTORA_E2E_SCALE:-100}
+scale_with=${TINCTORA_E2E_SCALE_WITH:-xft}
+
+# The device pixel in the middle of layout unit N (of a client area).
+dev() {  # dev N
+  echo $(((2 * $1 + 1) * scale_pct / 200))
+}
+# Where an edge at layout place N falls: N times the scale, rounded half up.
+edge() {  # edge N
+  echo $(((2 * $1 * scale_pct + 100) / 200))
+}
 
 work=$(mktemp -d)
 pids=()
@@ -126,6 +148,10 @@ e2e_start_x() {
     # The last root property openbox sets while it starts.
     wait_until 10 "openbox to start" root_has_property _NET_SHOWING_DESKTOP || exit 1
   fi
+  if [ "$scale_pct" != 100 ] && [ "$scale_with" == xft ]; then
+    # What xrdb would load: the resolution Qt reads its scale from.
+    xprop -root -format RESOURCE_MANAGER 8s -set RESOURCE_MANAGER $'Xft.dpi:\t'"$((96 * scale_pct / 100))"$'\n'
+  fi
   read -r screen_w screen_h < <(xwininfo -root | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w, h}')
 }
 
@@ -184,7 +210,11 @@ window_named() {  # window_named NAME: sets found_window
 # Runs the program (with any VAR=value given) and waits for its window:
 # sets program_pid and window.
 e2e_start_program() {
-  env "$@" "$program" >"$work/tinctora.log" 2>&1 &
+  local scaled=()
+  if [ "$scale_pct" != 100 ] && [ "$scale_with" == qt ]; then
+    scaled=(QT_SCALE_FACTOR="$((scale_pct / 100)).$(printf '%02d' $((scale_pct % 100)))")
+  fi
+  env "${scaled[@]}" "$@" "$program" >"$work/tinctora.log" 2>&1 &
   program_pid=$!
   pids+=($program_pid)
   window=$(e2e_find_window 'Tinctora V1')
@@ -197,14 +227,13 @@ e2e_start_program() {
 }
 
 # Whether the window is mapped, framed when a window manager runs, and
-# painted: the picker pad shows its reticle (black at client point 29,29)
-# and the palette its red cell at 389,342. Sets client_x, client_y.
+# painted: the picker pad shows its reticle (black around layout point
+# 29,29) and the palette its red cell at 389,342. Sets client_x, client_y.
 window_painted() {
   xwininfo -id "$window" 2>/dev/null | grep -q 'Map State: IsViewable' || return 1
   if [ -n "$wm" ]; then xprop -id "$window" _NET_FRAME_EXTENTS 2>/dev/null | grep -q '=' || return 1; fi
   client_origin
-  [ "$(screen_pixel "$((client_x + 29))" "$((client_y + 29))")" == 000000 ] &&
-    [ "$(screen_pixel "$((client_x + 389))" "$((client_y + 342))")" == FF0000 ]
+  black_near 29 29 && [ "$(client_pixel 389 342)" == FF0000 ]
 }
 
 program_gone() {
@@ -246,6 +275,30 @@ e2e_expect_exit() {  # e2e_expect_exit WHAT
   fi
 }
 
+# Whether the screen shows black within two pixels of a layout point of the
+# client area: the picker pad's reticle, whose middle falls a pixel apart
+# at one scale or another.
+black_near() {  # black_near X Y
+  import -window root -crop "5x5+$((client_x + $(dev "$1") - 2))+$((client_y + $(dev "$2") - 2))" +repage \
+    "$work/near.png" 2>/dev/null
+  [ "$(convert "$work/near.png" -colorspace Gray -format '%[min]' info: 2>/dev/null)" == 0 ]
+}
+
+# The colour (RRGGBB) the screen shows at a layout point of the client area.
+client_pixel() {  # client_pixel X Y
+  screen_pixel "$((client_x + $(dev "$1")))" "$((client_y + $(dev "$2")))"
+}
+
+# Moves the pointer to a layout point of the client area, with any further
+# xdotool commands (click 1, mousedown 1, ...).
+pointer_to() {  # pointer_to X Y [COMMAND...]
+  local x y
+  x=$(dev "$1")
+  y=$(dev "$2")
+  shift 2
+  xdotool mousemove --window "$window" "$x" "$y" "$@"
+}
+
 # The client area's top-left corner on the screen: sets client_x, client_y.
 client_origin() {
   eval "$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print "client_x=" $4} /Absolute upper-left Y/ {print "client_y=" $4}')"
@@ -253,12 +306,12 @@ client_origin() {
 
 # The colour the current-colour box shows.
 current_colour() {
-  screen_pixel "$((client_x + 78))" "$((client_y + 345))"
+  client_pixel 78 345
 }
 
 # Whether the picker pad shows its reticle, as it does between picks.
 pad_shows_reticle() {
-  [ "$(screen_pixel "$((client_x + 29))" "$((client_y + 29))")" == 000000 ]
+  black_near 29 29
 }
 
 # Presses the left button on the picker pad, leaving it held, and waits
@@ -270,14 +323,14 @@ start_pick() {
     echo "FAILED: start_pick needs a current colour other than white" >&2
     echo "a pick started from white" >>"$work/timeouts"
   fi
-  xdotool mousemove --sync --window "$window" 30 29 mousedown 1
+  xdotool mousemove --sync --window "$window" "$(dev 30)" "$(dev 29)" mousedown 1
   wait_until 5 "the pad to empty for the pick" pad_emptied
   wait_until 5 "the pick to sample the pad" pick_samples_pad
 }
 pad_emptied() { ! pad_shows_reticle; }
 pick_samples_pad() {
   pad_x=$((pad_x == 30 ? 31 : 30))
-  xdotool mousemove --window "$window" "$pad_x" 29
+  pointer_to "$pad_x" 29
   [ "$(current_colour)" == FFFFFF ]
 }
 pad_x=30
@@ -297,19 +350,19 @@ focused_box() {
   xclip -o -selection clipboard 2>/dev/null
 }
 
-# Clicks an edit box at a point of the client area and prints its text.
-# The program handles the click before the keys that copy.
+# Clicks an edit box at a layout point of the client area and prints its
+# text. The program handles the click before the keys that copy.
 read_box() {  # read_box X Y
-  xdotool mousemove --window "$window" "$1" "$2" click 1
+  pointer_to "$1" "$2" click 1
   focused_box
 }
 
 # Copies notation number ITEM (from 1) of the copy menu that a right click
-# at client point X,Y opens (default: the current-colour box) and prints
+# at layout point X,Y opens (default: the current-colour box) and prints
 # the clipboard.
 copy_notation() {  # copy_notation ITEM [X Y]
   clear_clipboard
-  xdotool mousemove --window "$window" "${2:-78}" "${3:-345}" click 3
+  pointer_to "${2:-78}" "${3:-345}" click 3
   wait_until 5 "the copy menu to open" program_popup_open
   local keys=()
   for ((k = 0; k < $1; k++)); do keys+=(Down); done

@@ -7,14 +7,14 @@
 # clipboard. The boxes are read during the drag through their own keys
 # (Tab to the next box, Ctrl+A, Ctrl+C), the pixels from screenshots.
 #
-# With SCALE given (QT_SCALE_FACTOR and QT_SCREEN_SCALE_FACTORS), the same
-# run checks that the program stays in physical pixels.
+# At a scale (TINCTORA_E2E_SCALE, see lib.sh) the window is that much
+# larger, and what the program reads and moves stays physical pixels: the
+# coordinates, a nudge of one pixel, the zoom view's 21 x 21 pixels.
 #
-# usage: pick.sh PATH/TO/tinctora [SCALE]
-program=${1:?usage: pick.sh PATH/TO/tinctora [SCALE]}
-scale=${2:-}
-test_name=pick${scale:+-scale-$scale}
+# usage: pick.sh PATH/TO/tinctora
+program=${1:?usage: pick.sh PATH/TO/tinctora}
 . "$(dirname "$0")/lib.sh"
+test_name=pick$([ "$scale_pct" != 100 ] && echo "-$scale_pct-$scale_with")
 
 e2e_start_x
 # A picture of two colours whose channels all differ, so a swapped order
@@ -24,13 +24,9 @@ e2e_show_picture "$work/target.png" pick-target 40 40
 wait_picture_painted "$work/target.png"
 target=$shown_window
 eval "$(xwininfo -id "$target" | awk '/Absolute upper-left X/ {print "tx=" $4} /Absolute upper-left Y/ {print "ty=" $4}')"
-if [ -n "$scale" ]; then
-  e2e_start_program QT_SCALE_FACTOR="$scale" QT_SCREEN_SCALE_FACTORS="$scale"
-  read -r width height < <(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w, h}')
-  check "the client size at scale $scale" "607x401" "${width}x${height}"
-else
-  e2e_start_program
-fi
+e2e_start_program
+read -r width height < <(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w, h}')
+check "the client size at $scale_pct %" "$(edge 607)x$(edge 401)" "${width}x${height}"
 client_origin
 
 # The tab stops from the coordinates box on, as the boxes are read during
@@ -60,18 +56,24 @@ expect_stops() {  # expect_stops COORDS R G B HEX DECIMAL HSV CMYK
   local bgr="${5:4:2}${5:2:2}${5:0:2}"
   echo "$1||$3|$4|$2|$8|$7|$2,$3,$4|$5|$6|\$$bgr|&H$bgr&||||0x$bgr|#$5"
 }
-zoom_pixel() {  # zoom_pixel X Y: a pixel of the zoom view's client area
-  screen_pixel "$((client_x + 9 + $1))" "$((client_y + 63 + $2))"
+# The zoom view stretches the 21 x 21 screen pixels around the pointer
+# over its drawing, 221 x 217 units from the view's client corner (layout
+# point 9,63), whose edges fall where the layout's do.
+zoom_left=$(edge 9) zoom_top=$(edge 63)
+zoom_width=$(($(edge 230) - zoom_left)) zoom_height=$(($(edge 280) - zoom_top))
+zoom_pixel() {  # zoom_pixel C R: the middle of the zoom view's cell for screen pixel C, R (0 to 20)
+  screen_pixel "$((client_x + zoom_left + (2 * $1 + 1) * zoom_width / 42))" \
+    "$((client_y + zoom_top + (2 * $2 + 1) * zoom_height / 42))"
 }
 
-zoom_pixels() {  # zoom_pixels X Y ...: pixels of the zoom view's client area
+zoom_pixels() {  # zoom_pixels C R ...: several cells
   local out=()
   while [ $# -gt 0 ]; do out+=("$(zoom_pixel "$1" "$2")"); shift 2; done
   echo "${out[*]}"
 }
 
 # The coordinates box has the focus; the pad takes none.
-xdotool mousemove --window "$window" 340 74 click 1
+pointer_to 340 74 click 1
 start_pick
 # Out over the desktop, then onto the blue part of the target. The boxes
 # are read once the coordinates box shows where the pointer is.
@@ -82,16 +84,16 @@ check "the boxes during the drag over blue" \
   "$(expect_stops "$((tx + 30)),$((ty + 60))" 51 102 204 3366CC 13395507 0.6111,0.7500,0.8000 0.7500,0.5000,0.0000,0.2000)" \
   "$(read_stops)"
 check_soon "the current colour during the drag" "3366CC" 5 current_colour
-check_soon "the zoom view during the drag over blue" "3366CC 3366CC" 5 zoom_pixels 50 50 180 190
+check_soon "the zoom view during the drag over blue" "3366CC 3366CC" 5 zoom_pixels 4 4 17 18
 e2e_screenshot drag-blue >/dev/null
 
 # Three pixels left of the edge: the zoom view shows the edge, the boxes
-# still blue. Source column 10 + d of the 21 covers zoom columns from
-# (10 + d) * 221 / 21 on.
+# still blue. The pointer's pixel is cell 10; each cell is one screen
+# pixel at any scale.
 xdotool mousemove "$((tx + 57))" "$((ty + 60))"
 check_soon "the coordinates at the edge" "$((tx + 57)),$((ty + 60))" 5 focused_box
 check_soon "the zoom view at the edge (d = -1, 2, 3, 4)" "3366CC 3366CC CC3311 CC3311" 5 \
-  zoom_pixels 100 50 131 50 141 50 152 50
+  zoom_pixels 9 4 12 4 13 4 14 4
 check_soon "the current colour at the edge" "3366CC" 5 current_colour
 e2e_screenshot drag-edge >/dev/null
 
@@ -101,7 +103,7 @@ check_soon "the coordinates over red" "$((tx + 90)),$((ty + 30))" 5 focused_box
 check "the boxes during the drag over red" \
   "$(expect_stops "$((tx + 90)),$((ty + 30))" 204 51 17 CC3311 1127372 0.0303,0.9167,0.8000 0.0000,0.7500,0.9167,0.2000)" \
   "$(read_stops)"
-check_soon "the zoom view over red" "CC3311" 5 zoom_pixel 50 50
+check_soon "the zoom view over red" "CC3311" 5 zoom_pixel 4 4
 
 # The arrow keys move the pointer by one pixel; the movement samples again.
 pointer() {
@@ -113,7 +115,7 @@ check_soon "the pointer after Right, Right, Down" "$((tx + 92)),$((ty + 31))" 5 
 check_soon "the coordinates after the nudge" "$((tx + 92)),$((ty + 31))" 5 focused_box
 end_pick
 
-check_soon "the first swatch after the release" "CC3311" 5 screen_pixel "$((client_x + 100))" "$((client_y + 32))"
+check_soon "the first swatch after the release" "CC3311" 5 client_pixel 100 32
 e2e_screenshot released >/dev/null
 names=(decimal hexadecimal RGB HTML C VB Delphi HSV CMYK)
 expected=(1127372 CC3311 204,51,17 '#CC3311' 0x1133CC '&H1133CC&' '$1133CC' 0.0303,0.9167,0.8000 0.0000,0.7500,0.9167,0.2000)

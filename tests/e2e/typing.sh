@@ -11,14 +11,15 @@ program=${1:?usage: typing.sh PATH/TO/tinctora}
 test_name=typing
 . "$(dirname "$0")/lib.sh"
 
-# Client points: the red box, and a point inside the current-colour box.
+# Layout points of the client area: the red box, and a point inside the
+# current-colour box.
 red_box=(430 183)
 preview=(78 345)
 
 # Red (0 to 255) of the current-colour box as the screen shows it.
 shown_red() {
   local rgb
-  rgb=$(screen_pixel "$((client_x + preview[0]))" "$((client_y + preview[1]))")
+  rgb=$(client_pixel "${preview[@]}")
   echo "$((16#${rgb:0:2}))"
 }
 
@@ -37,7 +38,7 @@ wait_for() {  # wait_for EXPECTED COMMAND...
 
 # Clicks into the red box, goes to its end and deletes every character.
 clear_red_box() {
-  xdotool mousemove --window "$window" "${red_box[@]}" click 1
+  pointer_to "${red_box[@]}" click 1
   xdotool key End BackSpace BackSpace BackSpace BackSpace
 }
 

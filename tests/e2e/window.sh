@@ -36,11 +36,13 @@ e2e_screenshot started >/dev/null
 check "the caption" "Tinctora V1.0    (2018-08-16)" "$(xdotool getwindowname "$window")"
 client_origin
 read -r width height < <(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w, h}')
-check "the client size" "607x401" "${width}x${height}"
+# 607 x 401 layout units, at the scale (TINCTORA_E2E_SCALE).
+size="$(edge 607)x$(edge 401)"
+check "the client size" "$size" "${width}x${height}"
 
 hints=$(xprop -id "$window" WM_NORMAL_HINTS)
-check "the minimum size hint" "607 by 401" "$(sed -n 's/.*minimum size: //p' <<<"$hints")"
-check "the maximum size hint" "607 by 401" "$(sed -n 's/.*maximum size: //p' <<<"$hints")"
+check "the minimum size hint" "${size/x/ by }" "$(sed -n 's/.*minimum size: //p' <<<"$hints")"
+check "the maximum size hint" "${size/x/ by }" "$(sed -n 's/.*maximum size: //p' <<<"$hints")"
 # Motif hints: flags, functions, decorations. Maximise is function 0x10 and
 # decoration 0x40; minimise is function 0x8.
 read -r _ functions decorations _ < <(xprop -id "$window" _MOTIF_WM_HINTS | sed 's/.*= //; s/,//g')
@@ -75,7 +77,7 @@ if [ -n "$wm" ]; then
   xdotool windowsize "$window" 900 700
   wm_settled "$other"
   read -r width2 height2 < <(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w, h}')
-  check "the client size after maximise and resize requests" "607x401" "${width2}x${height2}"
+  check "the client size after maximise and resize requests" "$size" "${width2}x${height2}"
 
   # Another window raised over it stays below it.
   xdotool windowactivate --sync "$other" 2>/dev/null
@@ -103,7 +105,7 @@ if [ -n "$wm" ]; then
   e2e_start_program
   client_origin
   read -r left right top bottom < <(xprop -id "$window" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
-  xdotool mousemove "$((client_x + 607 - 8))" "$((client_y - top / 2))" click 1
+  xdotool mousemove "$((client_x + $(edge 607) - 8))" "$((client_y - top / 2))" click 1
   e2e_expect_exit "the close button"
 
   e2e_start_program
