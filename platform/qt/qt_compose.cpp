@@ -221,7 +221,18 @@ void PlaceChild(const Registry& registry, NativeWindow& window) {
   const QRect outerLogical = logical(outer);
   window.outer->setGeometry(outerLogical.translated(-parentOrigin));
   if (window.border) {
-    window.inner->setGeometry(logical(AbsoluteClient(registry, window)).translated(-outerLogical.topLeft()));
+    const Rect client = AbsoluteClient(registry, window);
+    QRect inner = logical(client);
+    if (!IsComposed(window)) {
+      // A control of the system's paints its logical rectangle, which must
+      // not reach over the one-pixel border: its edges are rounded inward,
+      // and the composition fills the pixel it may leave with its ground.
+      const int left = static_cast<int>(std::ceil(client.left / s));
+      const int top = static_cast<int>(std::ceil(client.top / s));
+      inner = QRect(left, top, std::max(0, static_cast<int>(std::floor(client.right / s)) - left),
+                    std::max(0, static_cast<int>(std::floor(client.bottom / s)) - top));
+    }
+    window.inner->setGeometry(inner.translated(-outerLogical.topLeft()));
   }
   for (NativeWindow* child : registry.All()) {
     if (child->parent == window.id && !child->popup) PlaceChild(registry, *child);
