@@ -593,6 +593,41 @@ TEST_F(Contract, ChildrenLieExactlyWhereTheyArePutAndShowTheirPixelsUnstretched)
   EXPECT_EQ(at(innerAbs.left - 1, innerAbs.top - 1), gfx::RgbHex(0x00FF00));
 }
 
+// A group frame holds windows of its own (the swatches of the program's
+// history): they are shown above the frame's own drawing, their pixels as
+// the program painted them, unmixed with the frame's.
+TEST_F(Contract, WhatAGroupFrameHoldsIsShownAboveItAsPainted) {
+  Show();
+  const double s = harness->Scale();
+  const Rect groupAt = ui::DeviceRect({30, 20, 230, 120}, s);
+  platform::ChildSpec group;
+  group.kind = NativeKind::GroupFrame;
+  group.bounds = groupAt;
+  const WindowId frame = p.windows->CreateChild(top, group);
+  p.windows->SetVisible(frame, true);
+  // A bordered surface 11, 15 units into the frame, as the program places it.
+  const Rect swatchAbs = ui::DeviceRect({41, 35, 41 + 38, 35 + 38}, s);
+  platform::ChildSpec inner;
+  inner.bounds = {swatchAbs.left - groupAt.left, swatchAbs.top - groupAt.top, swatchAbs.right - groupAt.left,
+                  swatchAbs.bottom - groupAt.top};
+  inner.border = true;
+  const WindowId swatch = p.windows->CreateChild(frame, inner);
+  p.windows->SetVisible(swatch, true);
+  sink.fills[swatch] = gfx::RgbHex(0xCC3311);
+  p.windows->Invalidate(swatch);
+  harness->Run(100);
+  const Rect client = p.windows->ClientRect(swatch);
+  const Rect c = p.windows->ClientRect(top);
+  EXPECT_EQ(client, (Rect{c.left + swatchAbs.left + 1, c.top + swatchAbs.top + 1, c.left + swatchAbs.right - 1,
+                          c.top + swatchAbs.bottom - 1}));
+  EXPECT_EQ(p.windows->VisiblePixel(swatch, {0, 0}), gfx::RgbHex(0xCC3311));
+  if (!harness->ScreenReadable()) return;
+  for (const Point at : {Point{client.left, client.top}, Point{client.right - 1, client.bottom - 1},
+                         Point{(client.left + client.right) / 2, (client.top + client.bottom) / 2}}) {
+    EXPECT_EQ(static_cast<Pixel>(p.screen->PixelAt(at)), gfx::RgbHex(0xCC3311)) << at.x << "," << at.y;
+  }
+}
+
 TEST_F(Contract, MouseMessagesComeInDevicePixelsOfTheClientArea) {
   Show();
   const double s = harness->Scale();
