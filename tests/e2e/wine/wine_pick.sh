@@ -28,12 +28,6 @@ prefix=${2:?$usage}
 shot_dir=${3:-$(dirname "$program")/e2e-screens}
 dpi=${4:-96}
 [[ "$dpi" =~ ^[1-9][0-9]*$ ]] || { echo "$usage (DPI a whole number, got '$dpi')"; exit 2; }
-# A layout length or place (1/96 inch) in device pixels at the DPI,
-# rounded half up as the program places its edges.
-dev() { echo $(((2 * $1 * dpi + 96) / 192)); }
-# The virtual screen is 1280 x 1024 at 96 DPI, and as large in inches at
-# any other: the window and the other program's window stay apart.
-screen_w=$(dev 1280) screen_h=$(dev 1024)
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 for tool in wine Xvfb xdotool xclip display convert import; do
@@ -62,6 +56,14 @@ e2e_screenshot() {
   import -window root "$shot_dir/wine-pick-$dpi-$shots-$1.png" 2>/dev/null &&
     echo "  screen kept in $shot_dir/wine-pick-$dpi-$shots-$1.png"
 }
+
+# A layout length or place (1/96 inch) in device pixels at the DPI, rounded
+# half up as the program places its edges (lib.sh's own helpers are for the
+# scale of the Linux scripts).
+device_px() { echo $(((2 * $1 * dpi + 96) / 192)); }
+# The virtual screen is 1280 x 1024 at 96 DPI, and as large in inches at
+# any other: the window and the other program's window stay apart.
+screen_w=$(device_px 1280) screen_h=$(device_px 1024)
 
 # The prefix: Wine draws the frame itself and the dialog fonts are a CJK
 # face. Made once and kept in the build tree.
@@ -133,7 +135,7 @@ client_area() {
   cx=$((X + border)) cy=$((Y + caption_end + 2))
   client_w=$((WIDTH - 2 * border)) client_h=$((Y + HEIGHT - border - cy))
 }
-at() { echo $((cx + $(dev "$1"))) $((cy + $(dev "$2"))); }
+at() { echo $((cx + $(device_px "$1"))) $((cy + $(device_px "$2"))); }
 # Whether the picker pad shows its reticle: black round the middle of the
 # pad (the picture is shown at its own size, centred, at every scale).
 pad_shows_reticle() {
@@ -160,10 +162,10 @@ check "the caption" "Tinctora V1.0    (2018-08-16)" "$(xdotool getwindowname "$w
 client_area
 echo "the display at $dpi DPI: the frame at $X,$Y, ${WIDTH}x${HEIGHT}; the client area at $cx,$cy"
 # The layout's 607 x 401 units at the scale, inside the frame Wine draws.
-check "the client area's size" "$(dev 607)x$(dev 401)" "${client_w}x${client_h}"
+check "the client area's size" "$(device_px 607)x$(device_px 401)" "${client_w}x${client_h}"
 check "the window's place (centred)" "$(((screen_w - WIDTH) / 2)),$(((screen_h - HEIGHT) / 2))" "$X,$Y"
 # The caption's and the task switcher's icons, at the DPI's system sizes.
-check "the window's icons" "$(dev 16)x$(dev 16) $(dev 32)x$(dev 32)" "$(icon_sizes)"
+check "the window's icons" "$(device_px 16)x$(device_px 16) $(device_px 32)x$(device_px 32)" "$(icon_sizes)"
 
 # The colour the current-colour box shows.
 shown_colour() { pixel_at $(at 78 345); }
@@ -320,7 +322,7 @@ if [ -z "$dialog" ]; then
 else
   eval "$(xdotool getwindowgeometry --shell "$dialog")"
   # The first basic colour of the second row.
-  read -r px py <<<"$((X + $(dev 18))) $((Y + $(dev 76)))"
+  read -r px py <<<"$((X + $(device_px 18))) $((Y + $(device_px 76)))"
   last_painted=""
   wait_until 10 "the colour dialog's basic colours to be painted" painted_at "$px" "$py"
   expected=$(pixel_at "$px" "$py")

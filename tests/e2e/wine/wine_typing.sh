@@ -25,10 +25,10 @@ dpi=${4:-96}
 [[ "$dpi" =~ ^[1-9][0-9]*$ ]] || { echo "$usage (DPI a whole number, got '$dpi')"; exit 2; }
 # A layout length or place (1/96 inch) in device pixels at the DPI,
 # rounded half up as the program places its edges.
-dev() { echo $(((2 * $1 * dpi + 96) / 192)); }
+device_px() { echo $(((2 * $1 * dpi + 96) / 192)); }
 # The virtual screen is 1280 x 1024 at 96 DPI, and as large in inches at
 # any other: the window and the other program's window stay apart.
-screen_w=$(dev 1280) screen_h=$(dev 1024)
+screen_w=$(device_px 1280) screen_h=$(device_px 1024)
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 for tool in wine Xvfb xdotool xclip import; do
@@ -102,9 +102,9 @@ fi
 # borders and the caption are its own, the client area the layout's
 # 607 x 401 units at the scale; wine_pick.sh checks its size).
 eval "$(xdotool getwindowgeometry --shell "$window")"
-border=$(( (WIDTH - $(dev 607)) / 2 ))
-cx=$((X + border)) cy=$((Y + HEIGHT - $(dev 401) - border))
-at() { echo $((cx + $(dev "$1"))) $((cy + $(dev "$2"))); }
+border=$(( (WIDTH - $(device_px 607)) / 2 ))
+cx=$((X + border)) cy=$((Y + HEIGHT - $(device_px 401) - border))
+at() { echo $((cx + $(device_px "$1"))) $((cy + $(device_px "$2"))); }
 
 # The screen's pixel at X Y as RRGGBB.
 pixel_at() {
@@ -119,7 +119,12 @@ shown_red() {
 # The focused box's text, through its own Ctrl+A Ctrl+C.
 clipboard() { xclip -o -selection clipboard 2>/dev/null; }
 focused_box() {
-  printf '' | xclip -i -selection clipboard 2>/dev/null
+  # xclip stays behind to serve the empty text until another client takes
+  # the clipboard: it holds no pipe of the script's, and the keys go once
+  # it owns the clipboard, so that the box's copy replaces it rather than
+  # the other way round.
+  printf '' | xclip -i -selection clipboard >/dev/null 2>&1
+  for _ in $(seq 50); do [ -z "$(clipboard)" ] && break; sleep 0.1; done
   xdotool key ctrl+a ctrl+c
   for _ in $(seq 30); do [ -n "$(clipboard)" ] && break; sleep 0.1; done
   clipboard
