@@ -288,7 +288,10 @@ bool ForwardMouse(Registry& registry, QWidget* widget, QEvent* event) {
   // window a button was pressed in takes them until the buttons are up.
   NativeWindow* window = registry.Find(registry.capture);
   const bool press = action == platform::MouseAction::LeftDown || action == platform::MouseAction::RightDown;
-  if (window == nullptr && !press) window = registry.Find(registry.pressed);
+  const bool release = action == platform::MouseAction::LeftUp || action == platform::MouseAction::RightUp;
+  if (window == nullptr && !press && (release || mouse->buttons() != Qt::NoButton)) {
+    window = registry.Find(registry.pressed);
+  }
   if (window == nullptr) {
     NativeWindow& top = *TopOf(registry, *receiver);
     const Rect client = ScreenClient(registry, top);

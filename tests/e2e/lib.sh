@@ -129,9 +129,13 @@ screen_pixel() {  # screen_pixel X Y
   convert "$work/pixel.png" -format '%[hex:u.p{0,0}]' info: 2>/dev/null | cut -c1-6
 }
 
-# Starts Xvfb (SIZE, default 1280x1024x24) and openbox when installed.
+# Starts Xvfb (SIZE, default 1280x1024x24, 2560x1600x24 above 150 %, where
+# the centred window would cover the scripts' other windows) and openbox
+# when installed.
 e2e_start_x() {
-  Xvfb -displayfd 3 -screen 0 "${1:-1280x1024x24}" -noreset -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  local size=1280x1024x24
+  [ "$scale_pct" -gt 150 ] && size=2560x1600x24
+  Xvfb -displayfd 3 -screen 0 "${1:-$size}" -noreset -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
   pids+=($!)
   if ! poll_until 10 test -s "$work/display"; then
     echo "FAILED: Xvfb did not start"; cat "$work/xvfb.log"; exit 1
