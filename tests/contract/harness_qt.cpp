@@ -41,11 +41,9 @@ namespace {
 QString FromGbk(TextView gbk) { return QString::fromStdString(text::GbkToUtf8(gbk)); }
 
 // The one application of the test program, made with the first harness,
-// set up as the program's main sets it up. It lives as long as the
-// process: destroyed among the static objects at exit, it would touch Qt's
-// thread data after they are gone.
+// set up as the program's main sets it up.
 QApplication& Application() {
-  static QApplication* application = [] {
+  static std::unique_ptr<QApplication> application = [] {
     qputenv("QT_QPA_PLATFORM", "xcb");
     if (TestScale() != 1.0) qputenv("QT_SCALE_FACTOR", QByteArray::number(TestScale()));
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
@@ -53,7 +51,7 @@ QApplication& Application() {
     static int argc = 1;
     static char name[] = "contract_qt";
     static char* argv[] = {name, nullptr};
-    return new QApplication(argc, argv);
+    return std::make_unique<QApplication>(argc, argv);
   }();
   return *application;
 }
