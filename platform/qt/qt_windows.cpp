@@ -417,6 +417,10 @@ void QtWindows::SetBounds(WindowId id, const Rect& outer) {
     // exists from the start, so Qt places it by its client area.
     const Placement placed = PlacementOf(registry_, *window);
     const Point client{outer.left + placed.frame.left(), outer.top + placed.frame.top()};
+    // A window the user may resize keeps the size it has now.
+    if (widget->minimumSize() != widget->maximumSize() && placed.known && window->shownOnce) {
+      window->wantedSize = QSize(placed.width, placed.height);
+    }
     widget->move(LogicalPoint(client));
     window->wantedOrigin = client;
     PlaceNatively(registry_, *window);
