@@ -6,7 +6,7 @@
 #   - the pick: 1,000 pointer movements a second for PICK_SECONDS through
 #     XTest with the button held on the picker pad, the CPU time of the
 #     program and of the X server per movement.
-# Exit 77 (skipped) without Xvfb, openbox or xrdb.
+# Exit 77 (skipped) without Xvfb, openbox or xprop.
 #
 # usage: scale_compare.sh [PATH/TO/tinctora [PATH/TO/desktop_driver]]
 # environment: RUNS (10), PICK_SECONDS (10), SCALES ("100 150")
@@ -21,7 +21,7 @@ scales=${SCALES:-100 150}
 for file in "$program" "$driver"; do
   [ -x "$file" ] || { echo "scale_compare: $file is not built"; exit 1; }
 done
-for tool in Xvfb openbox xrdb; do
+for tool in Xvfb openbox xprop; do
   command -v "$tool" >/dev/null 2>&1 || { echo "skipped: $tool is not installed"; exit 77; }
 done
 
@@ -51,8 +51,9 @@ median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "n/a"; else if
 
 printf "%-7s %10s %10s %14s %14s %10s\n" scale "map ms" "VmHWM MB" "program us" "X server us" "pick MB"
 for scale in $scales; do
-  # The desktop's scale as desktops set it: the resource Qt reads.
-  echo "Xft.dpi: $((96 * scale / 100))" | xrdb -override
+  # The desktop's scale as desktops set it: the resource Qt reads, as xrdb
+  # would load it.
+  xprop -root -format RESOURCE_MANAGER 8s -set RESOURCE_MANAGER $'Xft.dpi:\t'"$((96 * scale / 100))"$'\n'
   "$driver" start --idle 1000 -- "$program" >"$work/warmup" 2>>"$work/log" || true
   for run in $(seq "$runs"); do
     "$driver" start --idle 1000 -- "$program" >"$work/start.$scale.$run" 2>>"$work/log" || echo "run $run failed" >&2
