@@ -142,6 +142,14 @@ class Contract : public ::testing::Test {
     return id;
   }
 
+  // The window's client area as the program sizes it: 390 x 270 layout
+  // units at the run's scale, then shown.
+  void ShowScaled() {
+    const double s = harness->Scale();
+    p.windows->SetClientSize(top, ui::DeviceEdge(390, s), ui::DeviceEdge(270, s));
+    Show();
+  }
+
   // Shows the window on the primary display and lets it settle.
   void Show() {
     const Rect outer = p.windows->WindowRect(top);
@@ -535,7 +543,7 @@ TEST_F(Contract, TheClientAreaIsTheSizeAskedInDevicePixels) {
 // at the scale (ui/scale.h); a child's rectangle is relative to its
 // parent's client area, a plain border one device pixel.
 TEST_F(Contract, ChildrenLieExactlyWhereTheyArePutAndShowTheirPixelsUnstretched) {
-  Show();
+  ShowScaled();
   const double s = harness->Scale();
   const auto device = [s](const Rect& layout) { return ui::DeviceRect(layout, s); };
   // Odd layout places; two surfaces that meet at 141, and a bordered one at
@@ -597,7 +605,7 @@ TEST_F(Contract, ChildrenLieExactlyWhereTheyArePutAndShowTheirPixelsUnstretched)
 // history): they are shown above the frame's own drawing, their pixels as
 // the program painted them, unmixed with the frame's.
 TEST_F(Contract, WhatAGroupFrameHoldsIsShownAboveItAsPainted) {
-  Show();
+  ShowScaled();
   const double s = harness->Scale();
   const Rect groupAt = ui::DeviceRect({30, 20, 230, 120}, s);
   platform::ChildSpec group;
@@ -629,7 +637,7 @@ TEST_F(Contract, WhatAGroupFrameHoldsIsShownAboveItAsPainted) {
 }
 
 TEST_F(Contract, MouseMessagesComeInDevicePixelsOfTheClientArea) {
-  Show();
+  ShowScaled();
   const double s = harness->Scale();
   const Rect bounds = ui::DeviceRect({21, 13, 21 + 151, 13 + 97}, s);
   const WindowId surface = Child(NativeKind::Surface, bounds);
