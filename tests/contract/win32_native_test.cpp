@@ -22,6 +22,7 @@ namespace tinctora::win32 {
 namespace {
 
 using gfx::Image;
+using gfx::Pixel;
 using gfx::Point;
 using gfx::Rect;
 using platform::WindowId;
@@ -222,6 +223,33 @@ TEST_F(Win32Native, OnADpiChangeTheFrameGoesWhereSuggestedAndTheControlsGetTheFo
   EXPECT_EQ(client.Height(), 802);
   EXPECT_EQ(p.windows->WindowRect(top).left, 150);
   EXPECT_EQ(p.windows->WindowRect(top).top, 120);
+}
+
+// The system's group box draws with its parent's clipping (the BUTTON
+// class is CS_PARENTDC), which keeps nothing of its own children out: a
+// repaint of the frame alone must leave what it holds as it was painted.
+TEST_F(Win32Native, AGroupBoxRepaintedAloneLeavesWhatItHoldsAsPainted) {
+  Show();
+  platform::ChildSpec group;
+  group.kind = platform::NativeKind::GroupFrame;
+  group.bounds = {30, 20, 230, 120};
+  const WindowId frame = p.windows->CreateChild(top, group);
+  p.windows->SetVisible(frame, true);
+  platform::ChildSpec inner;
+  inner.bounds = {11, 15, 49, 53};
+  const WindowId swatch = p.windows->CreateChild(frame, inner);
+  p.windows->SetVisible(swatch, true);
+  p.windows->UpdateNow(top);
+  const Rect client = p.windows->ClientRect(swatch);
+  const auto shown = [&] {
+    return static_cast<Pixel>(p.screen->PixelAt({(client.left + client.right) / 2, (client.top + client.bottom) / 2}));
+  };
+  // The sink presents black; the face is not black.
+  ASSERT_EQ(shown(), 0u);
+  RedrawWindow(Hwnd(frame), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_NOCHILDREN);
+  p.loop->ProcessPending();
+  EXPECT_EQ(shown(), 0u);
+  EXPECT_EQ(p.windows->VisiblePixel(swatch, {5, 5}), 0u);
 }
 
 TEST_F(Win32Native, TextsAreUtf16AtTheSystemAndBoxesHaveNoNativeLimit) {
