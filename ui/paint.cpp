@@ -65,6 +65,23 @@ void PaintLabel(Image& client, const LabelLook& look, const Font& font) {
   DrawCaption(client, look.caption, font, look.textColour, look.align, look.wordWrap ? Wrap::Words : Wrap::None);
 }
 
+Rect DrawnBounds(const Picture& picture) {
+  const int w = picture.Width();
+  const int h = picture.Height();
+  Rect drawn{w, h, 0, 0};
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const std::size_t i = static_cast<std::size_t>(y) * w + x;
+      if (!picture.alpha.empty() && picture.alpha[i] == 0) continue;
+      // A masked pixel that is not black inverts the screen: it is drawn.
+      if (!picture.mask.empty() && picture.mask[i] != 0 && (picture.colour.At(x, y) & 0xFFFFFF) == 0) continue;
+      drawn = {std::min(drawn.left, x), std::min(drawn.top, y), std::max(drawn.right, x + 1),
+               std::max(drawn.bottom, y + 1)};
+    }
+  }
+  return drawn.Empty() ? Rect{0, 0, w, h} : drawn;
+}
+
 Picture EnlargePicture(const Picture& picture, int factor) {
   if (factor <= 1 || picture.colour.Empty()) return picture;
   const int w = picture.Width();
@@ -94,21 +111,8 @@ CursorImage ScaleCursor(const CursorImage& cursor, int size) {
   const int w = cursor.picture.Width();
   const int h = cursor.picture.Height();
   if (w <= 0 || h <= 0 || size <= 0) return cursor;
-  const auto clear = [&](const Picture& p, int x, int y) {
-    const std::size_t i = static_cast<std::size_t>(y) * p.Width() + x;
-    if (!p.alpha.empty() && p.alpha[i] == 0) return true;
-    // A masked pixel that is not black inverts the screen: it is drawn.
-    return !p.mask.empty() && p.mask[i] != 0 && (p.colour.At(x, y) & 0xFFFFFF) == 0;
-  };
   // What the cursor draws: the clear margin around it may be cut.
-  Rect drawn{w, h, 0, 0};
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      if (clear(cursor.picture, x, y)) continue;
-      drawn = {std::min(drawn.left, x), std::min(drawn.top, y), std::max(drawn.right, x + 1), std::max(drawn.bottom, y + 1)};
-    }
-  }
-  if (drawn.Empty()) drawn = {0, 0, w, h};
+  const Rect drawn = DrawnBounds(cursor.picture);
   // The nearest whole number of times the cursor's size, less while what it
   // draws would not fit.
   const int side = std::max(w, h);
@@ -152,8 +156,17 @@ void PaintPicBox(Image& client, Pixel background, const Picture* picture, Pictur
   // A picture's own size is in the layout's units: at a larger scale it is
   // drawn a whole number of times larger, so its pixels stay sharp.
   int factor = std::max(1, static_cast<int>(std::floor(scale + 0.5)));
-  if (mode == PictureMode::CentreScaleDown) {
-    while (factor > 1 && (picture->Width() * factor > cw || picture->Height() * factor > ch)) --factor;
+  if (mode == PictureMode::CentreScaleDown && factor > 1) {
+    // Centred, a larger picture may lose its clear margin, never what it
+    // draws.
+    const Rect drawn = DrawnBounds(*picture);
+    const auto fits = [&](int f) {
+      const int left = (cw - picture->Width() * f) / 2;
+      const int top = (ch - picture->Height() * f) / 2;
+      return left + drawn.left * f >= 0 && left + drawn.right * f <= cw && top + drawn.top * f >= 0 &&
+             top + drawn.bottom * f <= ch;
+    };
+    while (factor > 1 && !fits(factor)) --factor;
   }
   const int pw = picture->Width() * factor;
   const int ph = picture->Height() * factor;
@@ -167,6 +180,13 @@ void PaintPicBox(Image& client, Pixel background, const Picture* picture, Pictur
     case PictureMode::CentreScaleDown: {
       int w = pw;
       int h = ph;
+      if (factor > 1) {
+        // Enlarged to fit what it draws: centred, its clear margin clipped.
+        const int left = (cw - pw) / 2;
+        const int top = (ch - ph) / 2;
+        DrawPicture(client, *picture, Rect{left, top, left + pw, top + ph}, StretchQuality::DropRepeat);
+        break;
+      }
       if (pw > cw || ph > ch) {
         // Keep the aspect ratio: the tighter of the two sides decides.
         if (static_cast<std::int64_t>(pw) * ch > static_cast<std::int64_t>(ph) * cw) {

@@ -83,9 +83,13 @@ void DrawCaption(Image& client, TextView text, const Font& font, Pixel colour, H
 enum class PictureMode { Natural, Stretch, CentreScaleDown };
 // A picture's own size is in layout units: at a scale it is drawn a whole
 // number of times larger (the scale rounded; CentreScaleDown takes the
-// largest such number that fits, 1 at least).
+// largest such number at which what the picture draws fits, its clear
+// margin may be cut; 1 at least).
 void PaintPicBox(Image& client, Pixel background, const Picture* picture, PictureMode mode,
                  StretchQuality quality, double scale = 1.0);
+// The part of a picture that draws anything: clear (masked black or fully
+// transparent) pixels around it left out; the whole picture when it is all clear.
+Rect DrawnBounds(const Picture& picture);
 // A picture a whole number of times larger, each pixel repeated.
 Picture EnlargePicture(const Picture& picture, int factor);
 // A cursor for the system's cursor size: drawn the nearest whole number of

@@ -103,5 +103,34 @@ TEST(ScaleCursor, TheReticleIsMadeAtTheSystemsSizeItsPixelsWhole) {
   EXPECT_EQ(DrawnPixels(twice), 4 * drawn);
 }
 
+TEST(ScalePicture, ThePadsReticleGrowsAWholeNumberOfTimesWhileWhatItDrawsFits) {
+  const auto reticle = DecodePicture(app::ReticleCursor());
+  ASSERT_TRUE(reticle.has_value());
+  const auto black = [](const Image& image) {
+    int n = 0;
+    for (int y = 0; y < image.Height(); ++y) {
+      for (int x = 0; x < image.Width(); ++x) n += (image.At(x, y) & 0xFFFFFF) == 0 ? 1 : 0;
+    }
+    return n;
+  };
+  // The pad's client area: 36 units, 36 pixels at 1, 55 at 1.5, 74 at 2.
+  Image one(36, 36);
+  PaintPicBox(one, RgbPixel(255, 255, 255), &*reticle, PictureMode::CentreScaleDown, StretchQuality::Halftone, 1.0);
+  const int atOne = black(one);
+  ASSERT_GT(atOne, 0);
+  // At 1.5 the whole 64-pixel picture would not fit, but its 38-pixel
+  // drawing does: twice as large, each pixel a 2 x 2 block, nothing cut.
+  Image half(55, 55);
+  PaintPicBox(half, RgbPixel(255, 255, 255), &*reticle, PictureMode::CentreScaleDown, StretchQuality::Halftone, 1.5);
+  EXPECT_EQ(black(half), 4 * atOne);
+  Image two(74, 74);
+  PaintPicBox(two, RgbPixel(255, 255, 255), &*reticle, PictureMode::CentreScaleDown, StretchQuality::Halftone, 2.0);
+  EXPECT_EQ(black(two), 4 * atOne);
+  // Too small for its drawing even once: shrunk as before.
+  Image tiny(12, 12);
+  PaintPicBox(tiny, RgbPixel(255, 255, 255), &*reticle, PictureMode::CentreScaleDown, StretchQuality::Halftone, 2.0);
+  EXPECT_LT(black(tiny), atOne);
+}
+
 }  // namespace
 }  // namespace tinctora::ui
