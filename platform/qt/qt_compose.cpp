@@ -239,26 +239,29 @@ void PlaceChild(const Registry& registry, NativeWindow& window) {
   }
 }
 
-void RequestPaint(const Registry& registry, const NativeWindow& window, const std::optional<Rect>& part) {
+namespace {
+
+// The part of the top level to paint again for a window, or a part of its
+// client area, in logical units covering every device pixel of it.
+std::optional<QRect> PaintArea(const Registry& registry, const NativeWindow& window, const std::optional<Rect>& part) {
   const NativeWindow* top = TopOf(registry, window);
   Rect area = AbsoluteOuter(registry, window);
   if (part) {
     const Rect client = AbsoluteClient(registry, window);
     area = Intersect(Offset(*part, client.left, client.top), client);
   }
-  if (area.Empty()) return;
-  top->outer->update(LogicalCover(area, ScaleOf(top->outer)));
+  if (area.Empty()) return std::nullopt;
+  return LogicalCover(area, ScaleOf(top->outer));
+}
+
+}  // namespace
+
+void RequestPaint(const Registry& registry, const NativeWindow& window, const std::optional<Rect>& part) {
+  if (const std::optional<QRect> area = PaintArea(registry, window, part)) TopOf(registry, window)->outer->update(*area);
 }
 
 void PaintNow(const Registry& registry, const NativeWindow& window, const std::optional<Rect>& part) {
-  const NativeWindow* top = TopOf(registry, window);
-  Rect area = AbsoluteOuter(registry, window);
-  if (part) {
-    const Rect client = AbsoluteClient(registry, window);
-    area = Intersect(Offset(*part, client.left, client.top), client);
-  }
-  if (area.Empty()) return;
-  top->outer->repaint(LogicalCover(area, ScaleOf(top->outer)));
+  if (const std::optional<QRect> area = PaintArea(registry, window, part)) TopOf(registry, window)->outer->repaint(*area);
 }
 
 namespace {
