@@ -39,29 +39,17 @@ if [ ${#missing[@]} -gt 0 ]; then
   done
 fi
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -noreset -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-pids+=($xvfb_pid)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "desktop_compare: Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=":$(head -1 "$work/display")"
-unset WAYLAND_DISPLAY SESSION_MANAGER DBUS_SESSION_BUS_ADDRESS
+source "$root/tools/virtual-x.sh"
+work=$vx_work
+vx_start 1280x1024x24 || { echo "desktop_compare: Xvfb did not start"; exit 1; }
+xvfb_pid=$vx_server_pid
+unset SESSION_MANAGER DBUS_SESSION_BUS_ADDRESS
 # Every program starts from the same empty home and settings; the GTK
 # programs are kept from waiting for an accessibility bus that is not there.
 mkdir -m 700 "$work/home" "$work/run"
 export HOME="$work/home" XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/home/.config"
 export XDG_CACHE_HOME="$work/home/.cache" XDG_DATA_HOME="$work/home/.local/share" NO_AT_BRIDGE=1
-openbox >"$work/wm.log" 2>&1 &
-pids+=($!)
+vx_start_wm
 sleep 1
 
 names=(tinctora gpick gcolor3)

@@ -25,26 +25,14 @@ for tool in Xvfb openbox xprop; do
   command -v "$tool" >/dev/null 2>&1 || { echo "skipped: $tool is not installed"; exit 77; }
 done
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -noreset -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-pids+=($xvfb_pid)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "scale_compare: Xvfb did not start"; exit 1; }
-export DISPLAY=":$(head -1 "$work/display")"
-unset WAYLAND_DISPLAY SESSION_MANAGER DBUS_SESSION_BUS_ADDRESS QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS
+source "$root/tools/virtual-x.sh"
+work=$vx_work
+vx_start 1920x1080x24 || exit 1
+xvfb_pid=$vx_server_pid
+unset SESSION_MANAGER DBUS_SESSION_BUS_ADDRESS QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS
 mkdir -m 700 "$work/home" "$work/run"
 export HOME="$work/home" XDG_RUNTIME_DIR="$work/run"
-openbox >"$work/wm.log" 2>&1 &
-pids+=($!)
-sleep 1
+vx_start_wm
 
 value() { awk -v k="$1" '$1 == k { print $2 }' "${@:2}"; }
 median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "n/a"; else if (NR % 2) printf "%.2f\n", v[(NR + 1) / 2]; else printf "%.2f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
