@@ -23,19 +23,6 @@ shown_red() {
   echo "$((16#${rgb:0:2}))"
 }
 
-# Waits up to 5 seconds for COMMAND to print EXPECTED; prints what it
-# printed last.
-wait_for() {  # wait_for EXPECTED COMMAND...
-  local expected=$1 got=""
-  shift
-  for _ in $(seq 50); do
-    got=$("$@")
-    [ "$got" == "$expected" ] && break
-    sleep 0.1
-  done
-  echo "$got"
-}
-
 # Clicks into the red box, goes to its end and deletes every character.
 clear_red_box() {
   pointer_to "${red_box[@]}" click 1
@@ -50,10 +37,10 @@ for value in 200 25 7 999; do
   expected=$value
   [ "$value" -gt 255 ] && expected=255
   clear_red_box
-  check "red after clearing the box" "0" "$(wait_for 0 shown_red)"
+  check_soon "red after clearing the box" "0" 5 shown_red
   # Typed as fast as xdotool types, well within one display frame a key.
   xdotool type --delay 5 "$value"
-  check "red after typing $value" "$expected" "$(wait_for "$expected" shown_red)"
+  check_soon "red after typing $value" "$expected" 5 shown_red
   check "the red box after typing $value" "$expected" "$(focused_box)"
 done
 
@@ -62,9 +49,9 @@ done
 # corrected 255 replaces it.
 clear_red_box
 xdotool type --delay 5 "999"
-check "red after typing 999 again" "255" "$(wait_for 255 shown_red)"
+check_soon "red after typing 999 again" "255" 5 shown_red
 xdotool type --delay 5 "42"
-check "red after typing 42 after the 255" "42" "$(wait_for 42 shown_red)"
+check_soon "red after typing 42 after the 255" "42" 5 shown_red
 check "the red box after typing 42 after the 255" "42" "$(focused_box)"
 e2e_screenshot typed >/dev/null
 
