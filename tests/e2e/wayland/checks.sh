@@ -1,0 +1,114 @@
+# shellcheck shell=bash disable=SC2154  # the wl_ variables come from session.sh
+# Checks for the scripts that use session.sh: results, waiting, and what
+# sway's tree says of the windows. Sourced after session.sh.
+
+failures=0
+
+check() {  # check WHAT EXPECTED GOT
+  if [ "$2" == "$3" ]; then
+    echo "ok: $1 is $3"
+  else
+    echo "FAILED: $1: expected '$2', got '$3'"
+    failures=$((failures + 1))
+    wl_keep_shot "failed-$failures"
+  fi
+}
+
+# Checks once COMMAND prints EXPECTED, or with what it printed last after
+# TIMEOUT seconds.
+check_soon() {  # check_soon WHAT EXPECTED TIMEOUT COMMAND...
+  local what=$1
+  soon_expected=$2
+  local timeout=$3
+  shift 3
+  wl_poll "$timeout" prints_expected "$@"
+  check "$what" "$soon_expected" "$soon_got"
+}
+prints_expected() {
+  soon_got=$("$@")
+  [ "$soon_got" == "$soon_expected" ]
+}
+
+# A screenshot kept under TINCTORA_E2E_ARTIFACTS when the script fails.
+wl_keep_shot() {  # wl_keep_shot NAME
+  mkdir -p "$wl_work/shots"
+  wl_shot "$wl_work/shots/$1.png" 2>/dev/null
+}
+
+# A field of the first view whose name or class contains NAME, from
+# sway's tree: shell (xwayland or xdg_shell), rect or window_rect (layout
+# units, X Y W H; the window's content, without its decorations),
+# title_rect (the title bar), or pid.
+view_field() {  # view_field NAME FIELD
+  swaymsg_ -t get_tree -r 2>/dev/null | python3 -c '
+import json, sys
+name, field = sys.argv[1].lower(), sys.argv[2]
+def views(n):
+    if n.get("type") in ("con", "floating_con") and n.get("pid"):
+        yield n
+    for c in n.get("nodes", []) + n.get("floating_nodes", []):
+        yield from views(c)
+for v in views(json.load(sys.stdin)):
+    props = v.get("window_properties") or {}
+    names = [v.get("name") or "", v.get("app_id") or "", props.get("class") or "", props.get("title") or ""]
+    if not any(name in s.lower() for s in names):
+        continue
+    r = v["rect"]
+    if field == "window_rect":
+        w = v["window_rect"]
+        print(r["x"] + w["x"], r["y"] + w["y"], w["width"], w["height"])
+    elif field == "title_rect":
+        d = v["deco_rect"]
+        print(r["x"], r["y"], r["width"], d["height"])
+    elif field == "rect":
+        print(r["x"], r["y"], r["width"], r["height"])
+    else:
+        print(v.get(field, ""))
+    break
+' "$1" "$2"
+}
+
+has_view() {  # has_view NAME: prints yes when sway shows such a window
+  [ -n "$(view_field "$1" pid)" ] && echo yes
+}
+
+# The colour of a view's title bar near its right end (the title's text
+# stands at the left), a few units above its content.
+title_pixel() {  # title_pixel NAME
+  local x y w
+  read -r x y w _ < <(view_field "$1" window_rect)
+  [ -n "$x" ] && wl_pixel $((x + w - 6)) $((y - 6))
+}
+
+# The pointer's position as XWayland reports it to its clients, when it is
+# within a unit of X,Y ("near"), else the position.
+xwayland_pointer_near() {  # xwayland_pointer_near X Y
+  local X="" Y=""
+  eval "$(wl_run xdotool getmouselocation --shell 2>/dev/null | grep -E '^[XY]=')"
+  if [ -n "$X" ] && ((X - $1 <= 1 && $1 - X <= 1 && Y - $2 <= 1 && $2 - Y <= 1)); then
+    echo near
+  else
+    echo "$X,$Y"
+  fi
+}
+
+paste_is_hex() {
+  [[ "$(wl_paste)" =~ ^[0-9A-F]{6}$ ]] && echo yes
+}
+
+checks_finish() {
+  if [ "$failures" -ne 0 ]; then
+    echo "--- sway"; tail -20 "$wl_work/sway.log"
+    [ -f "$wl_work/tinctora.log" ] && { echo "--- program"; cat "$wl_work/tinctora.log"; }
+    if [ -d "$wl_work/shots" ]; then
+      local kept
+      kept="${TINCTORA_E2E_ARTIFACTS:-${TMPDIR:-/tmp}/tinctora-e2e-artifacts}/wayland-$(basename "$0" .sh)"
+      rm -rf "$kept" && mkdir -p "$kept" && cp "$wl_work/shots/"*.png "$kept/"
+      echo "screenshots kept in $kept"
+    fi
+    echo "$failures check(s) failed"
+    exit 1
+  fi
+  echo "all checks passed"
+  exit 0
+}
