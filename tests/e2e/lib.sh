@@ -42,9 +42,11 @@ edge() {  # edge N
   echo $(((2 * $1 * scale_pct + 100) / 200))
 }
 
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
+on_check_failed() { e2e_screenshot "$1"; }
+
 work=$(mktemp -d)
 pids=()
-failures=0
 shots=0
 e2e_cleanup() {
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null; done
@@ -52,38 +54,6 @@ e2e_cleanup() {
   rm -rf "$work"
 }
 trap e2e_cleanup EXIT
-
-check() {  # check WHAT EXPECTED GOT
-  if [ "$2" == "$3" ]; then
-    echo "ok: $1 is $3"
-  else
-    echo "FAILED: $1: expected '$2', got '$3'"
-    failures=$((failures + 1))
-    e2e_screenshot "failed-$failures"
-  fi
-}
-
-check_within() {  # check_within WHAT EXPECTED GOT TOLERANCE (integers)
-  local d=$(($3 - $2))
-  if [ "${d#-}" -le "$4" ]; then
-    echo "ok: $1 is $3 (expected $2 within $4)"
-  else
-    echo "FAILED: $1: expected $2 within $4, got $3"
-    failures=$((failures + 1))
-    e2e_screenshot "failed-$failures"
-  fi
-}
-
-# Runs COMMAND until it succeeds, for at most TIMEOUT whole seconds;
-# returns false when the time ran out.
-poll_until() {  # poll_until TIMEOUT COMMAND...
-  local deadline=$((${EPOCHREALTIME/[.,]/} + $1 * 1000000))
-  shift
-  until "$@"; do
-    ((${EPOCHREALTIME/[.,]/} < deadline)) || return 1
-    sleep 0.05  # between tries: X offers no event for most of the conditions
-  done
-}
 
 # Waits until COMMAND succeeds; after TIMEOUT seconds the test fails, saying
 # what it waited for. The failure is also counted through a file, as the
@@ -96,20 +66,6 @@ wait_until() {  # wait_until TIMEOUT DESCRIPTION COMMAND...
   echo "$what" >>"$work/timeouts"
   e2e_screenshot "timeout" >/dev/null
   return 1
-}
-
-# Checks as `check` does once COMMAND prints EXPECTED, or with what it
-# printed last when TIMEOUT seconds have passed.
-check_soon() {  # check_soon WHAT EXPECTED TIMEOUT COMMAND...
-  local what=$1 timeout=$3
-  soon_expected=$2
-  shift 3
-  poll_until "$timeout" prints_expected "$@"
-  check "$what" "$soon_expected" "$soon_got"
-}
-prints_expected() {
-  soon_got=$("$@")
-  [ "$soon_got" == "$soon_expected" ]
 }
 
 # Saves the whole screen as NAME.png among the run's screenshots and prints

@@ -2,32 +2,8 @@
 # Checks for the scripts that use session.sh: results, waiting, and what
 # sway's tree says of the windows. Sourced after session.sh.
 
-failures=0
-
-check() {  # check WHAT EXPECTED GOT
-  if [ "$2" == "$3" ]; then
-    echo "ok: $1 is $3"
-  else
-    echo "FAILED: $1: expected '$2', got '$3'"
-    failures=$((failures + 1))
-    wl_keep_shot "failed-$failures"
-  fi
-}
-
-# Checks once COMMAND prints EXPECTED, or with what it printed last after
-# TIMEOUT seconds.
-check_soon() {  # check_soon WHAT EXPECTED TIMEOUT COMMAND...
-  local what=$1
-  soon_expected=$2
-  local timeout=$3
-  shift 3
-  wl_poll "$timeout" prints_expected "$@"
-  check "$what" "$soon_expected" "$soon_got"
-}
-prints_expected() {
-  soon_got=$("$@")
-  [ "$soon_got" == "$soon_expected" ]
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
+on_check_failed() { wl_keep_shot "$1"; }
 
 # A screenshot kept under TINCTORA_E2E_ARTIFACTS when the script fails.
 wl_keep_shot() {  # wl_keep_shot NAME

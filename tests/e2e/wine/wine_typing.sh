@@ -55,32 +55,12 @@ trap cleanup EXIT
 "$here"/../wine-prefix.sh "$prefix" "$dpi" >/dev/null || { echo "FAILED: the Wine prefix could not be made"; exit 1; }
 export WINEPREFIX=$(cd "$prefix" && pwd) WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 
-failures=0
 shot() {  # shot NAME: keeps the screen as it is now
   mkdir -p "$shots"
   import -window root "$shots/$1.png" 2>/dev/null && echo "  screen kept in $shots/$1.png"
 }
-check() {  # check WHAT EXPECTED GOT
-  if [ "$2" == "$3" ]; then
-    echo "ok: $1 is $3"
-  else
-    echo "FAILED: $1: expected '$2', got '$3'"
-    failures=$((failures + 1))
-    shot "typing-$dpi-failure-$failures"
-  fi
-}
-# Runs COMMAND until it prints EXPECTED, for up to 5 seconds; prints what it
-# printed last.
-wait_for() {  # wait_for EXPECTED COMMAND...
-  local expected=$1 got=""
-  shift
-  for _ in $(seq 50); do
-    got=$("$@")
-    [ "$got" == "$expected" ] && break
-    sleep 0.1
-  done
-  echo "$got"
-}
+source "$here"/../checks.sh
+on_check_failed() { shot "typing-$dpi-${1/failed/failure}"; }
 
 Xvfb -displayfd 3 -screen 0 "${screen_w}x${screen_h}x24" -noreset -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
@@ -136,15 +116,16 @@ clear_red_box() {
 }
 
 # The window takes input once the program shows the first colour.
-wait_for 0 shown_red >/dev/null
+red_is() { [ "$(shown_red)" == "$1" ]; }
+poll_until 5 red_is 0
 for value in 200 25 7 999; do
   expected=$value
   [ "$value" -gt 255 ] && expected=255
   clear_red_box
-  check "red after clearing the box" "0" "$(wait_for 0 shown_red)"
+  check_soon "red after clearing the box" "0" 5 shown_red
   # As fast as xdotool types: a key well within one display frame.
   xdotool type --delay 5 "$value"
-  check "red after typing $value" "$expected" "$(wait_for "$expected" shown_red)"
+  check_soon "red after typing $value" "$expected" 5 shown_red
   check "the red box after typing $value" "$expected" "$(focused_box)"
 done
 
@@ -152,9 +133,9 @@ done
 # the next digits are a new value.
 clear_red_box
 xdotool type --delay 5 "999"
-check "red after typing 999 again" "255" "$(wait_for 255 shown_red)"
+check_soon "red after typing 999 again" "255" 5 shown_red
 xdotool type --delay 5 "42"
-check "red after typing 42 after the 255" "42" "$(wait_for 42 shown_red)"
+check_soon "red after typing 42 after the 255" "42" 5 shown_red
 check "the red box after typing 42 after the 255" "42" "$(focused_box)"
 
 # Escape, which the box leaves alone, closes the window; the program ends with 0.
