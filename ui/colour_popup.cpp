@@ -181,12 +181,7 @@ void ColourPopup::OnDismissed() { Finish({}); }
 void ColourPopup::Paint(Image& client) const {
   const double s = scale_;
   const int t = LineWidth(s);
-  const auto frame = [&](const Rect& r, Pixel colour) {
-    FillRect(client, {r.left, r.top, r.right, r.top + t}, colour);
-    FillRect(client, {r.left, r.bottom - t, r.right, r.bottom}, colour);
-    FillRect(client, {r.left, r.top, r.left + t, r.bottom}, colour);
-    FillRect(client, {r.right - t, r.top, r.right, r.bottom}, colour);
-  };
+  const auto frame = [&](const Rect& r, Pixel colour) { FrameRect(client, r, colour, t); };
   const Pixel face = form_.Resolve(colour::DefaultColour);
   client.Fill(face);
   frame({0, 0, client.Width(), client.Height()}, kFrame);

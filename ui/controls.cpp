@@ -192,11 +192,11 @@ MainWindow::MainWindow(Form& form, std::string name, platform::TopLevelSpec para
 void MainWindow::CreateTopLevel() {
   // The layout gives the client area in its own units; the system gets it
   // in device pixels at the form's scale.
-  platform::TopLevelSpec spec = params_;
+  platform::TopLevelSpec native = params_;
   const Point size = DeviceClientSize(params_.clientWidth, params_.clientHeight, form_.Scale());
-  spec.clientWidth = size.x;
-  spec.clientHeight = size.y;
-  handle_ = form_.System().windows->CreateTopLevel(spec);
+  native.clientWidth = size.x;
+  native.clientHeight = size.y;
+  handle_ = form_.System().windows->CreateTopLevel(native);
   form_.Attach(*this, handle_);
   const Rect outer = form_.System().windows->WindowRect(handle_);
   Setup setup;
@@ -495,7 +495,7 @@ void ColorPicker::Paint(Image& client) const {
   const int rows = DeviceLength(3, s);
   const int half = DeviceLength(2, s);
   for (int row = 0; row < rows; ++row) {
-    const int reach = half - row * half / std::max(1, rows - 1 > 0 ? rows - 1 : 1);
+    const int reach = half - row * half / std::max(1, rows - 1);
     FillRect(client, {cx - reach, cy + row, cx + reach + 1, cy + row + 1}, dark);
   }
 }

@@ -216,11 +216,11 @@ void FillRect(Image& image, const Rect& r, Pixel colour) {
   }
 }
 
-void FrameRect(Image& image, const Rect& r, Pixel colour) {
-  FillRect(image, {r.left, r.top, r.right, r.top + 1}, colour);
-  FillRect(image, {r.left, r.bottom - 1, r.right, r.bottom}, colour);
-  FillRect(image, {r.left, r.top, r.left + 1, r.bottom}, colour);
-  FillRect(image, {r.right - 1, r.top, r.right, r.bottom}, colour);
+void FrameRect(Image& image, const Rect& r, Pixel colour, int width) {
+  FillRect(image, {r.left, r.top, r.right, r.top + width}, colour);
+  FillRect(image, {r.left, r.bottom - width, r.right, r.bottom}, colour);
+  FillRect(image, {r.left, r.top, r.left + width, r.bottom}, colour);
+  FillRect(image, {r.right - width, r.top, r.right, r.bottom}, colour);
 }
 
 void PaintShapeBox(Image& client, const ShapeLook& look) {
@@ -229,11 +229,7 @@ void PaintShapeBox(Image& client, const ShapeLook& look) {
   const int h = client.Height();
   const int t = std::max(0, look.lineWidth);
   if (t == 0 || client.Empty()) return;
-  const Pixel line = look.line & 0x00FFFFFF;
-  FillRect(client, {0, 0, w, t}, line);
-  FillRect(client, {0, h - t, w, h}, line);
-  FillRect(client, {0, 0, t, h}, line);
-  FillRect(client, {w - t, 0, w, h}, line);
+  FrameRect(client, {0, 0, w, h}, look.line & 0x00FFFFFF, t);
 }
 
 }  // namespace tinctora::ui

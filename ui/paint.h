@@ -105,8 +105,9 @@ struct ShapeLook {
 };
 // Fills a rectangle of the image, clipped to it.
 void FillRect(Image& image, const Rect& r, Pixel colour);
-// A one-pixel outline along the rectangle's edge, clipped to the image.
-void FrameRect(Image& image, const Rect& r, Pixel colour);
+// An outline `width` pixels thick along the inside of the rectangle's edge,
+// clipped to the image.
+void FrameRect(Image& image, const Rect& r, Pixel colour, int width = 1);
 
 // Rectangle outline along the edge, no fill.
 void PaintShapeBox(Image& client, const ShapeLook& look);
