@@ -103,6 +103,23 @@ std::optional<std::uint8_t> InputCrossingMode(const xcb_generic_event_t& event, 
   return reinterpret_cast<const std::uint8_t*>(&event)[18];
 }
 
+// Every mouse event of a client widget goes to the sink first.
+class MouseForwarder : public QObject {
+ public:
+  MouseForwarder(Registry& registry, QObject* parent) : QObject(parent), registry_(registry) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    return widget != nullptr && ForwardMouse(registry_, widget, event);
+  }
+
+ private:
+  Registry& registry_;
+};
+
+}  // namespace
+
 // Modifier bits of the program from Qt's.
 int ModifierBitsOf(Qt::KeyboardModifiers modifiers) {
   int bits = 0;
@@ -136,23 +153,6 @@ int VirtualKeyOf(int qtKey) {
   if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return 0x70 + (qtKey - Qt::Key_F1);
   return 0;
 }
-
-// Every mouse event of a client widget goes to the sink first.
-class MouseForwarder : public QObject {
- public:
-  MouseForwarder(Registry& registry, QObject* parent) : QObject(parent), registry_(registry) {}
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    auto* widget = qobject_cast<QWidget*>(watched);
-    return widget != nullptr && ForwardMouse(registry_, widget, event);
-  }
-
- private:
-  Registry& registry_;
-};
-
-}  // namespace
 
 // ---- raw XCB events -----------------------------------------------------------------
 
@@ -272,6 +272,13 @@ bool ForwardMouse(Registry& registry, QWidget* widget, QEvent* event) {
   }
   NativeWindow* receiver = registry.Owning(widget);
   if (receiver == nullptr || registry.sink == nullptr) return false;
+  // While a pick runs on the frozen screen, the pointer is the overlay's:
+  // what still reaches the program's windows (the release of the press that
+  // started the pick) is not the pick's.
+  if (registry.pickOnOverlay) {
+    if (mouse->buttons() == Qt::NoButton) registry.pressed = 0;
+    return true;
+  }
   // A control that ignored the event passed it on to its parent's widget.
   const Registry::Reported key{event, static_cast<int>(event->type()), mouse->timestamp(), mouse->globalPosition()};
   if (key == registry.reported) return false;

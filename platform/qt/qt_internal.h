@@ -183,6 +183,10 @@ class Registry {
   // implicit grab does.
   WindowId pressed = 0;
 
+  // A pick runs on a frozen picture of the screen (Wayland): the program's
+  // own windows take no mouse messages meanwhile.
+  bool pickOnOverlay = false;
+
   // Counted for benchmarks: motion events in, mouse-move messages out.
   MotionCounts motions;
 
@@ -247,6 +251,10 @@ class ComposeLayer : public QWidget {
 // level when none.
 NativeWindow* WindowAt(const Registry& registry, NativeWindow& top, Point device);
 
+// ---- cursors (qt_screen.cpp): the program's cursor picture as a Qt
+// cursor whose pixmap has the given pixel ratio; its id.
+CursorId AddCursor(Registry& registry, const gfx::CursorImage& image, double pixelRatio);
+
 // ---- input (qt_input.cpp): Qt's input events become the sink's calls
 
 // Turns a Qt mouse event on a window's client widget into the sink's
@@ -254,6 +262,9 @@ NativeWindow* WindowAt(const Registry& registry, NativeWindow& top, Point device
 bool ForwardMouse(Registry& registry, QWidget* widget, QEvent* event);
 // Sends every mouse event of a client widget to the sink first.
 void ForwardMouseOf(Registry& registry, QWidget* widget);
+// The program's modifier bits and virtual-key code (0 for none) of Qt's.
+int ModifierBitsOf(Qt::KeyboardModifiers modifiers);
+int VirtualKeyOf(int qtKey);
 // Offers a key the focused control left alone to the program (OnKeyDown
 // for `window`); true when taken.
 bool ForwardKey(Registry& registry, WindowId window, const QKeyEvent& event);

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/qt/qt_services.h"
+#include "platform/qt/wayland/wl_screen.h"
 
 namespace tinctora::qtb {
 
@@ -87,8 +88,9 @@ struct QtSystem::Parts {
   Registry registry;
   std::unique_ptr<QtWindows> windows;
   std::unique_ptr<QtPopups> popups;
-  std::unique_ptr<QtScreen> screen;
-  std::unique_ptr<QtHotKeys> hotKeys;
+  std::unique_ptr<platform::Screen> screen;
+  std::unique_ptr<platform::HotKeys> hotKeys;
+  WaylandScreen* wayland = nullptr;  // the screen, on Wayland
   std::unique_ptr<NativeInput> input;
   std::unique_ptr<QtClipboard> clipboard;
   std::unique_ptr<QtDialogs> dialogs;
@@ -101,6 +103,7 @@ QtSystem::~QtSystem() {
   // The input filter, the hot keys and the windows go before the connection
   // they use.
   parts_->input.reset();
+  parts_->screen.reset();
   parts_->hotKeys.reset();
   parts_->windows.reset();
   // Windows that went while the loop was not running are deleted now,
@@ -109,25 +112,37 @@ QtSystem::~QtSystem() {
 }
 
 std::unique_ptr<QtSystem> QtSystem::Create() {
-  auto* x11 = qApp != nullptr ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  if (x11 == nullptr || x11->connection() == nullptr) return nullptr;
+  if (qApp == nullptr) return nullptr;
   std::unique_ptr<QtSystem> system(new QtSystem());
   Parts& p = *system->parts_;
-  p.registry.connection = x11->connection();
-  const xcb_setup_t* setup = xcb_get_setup(p.registry.connection);
-  auto roots = xcb_setup_roots_iterator(setup);
-  if (roots.rem == 0) return nullptr;
-  // The default screen of the connection Qt opened.
-  for (int screen = QString::fromLocal8Bit(qgetenv("DISPLAY")).section(QLatin1Char('.'), 1, 1).toInt();
-       screen > 0 && roots.rem > 1; --screen) {
-    xcb_screen_next(&roots);
+  if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+    p.windows = std::make_unique<QtWindows>(p.registry);
+    p.popups = std::make_unique<QtPopups>(p.registry);
+    auto hotKeys = std::make_unique<WaylandHotKeys>();
+    auto screen = std::make_unique<WaylandScreen>(p.registry, *p.windows, *hotKeys);
+    p.wayland = screen.get();
+    p.screen = std::move(screen);
+    p.hotKeys = std::move(hotKeys);
+  } else {
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 == nullptr || x11->connection() == nullptr) return nullptr;
+    p.registry.connection = x11->connection();
+    const xcb_setup_t* setup = xcb_get_setup(p.registry.connection);
+    auto roots = xcb_setup_roots_iterator(setup);
+    if (roots.rem == 0) return nullptr;
+    // The default screen of the connection Qt opened.
+    for (int screen = QString::fromLocal8Bit(qgetenv("DISPLAY")).section(QLatin1Char('.'), 1, 1).toInt();
+         screen > 0 && roots.rem > 1; --screen) {
+      xcb_screen_next(&roots);
+    }
+    p.registry.root = roots.data->root;
+    p.windows = std::make_unique<QtWindows>(p.registry);
+    p.popups = std::make_unique<QtPopups>(p.registry);
+    p.screen = std::make_unique<QtScreen>(p.registry);
+    auto hotKeys = std::make_unique<QtHotKeys>(p.registry);
+    p.input = std::make_unique<NativeInput>(p.registry, *hotKeys);
+    p.hotKeys = std::move(hotKeys);
   }
-  p.registry.root = roots.data->root;
-  p.windows = std::make_unique<QtWindows>(p.registry);
-  p.popups = std::make_unique<QtPopups>(p.registry);
-  p.screen = std::make_unique<QtScreen>(p.registry);
-  p.hotKeys = std::make_unique<QtHotKeys>(p.registry);
-  p.input = std::make_unique<NativeInput>(p.registry, *p.hotKeys);
   p.clipboard = std::make_unique<QtClipboard>();
   // The system's controls, menus and dialogs take the font at scale 1 in
   // Qt's logical pixels: Qt shows it at each window's scale.
@@ -139,6 +154,10 @@ std::unique_ptr<QtSystem> QtSystem::Create() {
 }
 
 MotionCounts QtSystem::Counts() const { return parts_->registry.motions; }
+
+PickStart QtSystem::LastPickStart() const { return parts_->wayland != nullptr ? parts_->wayland->LastPickStart() : PickStart{}; }
+
+bool QtSystem::OnWayland() const { return parts_->wayland != nullptr; }
 
 platform::Platform QtSystem::Services() {
   Parts& p = *parts_;

@@ -1,8 +1,9 @@
 #pragma once
 
-// The Qt backend: Qt 6 Widgets for the window and the system's controls,
-// XCB for the screen's pixels, the pointer and the global hot keys. It
-// needs a QApplication running on the xcb platform plugin.
+// The Qt backend: Qt 6 Widgets for the window and the system's controls.
+// On X11 (the xcb platform plugin) XCB gives the screen's pixels, the
+// pointer and the global hot keys; on Wayland (the wayland plugin) a pick
+// runs on a frozen picture of the outputs (platform/qt/wayland/).
 
 #include <cstdint>
 #include <memory>
@@ -19,9 +20,18 @@ struct MotionCounts {
   std::uint64_t handled = 0;
 };
 
+// How the last pick on Wayland took the screen ("screencopy", "portal";
+// empty on X11 or before any pick), and the milliseconds from the capture's
+// start to the picture and to the overlay's first painting (-1 for none).
+struct PickStart {
+  const char* way = "";
+  double captureMs = -1;
+  double shownMs = -1;
+};
+
 class QtSystem {
  public:
-  // Nothing when the application does not run on X11.
+  // Nothing when the application runs neither on X11 nor on Wayland.
   static std::unique_ptr<QtSystem> Create();
   ~QtSystem();
   QtSystem(const QtSystem&) = delete;
@@ -29,6 +39,9 @@ class QtSystem {
 
   platform::Platform Services();
   MotionCounts Counts() const;
+  PickStart LastPickStart() const;
+  // Whether the program runs as a Wayland client.
+  bool OnWayland() const;
 
  private:
   QtSystem();

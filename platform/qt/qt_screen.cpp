@@ -294,7 +294,7 @@ int QtScreen::ResourceValue(const QByteArray& resources, const char* name) {
   return 0;
 }
 
-CursorId QtScreen::CreateCursor(const gfx::CursorImage& image) {
+CursorId AddCursor(Registry& registry, const gfx::CursorImage& image, double pixelRatio) {
   const gfx::Picture& picture = image.picture;
   if (picture.Width() <= 0 || picture.Height() <= 0) return 0;
   const auto count = static_cast<std::size_t>(picture.Width()) * static_cast<std::size_t>(picture.Height());
@@ -321,10 +321,17 @@ CursorId QtScreen::CreateCursor(const gfx::CursorImage& image) {
       row[x] = qRgba(p & 0xFF, (p >> 8) & 0xFF, (p >> 16) & 0xFF, alpha);
     }
   }
-  const CursorId id = registry_.nextCursor++;
-  registry_.cursors.emplace(id, QCursor(QPixmap::fromImage(argb), image.hotSpot.x, image.hotSpot.y));
+  const CursorId id = registry.nextCursor++;
+  QPixmap pixmap = QPixmap::fromImage(argb);
+  // A toolkit that scales cursors by their pixel ratio shows each of these
+  // pixels as one of the screen's.
+  pixmap.setDevicePixelRatio(pixelRatio);
+  registry.cursors.emplace(id, QCursor(pixmap, static_cast<int>(image.hotSpot.x / pixelRatio),
+                                       static_cast<int>(image.hotSpot.y / pixelRatio)));
   return id;
 }
+
+CursorId QtScreen::CreateCursor(const gfx::CursorImage& image) { return AddCursor(registry_, image, 1.0); }
 
 void QtScreen::DestroyCursor(CursorId cursor) { registry_.cursors.erase(cursor); }
 

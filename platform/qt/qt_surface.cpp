@@ -10,18 +10,24 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-#include <cstring>
+#include <cstdint>
 
 namespace tinctora::qtb {
 
 namespace {
 
 // What a custom-drawn window shows is kept in the program's own pixel order
-// (red in the lowest byte, the top byte unused), which Qt reads as RGBX:
-// the program's images are copied row by row, and Qt converts them only
-// when it paints.
+// (red in the lowest byte), which Qt reads as RGBX: the program's images
+// are copied row by row, and Qt converts them only when it paints. Qt
+// takes the X byte as the alpha, which a window with an alpha channel (a
+// Wayland surface) shows: the copy makes it opaque, whatever the program's
+// unused top byte holds.
 constexpr QImage::Format kSurfaceFormat = QImage::Format_RGBX8888;
 static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "the program's pixels are RGBX bytes in memory");
+
+void CopyOpaque(std::uint32_t* to, const Pixel* from, int count) {
+  for (int i = 0; i < count; ++i) to[i] = from[i] | 0xFF000000u;
+}
 
 }  // namespace
 
@@ -47,8 +53,9 @@ void SurfaceWidget::Invalidate() {
 
 void SurfaceWidget::TakePresent(const Image& client) {
   QImage shown(client.Width(), client.Height(), kSurfaceFormat);
-  const auto bytes = static_cast<std::size_t>(client.Width()) * sizeof(Pixel);
-  for (int y = 0; y < client.Height(); ++y) std::memcpy(shown.scanLine(y), client.Row(y), bytes);
+  for (int y = 0; y < client.Height(); ++y) {
+    CopyOpaque(reinterpret_cast<std::uint32_t*>(shown.scanLine(y)), client.Row(y), client.Width());
+  }
   shown_ = std::move(shown);
   dirty_ = false;
   if (inPaint_) return;
@@ -65,9 +72,9 @@ void SurfaceWidget::DrawDirect(const Image& pixels, Point at) {
   }
   const QRect area = QRect(at.x, at.y, pixels.Width(), pixels.Height()).intersected(shown_.rect());
   if (area.isEmpty()) return;
-  const auto bytes = static_cast<std::size_t>(area.width()) * sizeof(Pixel);
   for (int y = area.top(); y <= area.bottom(); ++y) {
-    std::memcpy(shown_.scanLine(y) + area.left() * sizeof(Pixel), pixels.Row(y - at.y) + (area.left() - at.x), bytes);
+    CopyOpaque(reinterpret_cast<std::uint32_t*>(shown_.scanLine(y)) + area.left(),
+               pixels.Row(y - at.y) + (area.left() - at.x), area.width());
   }
   // Qt merges it with the paints it has waiting; a repaint the program
   // asks for replaces it.

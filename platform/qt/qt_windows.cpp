@@ -266,7 +266,9 @@ WindowId QtWindows::CreateTopLevel(const platform::TopLevelSpec& params) {
   // Its client area's own messages, and those Qt hands it for a pixel that
   // a child's device rectangle holds but not its logical one.
   ForwardMouseOf(registry_, widget);
-  made.announcedFrame = AnnouncedFrame(registry_.connection, registry_.root, static_cast<xcb_window_t>(widget->winId()));
+  if (registry_.connection != nullptr) {
+    made.announcedFrame = AnnouncedFrame(registry_.connection, registry_.root, static_cast<xcb_window_t>(widget->winId()));
+  }
   made.reportedScale = ScaleOf(widget);
   made.wantedSize = QSize(params.clientWidth, params.clientHeight);
   PlaceNatively(registry_, made);

@@ -1,4 +1,4 @@
-// tinctora: the program on the Linux desktop (X11).
+// tinctora: the program on the Linux desktop, X11 or Wayland.
 
 #include <QApplication>
 #include <QByteArray>
@@ -6,8 +6,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
+#include <wayland-client.h>
 #include <xcb/xcb.h>
 
 #include "app/program.h"
@@ -15,14 +17,40 @@
 
 namespace {
 
-// Why the program cannot reach an X server, in one line; empty when it can.
-// Checked before Qt starts: Qt's own answer to a missing display is a burst
-// of warnings and an abort.
-std::string MissingDisplay() {
+enum class Session { X11, Wayland };
+
+// The desktop the program runs on: TINCTORA_PLATFORM names one (x11,
+// wayland); else Wayland when the session is Wayland's (WAYLAND_DISPLAY),
+// X11 otherwise. Empty with a reason in `error` for a name it does not know.
+std::optional<Session> ChosenSession(std::string& error) {
+  const QByteArray named = qgetenv("TINCTORA_PLATFORM").trimmed().toLower();
+  if (named == "x11" || named == "xcb") return Session::X11;
+  if (named == "wayland") return Session::Wayland;
+  if (!named.isEmpty()) {
+    error = "TINCTORA_PLATFORM=" + named.toStdString() + " is neither x11 nor wayland";
+    return std::nullopt;
+  }
+  return qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? Session::X11 : Session::Wayland;
+}
+
+// Why the program cannot reach the display it is to run on, in one line;
+// empty when it can. Checked before Qt starts: Qt's own answer to a missing
+// display is a burst of warnings and an abort.
+std::string MissingDisplay(Session session) {
+  if (session == Session::Wayland) {
+    wl_display* display = wl_display_connect(nullptr);
+    if (display == nullptr) {
+      return qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+                 ? "needs a Wayland display: WAYLAND_DISPLAY is not set"
+                 : "needs a Wayland display: cannot connect to WAYLAND_DISPLAY " + qgetenv("WAYLAND_DISPLAY").toStdString();
+    }
+    wl_display_disconnect(display);
+    return {};
+  }
   const QByteArray display = qgetenv("DISPLAY");
   if (display.isEmpty()) {
     if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-      return "needs an X11 display: this Wayland session has no DISPLAY (start XWayland or an X11 session)";
+      return "needs an X11 display: this Wayland session has no DISPLAY (start XWayland, or leave TINCTORA_PLATFORM unset)";
     }
     return "needs an X11 display: DISPLAY is not set";
   }
@@ -57,21 +85,32 @@ void WriteStats(const tinctora::qtb::QtSystem& system) {
   const tinctora::qtb::MotionCounts counts = system.Counts();
   std::fprintf(file, "motion_received %llu\nmotion_handled %llu\n", static_cast<unsigned long long>(counts.received),
                static_cast<unsigned long long>(counts.handled));
+  const tinctora::qtb::PickStart start = system.LastPickStart();
+  if (*start.way != '\0') {
+    std::fprintf(file, "pick_capture %s\npick_capture_ms %.1f\npick_shown_ms %.1f\n", start.way, start.captureMs,
+                 start.shownMs);
+  }
   std::fclose(file);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The screen, the pointer and the hot keys are X11's: under Wayland the
-  // program runs through XWayland.
-  qputenv("QT_QPA_PLATFORM", "xcb");
+  std::string error;
+  const std::optional<Session> session = ChosenSession(error);
+  if (!session) {
+    std::fprintf(stderr, "tinctora: %s\n", error.c_str());
+    return EXIT_FAILURE;
+  }
+  // On a Wayland desktop the program is a Wayland client: through XWayland
+  // it would see no pixel of a Wayland window.
+  qputenv("QT_QPA_PLATFORM", *session == Session::Wayland ? "wayland" : "xcb");
   // The window is shown at its display's scale, as the desktop says it
   // (Xft.dpi, or QT_SCALE_FACTOR and QT_SCREEN_SCALE_FACTORS): Qt's
   // high-DPI scaling stays on, and a scale of 1.25 stays 1.25. The backend
   // speaks physical pixels to the program all the same.
   QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
-  if (const std::string missing = MissingDisplay(); !missing.empty()) {
+  if (const std::string missing = MissingDisplay(*session); !missing.empty()) {
     std::fprintf(stderr, "tinctora: %s\n", missing.c_str());
     return EXIT_FAILURE;
   }
@@ -81,7 +120,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   std::unique_ptr<tinctora::qtb::QtSystem> system = tinctora::qtb::QtSystem::Create();
   if (!system) {
-    std::fprintf(stderr, "tinctora: needs an X11 display\n");
+    std::fprintf(stderr, "tinctora: needs an X11 or a Wayland display\n");
     return EXIT_FAILURE;
   }
   int code = 0;

@@ -1,0 +1,485 @@
+// The Wayland screen: frozen pictures of the outputs during a pick, shown
+// in full-screen windows of the program; the program's own pixels outside
+// a pick. See wl_screen.h for how a pick maps onto the seam.
+
+#include "platform/qt/wayland/wl_screen.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "platform/qt/wayland/portal.h"
+#include "platform/qt/wayland/screencopy.h"
+
+namespace tinctora::qtb {
+
+// ---- the overlay ---------------------------------------------------------------------
+
+// One output's frozen picture, full-screen on that output, with the pick's
+// cursor; after a nudge, a frame around the virtual pointer's pixel.
+class FrozenView final : public QWidget {
+ public:
+  FrozenView(WaylandScreen& owner, std::size_t index, QScreen* screen, const QImage& picture, double scale)
+      : owner_(owner), index_(index), picture_(picture), scale_(scale) {
+    setWindowTitle(QStringLiteral("Tinctora pick"));
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setScreen(screen);
+    setGeometry(screen->geometry());
+  }
+
+  // The virtual pointer's pixel on this output's picture, or none.
+  void MarkPixel(std::optional<QPoint> pixel) {
+    if (mark_ == pixel) return;
+    mark_ = pixel;
+    update();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    // The picture's physical pixels over the window's logical area.
+    painter.drawImage(QRectF(rect()), picture_);
+    if (mark_) {
+      const double unit = 1.0 / scale_;
+      const QRectF pixel(mark_->x() * unit, mark_->y() * unit, unit, unit);
+      painter.setBrush(Qt::NoBrush);
+      painter.setPen(QPen(Qt::black, 0));
+      painter.drawRect(pixel.adjusted(-2 * unit, -2 * unit, 2 * unit, 2 * unit));
+      painter.setPen(QPen(Qt::white, 0));
+      painter.drawRect(pixel.adjusted(-3 * unit, -3 * unit, 3 * unit, 3 * unit));
+    }
+    if (!painted_) {
+      painted_ = true;
+      owner_.OverlayPainted();
+    }
+  }
+  void mouseMoveEvent(QMouseEvent* e) override {
+    owner_.OverlayPointer(index_, e->position(), platform::MouseAction::Move, e->modifiers());
+  }
+  void mousePressEvent(QMouseEvent* e) override {
+    // The press only moves the pointer there: the release ends the pick.
+    owner_.OverlayPointer(index_, e->position(), platform::MouseAction::Move, e->modifiers());
+  }
+  void mouseReleaseEvent(QMouseEvent* e) override {
+    if (e->button() != Qt::LeftButton) return;
+    owner_.OverlayPointer(index_, e->position(), platform::MouseAction::LeftUp, e->modifiers());
+  }
+  void mouseDoubleClickEvent(QMouseEvent* e) override { mousePressEvent(e); }
+  void keyPressEvent(QKeyEvent* e) override { owner_.OverlayKey(e->key(), e->modifiers()); }
+  void closeEvent(QCloseEvent* e) override {
+    // The compositor asked the overlay to go: the pick has lost it.
+    e->ignore();
+    owner_.OverlayLost();
+  }
+
+ private:
+  WaylandScreen& owner_;
+  std::size_t index_;
+  QImage picture_;
+  double scale_;
+  std::optional<QPoint> mark_;
+  bool painted_ = false;
+};
+
+// ---- hot keys ------------------------------------------------------------------------
+
+bool WaylandHotKeys::Register(WindowId owner, int nativeId, int modifiers, int virtualKey) {
+  if (virtualKey == 0) return false;
+  for (const auto& [key, held] : keys_) {
+    if (held == std::pair{modifiers, virtualKey}) return false;  // taken already
+  }
+  keys_[{owner, nativeId}] = {modifiers, virtualKey};
+  return true;
+}
+
+bool WaylandHotKeys::Unregister(WindowId owner, int nativeId) { return keys_.erase({owner, nativeId}) > 0; }
+
+std::optional<QtHotKeys::Hit> WaylandHotKeys::Match(int modifiers, int virtualKey) const {
+  for (const auto& [key, held] : keys_) {
+    if (held == std::pair{modifiers, virtualKey}) return QtHotKeys::Hit{key.first, key.second};
+  }
+  return std::nullopt;
+}
+
+// ---- the screen ------------------------------------------------------------------------
+
+namespace {
+
+CaptureWay CaptureWayFromEnvironment() {
+  const QByteArray named = qgetenv("TINCTORA_WAYLAND_CAPTURE").trimmed().toLower();
+  if (named == "screencopy") return CaptureWay::Screencopy;
+  if (named == "portal") return CaptureWay::Portal;
+  if (!named.isEmpty() && named != "auto") {
+    std::fprintf(stderr, "tinctora: TINCTORA_WAYLAND_CAPTURE=%s is not screencopy or portal; trying each\n",
+                 named.constData());
+  }
+  return CaptureWay::Automatic;
+}
+
+// A screen's rectangle in the program's window coordinates (outside a
+// pick): its place in the layout, its size in device pixels.
+Rect WindowSpaceBounds(const QRect& logical, double dpr) {
+  return {logical.x(), logical.y(), logical.x() + static_cast<int>(std::floor(logical.width() * dpr + 0.5)),
+          logical.y() + static_cast<int>(std::floor(logical.height() * dpr + 0.5))};
+}
+
+}  // namespace
+
+WaylandScreen::WaylandScreen(Registry& registry, QtWindows& windows, const WaylandHotKeys& hotKeys)
+    : registry_(registry),
+      windows_(windows),
+      hotKeys_(hotKeys),
+      way_(CaptureWayFromEnvironment()),
+      context_(std::make_unique<QObject>()) {
+  // The overlay losing the keyboard to another program loses the pick. Qt
+  // reports the program inactive for a moment while the keyboard passes
+  // between two of its own windows: the pick ends only if it stays so.
+  QObject::connect(qApp, &QGuiApplication::applicationStateChanged, context_.get(), [this](Qt::ApplicationState s) {
+    if (s == Qt::ApplicationActive || frozen_.empty()) return;
+    QTimer::singleShot(200, context_.get(), [this] {
+      if (!frozen_.empty() && QGuiApplication::applicationState() != Qt::ApplicationActive) OverlayLost();
+    });
+  });
+}
+
+WaylandScreen::~WaylandScreen() { overlays_.clear(); }
+
+std::vector<platform::Display> WaylandScreen::Displays() const {
+  std::vector<platform::Display> displays;
+  if (!frozen_.empty()) {
+    for (const Frozen& f : frozen_) displays.push_back({f.bounds, f.bounds, f.screen ? f.screen->devicePixelRatio() : f.scale});
+    return displays;
+  }
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    const double dpr = screen->devicePixelRatio();
+    const Rect bounds = WindowSpaceBounds(screen->geometry(), dpr);
+    const QRect free = screen->availableGeometry();
+    const Rect work{bounds.left + static_cast<int>(std::floor((free.x() - screen->geometry().x()) * dpr + 0.5)),
+                    bounds.top + static_cast<int>(std::floor((free.y() - screen->geometry().y()) * dpr + 0.5)),
+                    0, 0};
+    const Rect area{work.left, work.top, work.left + static_cast<int>(std::floor(free.width() * dpr + 0.5)),
+                    work.top + static_cast<int>(std::floor(free.height() * dpr + 0.5))};
+    const platform::Display display{bounds, area.Empty() ? bounds : area, dpr};
+    if (screen == primary) {
+      displays.insert(displays.begin(), display);
+    } else {
+      displays.push_back(display);
+    }
+  }
+  return displays;
+}
+
+const WaylandScreen::Frozen* WaylandScreen::OutputAt(Point at) const {
+  for (const Frozen& f : frozen_) {
+    if (f.bounds.Contains(at.x, at.y)) return &f;
+  }
+  return nullptr;
+}
+
+colour::ColourValue WaylandScreen::PixelAt(Point at) const {
+  if (!frozen_.empty()) {
+    const Frozen* f = OutputAt(at);
+    if (f == nullptr) return colour::InvalidColour;
+    return static_cast<colour::ColourValue>(FromQRgb(f->picture.pixel(at.x - f->bounds.left, at.y - f->bounds.top)));
+  }
+  // Outside a pick the program's own windows are all there is to read: the
+  // topmost window of the program's there, as it is shown.
+  for (NativeWindow* window : registry_.All()) {
+    if (!window->topLevel && !window->popup) continue;
+    if (!window->outer->isVisible()) continue;
+    const Rect client = ScreenClient(registry_, *window);
+    if (!client.Contains(at.x, at.y)) continue;
+    NativeWindow* under = WindowAt(registry_, *window, {at.x - client.left, at.y - client.top});
+    if (under == nullptr) under = window;
+    const Rect area = ScreenClient(registry_, *under);
+    const Pixel p = windows_.VisiblePixel(under->id, {at.x - area.left, at.y - area.top});
+    if (p == platform::kInvalidPixel) continue;
+    return static_cast<colour::ColourValue>(p);
+  }
+  return colour::InvalidColour;
+}
+
+bool WaylandScreen::ReadRect(const Rect& screen, Image& out) const {
+  if (screen.Empty()) return false;
+  const Frozen* f = OutputAt({screen.left, screen.top});
+  if (f == nullptr || !f->bounds.Contains(screen.right - 1, screen.bottom - 1)) return false;
+  out.Reset(screen.Width(), screen.Height());
+  for (int y = 0; y < screen.Height(); ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(f->picture.constScanLine(screen.top - f->bounds.top + y));
+    Pixel* dst = out.Row(y);
+    for (int x = 0; x < screen.Width(); ++x) dst[x] = FromQRgb(row[screen.left - f->bounds.left + x]);
+  }
+  return true;
+}
+
+Point WaylandScreen::CursorPos() const {
+  if (registry_.dispatchedPointer) return *registry_.dispatchedPointer;
+  if (Picking()) return virtual_;
+  // Over the program's windows Qt knows where the pointer is; elsewhere,
+  // where it last was.
+  return PhysicalPoint(QCursor::pos());
+}
+
+void WaylandScreen::SetCursorPos(Point screen) {
+  // No client may move the pointer: a pick moves its virtual pointer and
+  // reports the movement, as the pointer's own movement would come.
+  if (frozen_.empty()) return;
+  virtual_ = screen;
+  if (registry_.dispatchedPointer) registry_.dispatchedPointer = screen;
+  for (std::size_t i = 0; i < overlays_.size(); ++i) {
+    const Frozen& f = frozen_[i];
+    overlays_[i]->MarkPixel(f.bounds.Contains(screen.x, screen.y)
+                                ? std::optional<QPoint>(QPoint(screen.x - f.bounds.left, screen.y - f.bounds.top))
+                                : std::nullopt);
+  }
+  if (movePending_) return;
+  movePending_ = true;
+  QTimer::singleShot(0, context_.get(), [this] {
+    movePending_ = false;
+    if (!frozen_.empty()) Deliver(platform::MouseAction::Move, virtual_, QGuiApplication::keyboardModifiers());
+  });
+}
+
+bool WaylandScreen::PrimaryButtonDown() const {
+  // A pick's button counts as held until the click on the overlay that
+  // ends it.
+  if (Picking()) return true;
+  return (QGuiApplication::mouseButtons() & Qt::LeftButton) != 0;
+}
+
+void WaylandScreen::SetCapture(WindowId id) {
+  NativeWindow* window = registry_.Find(id);
+  if (window == nullptr) return;
+  const WindowId old = registry_.capture;
+  if (old == id) return;
+  if (old != 0) {
+    Thaw();
+    registry_.capture = 0;
+    if (registry_.sink != nullptr) registry_.sink->OnCaptureLost(old);
+  }
+  registry_.capture = id;
+  Freeze();
+}
+
+void WaylandScreen::ReleaseCapture() {
+  registry_.capture = 0;
+  Thaw();
+}
+
+void WaylandScreen::Freeze() {
+  started_.start();
+  lastStart_ = {};
+  virtual_ = CursorPos();
+  std::vector<Frozen> outputs;
+  if (way_ != CaptureWay::Portal && !(way_ == CaptureWay::Automatic && screencopyFailed_)) {
+    const OutputPictures pictures = CaptureOutputs();
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    for (const OutputPicture& o : pictures.outputs) {
+      // The toolkit's screen of the output: by name, else by place.
+      QScreen* match = nullptr;
+      for (QScreen* s : screens) {
+        if (!o.name.isEmpty() && s->name() == o.name) match = s;
+      }
+      for (QScreen* s : screens) {
+        if (match == nullptr && s->geometry().topLeft() == o.logicalPosition) match = s;
+      }
+      if (match == nullptr || o.picture.isNull()) continue;
+      outputs.push_back({match, match->geometry(), {}, 1.0, o.picture});
+    }
+    if (outputs.empty()) {
+      std::fprintf(stderr, "tinctora: no screencopy: %s\n", qPrintable(pictures.why.isEmpty() ? QStringLiteral("no output matched") : pictures.why));
+      screencopyFailed_ = true;
+    } else {
+      lastStart_.way = "screencopy";
+    }
+  }
+  if (outputs.empty() && way_ != CaptureWay::Screencopy) {
+    waiting_ = true;
+    lastStart_.way = "portal";
+    const WindowId holder = registry_.capture;
+    RequestPortalScreenshot(context_.get(), [this, holder](const QImage& picture, const QString& why) {
+      if (!waiting_ || registry_.capture != holder) return;
+      waiting_ = false;
+      FromPortal(picture, why);
+    });
+    return;
+  }
+  if (outputs.empty()) {
+    EndCaptureLost();
+    return;
+  }
+  FreezeWith(std::move(outputs));
+}
+
+void WaylandScreen::FromPortal(const QImage& picture, const QString& why) {
+  if (picture.isNull()) {
+    std::fprintf(stderr, "tinctora: the desktop portal gave no picture: %s\n", qPrintable(why));
+    EndCaptureLost();
+    return;
+  }
+  // One picture of the whole desktop: each screen is cut out of it where
+  // it lies in the layout, at the picture's scale.
+  QRect all;
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  for (const QScreen* s : screens) all = all.united(s->geometry());
+  if (all.isEmpty()) {
+    EndCaptureLost();
+    return;
+  }
+  const double k = static_cast<double>(picture.width()) / all.width();
+  const QImage whole = picture.convertToFormat(QImage::Format_RGB32);
+  std::vector<Frozen> outputs;
+  for (QScreen* s : screens) {
+    const QRect g = s->geometry().translated(-all.topLeft());
+    const QRect cut(static_cast<int>(std::floor(g.x() * k + 0.5)), static_cast<int>(std::floor(g.y() * k + 0.5)),
+                    static_cast<int>(std::floor(g.width() * k + 0.5)), static_cast<int>(std::floor(g.height() * k + 0.5)));
+    outputs.push_back({s, s->geometry(), {}, 1.0, whole.copy(cut)});
+  }
+  FreezeWith(std::move(outputs));
+}
+
+void WaylandScreen::FreezeWith(std::vector<Frozen> outputs) {
+  lastStart_.captureMs = static_cast<double>(started_.nsecsElapsed()) / 1e6;
+  double largest = 1.0;
+  for (Frozen& f : outputs) {
+    f.scale = f.logical.width() > 0 ? static_cast<double>(f.picture.width()) / f.logical.width() : 1.0;
+    largest = std::max(largest, f.scale);
+  }
+  for (Frozen& f : outputs) {
+    const int left = static_cast<int>(std::floor(f.logical.x() * largest + 0.5));
+    const int top = static_cast<int>(std::floor(f.logical.y() * largest + 0.5));
+    f.bounds = {left, top, left + f.picture.width(), top + f.picture.height()};
+  }
+  frozen_ = std::move(outputs);
+  // Where the pointer was, as near as the program's window knows it, until
+  // the first movement over an overlay says.
+  if (!OutputAt(virtual_)) virtual_ = {frozen_.front().bounds.left, frozen_.front().bounds.top};
+  const NativeWindow* holder = registry_.Find(registry_.capture);
+  const auto cursor = holder != nullptr ? registry_.cursors.find(holder->cursor) : registry_.cursors.end();
+  for (std::size_t i = 0; i < frozen_.size(); ++i) {
+    auto view = std::make_unique<FrozenView>(*this, i, frozen_[i].screen, frozen_[i].picture, frozen_[i].scale);
+    if (cursor != registry_.cursors.end()) view->setCursor(cursor->second);
+    view->showFullScreen();
+    overlays_.push_back(std::move(view));
+  }
+  if (!overlays_.empty()) {
+    overlays_.front()->activateWindow();
+    overlays_.front()->setFocus(Qt::ActiveWindowFocusReason);
+  }
+  registry_.pickOnOverlay = true;
+}
+
+void WaylandScreen::Thaw() {
+  waiting_ = false;
+  registry_.pickOnOverlay = false;
+  frozen_.clear();
+  // An overlay may be handling the event that ended the pick: it goes once
+  // that returns.
+  for (std::unique_ptr<FrozenView>& view : overlays_) {
+    view->hide();
+    view.release()->deleteLater();
+  }
+  overlays_.clear();
+}
+
+void WaylandScreen::EndCaptureLost() {
+  const WindowId holder = registry_.capture;
+  registry_.capture = 0;
+  Thaw();
+  if (holder != 0 && registry_.sink != nullptr) registry_.sink->OnCaptureLost(holder);
+}
+
+void WaylandScreen::OverlayPainted() {
+  if (lastStart_.shownMs < 0 && started_.isValid()) lastStart_.shownMs = static_cast<double>(started_.nsecsElapsed()) / 1e6;
+}
+
+void WaylandScreen::OverlayLost() {
+  if (!frozen_.empty()) EndCaptureLost();
+}
+
+void WaylandScreen::OverlayPointer(std::size_t output, QPointF local, platform::MouseAction action,
+                                   Qt::KeyboardModifiers keys) {
+  if (output >= frozen_.size()) return;
+  const Frozen& f = frozen_[output];
+  // The pixel under the pointer: a logical position times the output's
+  // scale, with a margin for the compositor's fixed-point positions.
+  const int x = std::clamp(static_cast<int>(std::floor(local.x() * f.scale + 1.0 / 64)), 0, f.bounds.Width() - 1);
+  const int y = std::clamp(static_cast<int>(std::floor(local.y() * f.scale + 1.0 / 64)), 0, f.bounds.Height() - 1);
+  virtual_ = {f.bounds.left + x, f.bounds.top + y};
+  for (const std::unique_ptr<FrozenView>& view : overlays_) view->MarkPixel(std::nullopt);
+  ++registry_.motions.received;
+  Deliver(action, virtual_, keys);
+}
+
+void WaylandScreen::OverlayKey(int qtKey, Qt::KeyboardModifiers keys) {
+  if (qtKey == Qt::Key_Escape) {
+    OverlayLost();
+    return;
+  }
+  const std::optional<QtHotKeys::Hit> hit = hotKeys_.Match(ModifierBitsOf(keys), VirtualKeyOf(qtKey));
+  if (hit && registry_.sink != nullptr) registry_.sink->OnHotKey(hit->owner, hit->nativeId);
+}
+
+void WaylandScreen::Deliver(platform::MouseAction action, Point at, Qt::KeyboardModifiers keys) {
+  NativeWindow* holder = registry_.Find(registry_.capture);
+  if (holder == nullptr || registry_.sink == nullptr) return;
+  platform::MouseMessage message;
+  message.target = holder->id;
+  const Rect client = ScreenClient(registry_, *holder);
+  message.client = {at.x - client.left, at.y - client.top};
+  message.action = action;
+  message.keys = ModifierBitsOf(keys);
+  if (action == platform::MouseAction::Move) ++registry_.motions.handled;
+  const std::optional<Point> outer = registry_.dispatchedPointer;
+  registry_.dispatchedPointer = at;
+  registry_.sink->OnMouse(message);
+  registry_.dispatchedPointer = outer;
+}
+
+int WaylandScreen::CursorSize(double scale) const {
+  // The compositor's cursor size in logical units (XCURSOR_SIZE, which
+  // Wayland compositors hand their clients too; 24 without it), at the scale.
+  int size = qEnvironmentVariableIntValue("XCURSOR_SIZE");
+  if (size <= 0) size = 24;
+  const_cast<WaylandScreen*>(this)->cursorScale_ = scale;
+  return std::max(1, static_cast<int>(std::floor(size * scale + 0.5)));
+}
+
+CursorId WaylandScreen::CreateCursor(const gfx::CursorImage& image) {
+  // Made at the scale last asked for: its pixels are the output's pixels.
+  return AddCursor(registry_, image, cursorScale_);
+}
+
+void WaylandScreen::DestroyCursor(CursorId cursor) { registry_.cursors.erase(cursor); }
+
+void WaylandScreen::SetWindowCursor(WindowId id, CursorId cursor) {
+  NativeWindow* window = registry_.Find(id);
+  if (window == nullptr) return;
+  window->cursor = cursor;
+  const auto it = registry_.cursors.find(cursor);
+  if (it != registry_.cursors.end()) {
+    window->inner->setCursor(it->second);
+  } else {
+    window->inner->unsetCursor();
+  }
+  if (registry_.capture != id) return;
+  for (const std::unique_ptr<FrozenView>& view : overlays_) {
+    if (it != registry_.cursors.end()) view->setCursor(it->second);
+  }
+}
+
+}  // namespace tinctora::qtb
