@@ -38,6 +38,11 @@ std::optional<Session> ChosenSession(std::string& error) {
 // display is a burst of warnings and an abort.
 std::string MissingDisplay(Session session) {
   if (session == Session::Wayland) {
+    // A socket named without a path lies in XDG_RUNTIME_DIR.
+    const QByteArray socket = qgetenv("WAYLAND_DISPLAY");
+    if (!socket.startsWith('/') && qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+      return "needs a Wayland display: XDG_RUNTIME_DIR is not set";
+    }
     wl_display* display = wl_display_connect(nullptr);
     if (display == nullptr) {
       return qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")

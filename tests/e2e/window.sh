@@ -15,19 +15,23 @@ window_state() {
 
 # No display, a dead display, a Wayland session without X11: one line on
 # the error stream, a non-zero status, nothing else.
-no_display() {  # no_display WHAT ENV...
-  local what=$1
-  shift
-  env -u DISPLAY -u WAYLAND_DISPLAY "$@" "$program" >"$work/out" 2>"$work/err"
+no_display() {  # no_display WHAT SAYS ENV...
+  local what=$1 says=$2
+  shift 2
+  env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_RUNTIME_DIR "$@" "$program" >"$work/out" 2>"$work/err"
   local status=$?
   check "the status with $what" "non-zero" "$([ "$status" -ne 0 ] && echo non-zero || echo 0)"
   check "the lines printed with $what" "1" "$(cat "$work/out" "$work/err" | wc -l)"
-  check "what the program says with $what" "yes" "$(grep -q 'needs an X11 display' "$work/err" && echo yes || echo no)"
+  check "what the program says with $what" "yes" "$(grep -q "$says" "$work/err" && echo yes || echo no)"
   echo "   ($what: $(head -1 "$work/err"))"
 }
-no_display "DISPLAY unset"
-no_display "a dead display" DISPLAY=:250
-no_display "Wayland without X11" WAYLAND_DISPLAY=wayland-0
+no_display "DISPLAY unset" 'needs an X11 display'
+no_display "a dead display" 'needs an X11 display' DISPLAY=:250
+# With WAYLAND_DISPLAY set the program is a Wayland client.
+no_display "a dead Wayland display" 'needs a Wayland display' WAYLAND_DISPLAY=wayland-250 XDG_RUNTIME_DIR="$work"
+no_display "Wayland without its runtime folder" 'XDG_RUNTIME_DIR is not set' WAYLAND_DISPLAY=wayland-0
+no_display "X11 asked for without DISPLAY" 'needs an X11 display' TINCTORA_PLATFORM=x11 WAYLAND_DISPLAY=wayland-0
+no_display "an unknown platform" 'neither x11 nor wayland' TINCTORA_PLATFORM=mir
 
 e2e_start_x
 e2e_start_program

@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/qt/wayland/frozen_layout.h"
 #include "platform/qt/wayland/portal.h"
 #include "platform/qt/wayland/screencopy.h"
 
@@ -340,29 +341,34 @@ void WaylandScreen::FromPortal(const QImage& picture, const QString& why) {
     EndCaptureLost();
     return;
   }
-  const double k = static_cast<double>(picture.width()) / all.width();
   const QImage whole = picture.convertToFormat(QImage::Format_RGB32);
+  const Rect desktop{all.left(), all.top(), all.right() + 1, all.bottom() + 1};
   std::vector<Frozen> outputs;
   for (QScreen* s : screens) {
-    const QRect g = s->geometry().translated(-all.topLeft());
-    const QRect cut(static_cast<int>(std::floor(g.x() * k + 0.5)), static_cast<int>(std::floor(g.y() * k + 0.5)),
-                    static_cast<int>(std::floor(g.width() * k + 0.5)), static_cast<int>(std::floor(g.height() * k + 0.5)));
-    outputs.push_back({s, s->geometry(), {}, 1.0, whole.copy(cut)});
+    const QRect g = s->geometry();
+    const Rect cut = ScreenInDesktopPicture({g.left(), g.top(), g.right() + 1, g.bottom() + 1}, desktop,
+                                            whole.width(), whole.height());
+    if (cut.Empty()) continue;
+    outputs.push_back({s, g, {}, 1.0, whole.copy(cut.left, cut.top, cut.Width(), cut.Height())});
+  }
+  if (outputs.empty()) {
+    EndCaptureLost();
+    return;
   }
   FreezeWith(std::move(outputs));
 }
 
 void WaylandScreen::FreezeWith(std::vector<Frozen> outputs) {
   lastStart_.captureMs = static_cast<double>(started_.nsecsElapsed()) / 1e6;
-  double largest = 1.0;
-  for (Frozen& f : outputs) {
-    f.scale = f.logical.width() > 0 ? static_cast<double>(f.picture.width()) / f.logical.width() : 1.0;
-    largest = std::max(largest, f.scale);
+  std::vector<OutputPlace> places;
+  for (const Frozen& f : outputs) {
+    const QRect& g = f.logical;
+    places.push_back({{g.left(), g.top(), g.right() + 1, g.bottom() + 1}, f.picture.width(), f.picture.height()});
   }
-  for (Frozen& f : outputs) {
-    const int left = static_cast<int>(std::floor(f.logical.x() * largest + 0.5));
-    const int top = static_cast<int>(std::floor(f.logical.y() * largest + 0.5));
-    f.bounds = {left, top, left + f.picture.width(), top + f.picture.height()};
+  const std::vector<FrozenPlace> placed = PlaceFrozenOutputs(places);
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    outputs[i].bounds = placed[i].bounds;
+    outputs[i].scale = placed[i].scale;
   }
   frozen_ = std::move(outputs);
   // Where the pointer was, as near as the program's window knows it, until
@@ -415,11 +421,7 @@ void WaylandScreen::OverlayPointer(std::size_t output, QPointF local, platform::
                                    Qt::KeyboardModifiers keys) {
   if (output >= frozen_.size()) return;
   const Frozen& f = frozen_[output];
-  // The pixel under the pointer: a logical position times the output's
-  // scale, with a margin for the compositor's fixed-point positions.
-  const int x = std::clamp(static_cast<int>(std::floor(local.x() * f.scale + 1.0 / 64)), 0, f.bounds.Width() - 1);
-  const int y = std::clamp(static_cast<int>(std::floor(local.y() * f.scale + 1.0 / 64)), 0, f.bounds.Height() - 1);
-  virtual_ = {f.bounds.left + x, f.bounds.top + y};
+  virtual_ = PixelUnder(local.x(), local.y(), {f.bounds, f.scale});
   for (const std::unique_ptr<FrozenView>& view : overlays_) view->MarkPixel(std::nullopt);
   ++registry_.motions.received;
   Deliver(action, virtual_, keys);
