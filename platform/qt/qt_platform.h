@@ -20,9 +20,10 @@ struct MotionCounts {
   std::uint64_t handled = 0;
 };
 
-// How the last pick on Wayland took the screen ("screencopy", "portal";
-// empty on X11 or before any pick), and the milliseconds from the capture's
-// start to the picture and to the overlay's first painting (-1 for none).
+// How the last pick on Wayland took the screen ("screencopy", "portal",
+// "pickcolor"; empty on X11 or before any pick), and the milliseconds from
+// the capture's start to the picture and to the overlay's first painting
+// (-1 for none).
 struct PickStart {
   const char* way = "";
   double captureMs = -1;

@@ -123,8 +123,9 @@ CaptureWay CaptureWayFromEnvironment() {
   const QByteArray named = qgetenv("TINCTORA_WAYLAND_CAPTURE").trimmed().toLower();
   if (named == "screencopy") return CaptureWay::Screencopy;
   if (named == "portal") return CaptureWay::Portal;
+  if (named == "pickcolor") return CaptureWay::PickColour;
   if (!named.isEmpty() && named != "auto") {
-    std::fprintf(stderr, "tinctora: TINCTORA_WAYLAND_CAPTURE=%s is not screencopy or portal; trying each\n",
+    std::fprintf(stderr, "tinctora: TINCTORA_WAYLAND_CAPTURE=%s is not screencopy, portal or pickcolor; trying each\n",
                  named.constData());
   }
   return CaptureWay::Automatic;
@@ -192,6 +193,7 @@ const WaylandScreen::Frozen* WaylandScreen::OutputAt(Point at) const {
 }
 
 colour::ColourValue WaylandScreen::PixelAt(Point at) const {
+  if (colourOnly_) return static_cast<colour::ColourValue>(*colourOnly_);
   if (!frozen_.empty()) {
     const Frozen* f = OutputAt(at);
     if (f == nullptr) return colour::InvalidColour;
@@ -285,10 +287,10 @@ void WaylandScreen::Freeze() {
   started_.start();
   lastStart_ = {};
   virtual_ = CursorPos();
-  std::vector<Frozen> outputs;
-  if (way_ != CaptureWay::Portal && !(way_ == CaptureWay::Automatic && screencopyFailed_)) {
+  if (way_ == CaptureWay::Screencopy || (way_ == CaptureWay::Automatic && !screencopyFailed_)) {
     const OutputPictures pictures = CaptureOutputs();
     const QList<QScreen*> screens = QGuiApplication::screens();
+    std::vector<Frozen> outputs;
     for (const OutputPicture& o : pictures.outputs) {
       // The toolkit's screen of the output: by name, else by place.
       QScreen* match = nullptr;
@@ -301,35 +303,76 @@ void WaylandScreen::Freeze() {
       if (match == nullptr || o.picture.isNull()) continue;
       outputs.push_back({match, match->geometry(), {}, 1.0, o.picture});
     }
-    if (outputs.empty()) {
-      std::fprintf(stderr, "tinctora: no screencopy: %s\n", qPrintable(pictures.why.isEmpty() ? QStringLiteral("no output matched") : pictures.why));
-      screencopyFailed_ = true;
-    } else {
+    if (!outputs.empty()) {
       lastStart_.way = "screencopy";
+      FreezeWith(std::move(outputs));
+      return;
+    }
+    // A compositor without screencopy will not have it at the next pick.
+    std::fprintf(stderr, "tinctora: no screencopy: %s\n",
+                 qPrintable(pictures.why.isEmpty() ? QStringLiteral("no output matched a screen") : pictures.why));
+    screencopyFailed_ = true;
+    if (way_ == CaptureWay::Screencopy) {
+      EndCaptureLost();
+      return;
     }
   }
-  if (outputs.empty() && way_ != CaptureWay::Screencopy) {
-    waiting_ = true;
-    lastStart_.way = "portal";
-    const WindowId holder = registry_.capture;
-    RequestPortalScreenshot(context_.get(), [this, holder](const QImage& picture, const QString& why) {
-      if (!waiting_ || registry_.capture != holder) return;
-      waiting_ = false;
-      FromPortal(picture, why);
-    });
+  if (way_ == CaptureWay::PickColour) {
+    AskPortalColour();
     return;
   }
-  if (outputs.empty()) {
-    EndCaptureLost();
-    return;
+  waiting_ = true;
+  lastStart_.way = "portal";
+  const WindowId holder = registry_.capture;
+  RequestPortalScreenshot(context_.get(), [this, holder](const QImage& picture, const QString& why) {
+    if (!waiting_ || registry_.capture != holder) return;
+    waiting_ = false;
+    FromPortal(picture, why);
+  });
+}
+
+void WaylandScreen::AskPortalColour() {
+  waiting_ = true;
+  lastStart_.way = "pickcolor";
+  const WindowId holder = registry_.capture;
+  RequestPortalColour(context_.get(), [this, holder](std::optional<QColor> colour, const QString& why) {
+    if (!waiting_ || registry_.capture != holder) return;
+    waiting_ = false;
+    if (!colour) {
+      std::fprintf(stderr, "tinctora: the desktop's colour picker gave no colour: %s\n", qPrintable(why));
+      EndCaptureLost();
+      return;
+    }
+    TakeColourOnly(*colour);
+  });
+}
+
+void WaylandScreen::TakeColourOnly(const QColor& colour) {
+  lastStart_.captureMs = static_cast<double>(started_.nsecsElapsed()) / 1e6;
+  NativeWindow* holder = registry_.Find(registry_.capture);
+  if (holder == nullptr) return;
+  // The window says why a pick shows no zoom and no place of its own.
+  if (QWidget* top = TopOf(registry_, *holder)->outer; top != nullptr) {
+    const QString why = QStringLiteral(" \u2014 colours from the desktop's own picker: it lets no program read the screen");
+    if (!top->windowTitle().endsWith(why)) top->setWindowTitle(top->windowTitle() + why);
   }
-  FreezeWith(std::move(outputs));
+  // One movement to where the pick started, which reads the colour, and the
+  // release that ends it.
+  colourOnly_ = FromQRgb(colour.rgb());
+  Deliver(platform::MouseAction::Move, virtual_, QGuiApplication::keyboardModifiers());
+  if (registry_.capture == holder->id) Deliver(platform::MouseAction::LeftUp, virtual_, QGuiApplication::keyboardModifiers());
+  colourOnly_.reset();
 }
 
 void WaylandScreen::FromPortal(const QImage& picture, const QString& why) {
   if (picture.isNull()) {
     std::fprintf(stderr, "tinctora: the desktop portal gave no picture: %s\n", qPrintable(why));
-    EndCaptureLost();
+    // Without a picture, the desktop's own colour picker still gives a colour.
+    if (way_ == CaptureWay::Automatic) {
+      AskPortalColour();
+    } else {
+      EndCaptureLost();
+    }
     return;
   }
   // One picture of the whole desktop: each screen is cut out of it where

@@ -55,8 +55,11 @@ class WaylandHotKeys final : public platform::HotKeys {
 };
 
 // How a pick takes the screen: `TINCTORA_WAYLAND_CAPTURE` names one
-// (screencopy, portal); unset, the first that works.
-enum class CaptureWay { Automatic, Screencopy, Portal };
+// (screencopy, portal, pickcolor); unset, the first that works of
+// screencopy, the portal's screenshot, the portal's colour picker. The
+// last gives one colour and no picture: the pick reads that colour at the
+// place it started, with no zoom, and the window's title says why.
+enum class CaptureWay { Automatic, Screencopy, Portal, PickColour };
 
 class FrozenView;
 
@@ -106,6 +109,8 @@ class WaylandScreen final : public platform::Screen {
   const Frozen* OutputAt(Point at) const;
   bool Picking() const { return registry_.capture != 0 && (!frozen_.empty() || waiting_); }
   void FromPortal(const QImage& picture, const QString& why);
+  void AskPortalColour();
+  void TakeColourOnly(const QColor& colour);
 
   Registry& registry_;
   QtWindows& windows_;
@@ -114,7 +119,8 @@ class WaylandScreen final : public platform::Screen {
   bool screencopyFailed_ = false;
   std::vector<Frozen> frozen_;
   std::vector<std::unique_ptr<FrozenView>> overlays_;
-  bool waiting_ = false;  // for the portal's picture
+  bool waiting_ = false;  // for the portal's picture or colour
+  std::optional<Pixel> colourOnly_;  // while the desktop's picked colour is read
   Point virtual_;         // the pick's pointer over the frozen picture
   bool movePending_ = false;
   double cursorScale_ = 1;
