@@ -1,0 +1,230 @@
+#!/usr/bin/env bash
+# shellcheck disable=SC2154,SC1091  # failures and the wl_ variables come from the sourced files
+# The desktop portal's Screenshot and PickColor as the Qt backend requests
+# them (platform/qt/wayland/portal.cpp, driven by portal_probe), each run on
+# a private session bus of its own.
+#
+#   portal_check.sh stand_in PROBE STAND_IN
+#     On a bus that activates nothing: no portal at all, then the stand-in
+#     portal answering with a picture of the four known quadrants, a
+#     colour, a refusal, an error, its answer sent before the call's reply,
+#     and a Request path other than the one asked for. Needs no root.
+#   portal_check.sh sway PROBE STAND_IN
+#     The real portal (xdg-desktop-portal with its wlroots backend) in the
+#     sway session of session.sh: the screenshot's size and its quadrants,
+#     a colour picked with slurp by a click, a pick ended with Escape, and
+#     the time from request to picture. Needs root (session.sh).
+#
+# Exit 0 when all hold, 1 on a failure, 77 when the machine cannot run it.
+mode=${1:?usage: portal_check.sh stand_in|sway PROBE STAND_IN}
+probe=$(realpath "${2:?usage: portal_check.sh stand_in|sway PROBE STAND_IN}")
+stand_in=$(realpath "${3:?usage: portal_check.sh stand_in|sway PROBE STAND_IN}")
+here=$(cd "$(dirname "$0")" && pwd)
+
+# The quadrants of session.sh's background, at points 10 pixels in from
+# each corner of a 1920x1080 picture.
+# shellcheck disable=SC2054  # X,Y pairs
+corners=(10,10 1910,10 10,1070 1910,1070)
+corner_colours=(CC3311 22AA44 3366CC EEDD22)
+
+# The probe's line starting with WORD, less the word.
+line_of() {  # line_of WORD OUTPUT
+  sed -n "s/^$1 //p" <<<"$2" | head -1
+}
+
+check_quadrants() {  # check_quadrants WHERE OUTPUT
+  local i
+  check "$1: the picture's size" 1920x1080 "$(line_of picture "$2")"
+  for i in 0 1 2 3; do
+    check "$1: the picture at ${corners[i]}" "${corner_colours[i]}" "$(line_of "pixel ${corners[i]}" "$2")"
+  done
+}
+
+# The median of the numbers given.
+median() {
+  printf '%s\n' "$@" | sort -n |
+    awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'
+}
+
+run_stand_in() {
+  local tool
+  for tool in dbus-run-session dbus-daemon convert; do
+    command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
+  done
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  # A session bus with no service folders: nothing is activated on it, so
+  # a portal installed on the machine stays out of the run. The policy is
+  # that of dbus' own session bus.
+  cat >"$work/bus.conf" <<EOF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:dir=$work</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+EOF
+  convert \( -size 960x540 xc:'#CC3311' -size 960x540 xc:'#22AA44' +append \) \
+    \( -size 960x540 xc:'#3366CC' -size 960x540 xc:'#EEDD22' +append \) -append "$work/bg.png"
+  # The same script again, on that bus.
+  PORTAL_CHECK_WORK=$work dbus-run-session --config-file="$work/bus.conf" -- "$0" stand_in_on_bus "$probe" "$stand_in" \
+    2> >(grep -v 'Failed to set fd limit' >&2)
+}
+
+stop_stand_in() {
+  [ -n "${stand_in_pid:-}" ] && { kill "$stand_in_pid" 2>/dev/null; wait "$stand_in_pid" 2>/dev/null; }
+  stand_in_pid=""
+}
+
+# Starts the stand-in with ARGS and waits for it to own the portal's name;
+# the calls it logs go to $work/calls.log.
+start_stand_in() {  # start_stand_in ARGS...
+  stop_stand_in
+  : >"$work/calls.log"
+  "$stand_in" --dir "$work" "$@" >"$work/ready" 2>"$work/calls.log" &
+  stand_in_pid=$!
+  local i
+  for ((i = 0; i < 100; i++)); do
+    grep -q ready "$work/ready" && return 0
+    sleep 0.05
+  done
+  echo "FAILED: the stand-in portal did not start"; cat "$work/calls.log"; return 1
+}
+
+stand_in_runs() {
+  source "$here/../checks.sh"
+  on_check_failed() { :; }
+  work=$PORTAL_CHECK_WORK
+  local out
+  check "no portal: the screenshot" "failed: no desktop portal on the session bus" "$("$probe" screenshot)"
+  check "no portal: the colour" "failed: no desktop portal on the session bus" "$("$probe" colour)"
+
+  start_stand_in --picture "$work/bg.png" --colour 3A7FC4 || exit 1
+  out=$("$probe" screenshot --times 5 "${corners[@]}")
+  check_quadrants "the stand-in" "$out"
+  check "the stand-in: five pictures in a row" 5 "$(grep -c '^picture 1920x1080$' <<<"$out")"
+  check "the call asked for no dialog" yes "$(grep -q '^Screenshot .*interactive=false' "$work/calls.log" && echo yes)"
+  check "the call carried a handle token" yes \
+    "$(grep -Eq '^Screenshot .*handle_token=[A-Za-z0-9_]+' "$work/calls.log" && echo yes)"
+  # shellcheck disable=SC2046  # one number a line
+  echo "note: stand-in request to picture (1920x1080 PNG): median $(median $(sed -n 's/^ms //p' <<<"$out")) ms of 5"
+  check "the stand-in: the colour" "colour 3A7FC4" "$("$probe" colour | head -1)"
+  # The picture belongs to the portal: it is read, not removed.
+  check "the stand-in's picture left in place" yes "$(ls "$work"/stand-in-*.png >/dev/null 2>&1 && echo yes)"
+
+  # The Response sent before the call's reply reaches a caller that
+  # subscribed before calling.
+  start_stand_in --picture "$work/bg.png" --colour 102030 --answer-first || exit 1
+  check_quadrants "an answer before the reply" "$("$probe" screenshot "${corners[@]}")"
+  check "an answer before the reply: the colour" "colour 102030" "$("$probe" colour | head -1)"
+
+  # A portal older than 0.9 names its own Request path.
+  start_stand_in --picture "$work/bg.png" --colour 102030 --legacy-handle --delay 300 || exit 1
+  check_quadrants "a Request path of the portal's own" "$("$probe" screenshot "${corners[@]}")"
+  check "a Request path of the portal's own: the colour" "colour 102030" "$("$probe" colour | head -1)"
+
+  # The context destroyed while the portal is still busy: no callback,
+  # neither when the answer comes nor later.
+  start_stand_in --picture "$work/bg.png" --delay 300 || exit 1
+  check "the context destroyed before the answer" "no answer" "$("$probe" abandon 50)"
+
+  start_stand_in --picture "$work/bg.png" --refuse || exit 1
+  check "refused: the screenshot" "failed: the user cancelled the screenshot" "$("$probe" screenshot)"
+  check "refused: the colour" "failed: the user cancelled the colour pick" "$("$probe" colour)"
+
+  # Code 2: the stand-in cannot read its picture and gives no colour.
+  start_stand_in --picture "$work/missing.png" || exit 1
+  check "the portal's error: the screenshot" "failed: the desktop portal refused or could not complete the screenshot" \
+    "$("$probe" screenshot)"
+  check "the portal's error: the colour" "failed: the desktop portal refused or could not complete the colour pick" \
+    "$("$probe" colour)"
+  stop_stand_in
+  [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
+  echo "all checks passed"
+}
+
+run_sway() {
+  . "$here/session.sh"
+  . "$here/checks.sh"
+  wl_install
+  # The portal, its wlroots backend, the GTK backend for the Access
+  # interface (without one, xdg-desktop-portal 1.16 offers no Screenshot),
+  # PipeWire (the wlroots backend exits without it) and slurp (its colour
+  # picker).
+  local portal_packages=(xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk pipewire slurp libglib2.0-bin)
+  if [ ! -x /usr/libexec/xdg-desktop-portal-wlr ] || [ ! -x /usr/libexec/xdg-desktop-portal-gtk ] ||
+    ! command -v pipewire >/dev/null || ! command -v slurp >/dev/null || ! command -v gdbus >/dev/null; then
+    if ! "$wl_repo/tools/install-packages" "${portal_packages[@]}" >"$wl_work/portal-install.log" 2>&1; then
+      echo "skipped: installing ${portal_packages[*]} failed:"; tail -5 "$wl_work/portal-install.log"
+      exit 77
+    fi
+  fi
+  wl_start || exit 1
+  cp "$probe" "$wl_home/portal_probe" && chown "$WL_USER" "$wl_home/portal_probe"
+
+  # As the session's user, on a bus of its own: PipeWire, then the portal
+  # and its backends, started by activation through a property read, then
+  # the probe. NO_AT_BRIDGE: the GTK backend would otherwise wait 25 s for an
+  # accessibility bus that is not there.
+  cat >"$wl_home/driver.sh" <<EOF
+pipewire >"$wl_home/pipewire.log" 2>&1 &
+for i in \$(seq 100); do [ -S "\$XDG_RUNTIME_DIR/pipewire-0" ] && break; sleep 0.05; done
+t0=\$EPOCHREALTIME
+gdbus call --session --timeout 60 --dest org.freedesktop.portal.Desktop --object-path /org/freedesktop/portal/desktop \\
+  --method org.freedesktop.DBus.Properties.Get org.freedesktop.portal.Screenshot version
+echo "started ms \$(( (\${EPOCHREALTIME/[.,]/} - \${t0/[.,]/}) / 1000 ))"
+echo "--- shots"; "$wl_home/portal_probe" screenshot --times 6 ${corners[*]}
+echo "--- pick"; "$wl_home/portal_probe" colour
+echo "--- escape"; "$wl_home/portal_probe" colour
+echo "--- end"
+EOF
+  chown "$WL_USER" "$wl_home/driver.sh"
+  wl_run_bg "$wl_work/driver.log" XDG_CURRENT_DESKTOP=sway NO_AT_BRIDGE=1 \
+    timeout 120 dbus-run-session -- bash "$wl_home/driver.sh"
+  local driver=$wl_last_pid
+
+  # slurp waits for a click on the output: one on the yellow quadrant, then
+  # Escape for the second pick.
+  if wl_poll 60 slurp_running; then
+    sleep 0.3
+    wl_pointer 1500 900 click 1
+    wl_poll 10 slurp_gone
+  fi
+  if wl_poll 20 slurp_running; then
+    sleep 0.3
+    wl_key Escape
+  fi
+  wait "$driver"
+  local log shots
+  log=$(cat "$wl_work/driver.log")
+  shots=$(sed -n '/^--- shots/,/^--- pick/p' <<<"$log")
+  check_quadrants "the real portal" "$shots"
+  check "the real portal: six pictures in a row" 6 "$(grep -c '^picture 1920x1080$' <<<"$shots")"
+  local times
+  mapfile -t times < <(sed -n 's/^ms //p' <<<"$shots")
+  echo "note: the real portal started in $(sed -n 's/^started ms //p' <<<"$log") ms;" \
+    "request to picture (1920x1080): median $(median "${times[@]}") ms of ${#times[@]} (${times[*]})"
+  check "the real portal: the colour clicked with slurp" "colour EEDD22" \
+    "$(sed -n '/^--- pick/,/^--- escape/p' <<<"$log" | grep -E '^(colour|failed)' | head -1)"
+  check "the real portal: the pick ended with Escape" \
+    "failed: the desktop portal refused or could not complete the colour pick" \
+    "$(sed -n '/^--- escape/,/^--- end/p' <<<"$log" | grep -E '^(colour|failed)' | head -1)"
+  if [ "$failures" -ne 0 ]; then echo "--- driver"; grep -v '^pixel' "$wl_work/driver.log" | tail -30; fi
+  checks_finish
+}
+
+slurp_running() { pgrep -u "$WL_USER" -x slurp >/dev/null; }
+slurp_gone() { ! slurp_running; }
+
+case $mode in
+  stand_in) run_stand_in ;;
+  stand_in_on_bus) stand_in_runs ;;
+  sway) run_sway ;;
+  *) echo "usage: portal_check.sh stand_in|sway PROBE STAND_IN"; exit 2 ;;
+esac
