@@ -150,6 +150,10 @@ stand_in_runs() {
 }
 
 run_sway() {
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "skipped: the sway session is started as root (session.sh)"
+    exit 77
+  fi
   . "$here/session.sh"
   . "$here/checks.sh"
   wl_install
