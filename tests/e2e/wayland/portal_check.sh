@@ -178,6 +178,7 @@ run_sway() {
   # accessibility bus that is not there.
   cat >"$wl_home/driver.sh" <<EOF
 pipewire >"$wl_home/pipewire.log" 2>&1 &
+trap "kill \$!" EXIT  # PipeWire outlives the bus otherwise
 for i in \$(seq 100); do [ -S "\$XDG_RUNTIME_DIR/pipewire-0" ] && break; sleep 0.05; done
 t0=\$EPOCHREALTIME
 gdbus call --session --timeout 60 --dest org.freedesktop.portal.Desktop --object-path /org/freedesktop/portal/desktop \\
