@@ -101,6 +101,7 @@ stand_in_runs() {
   source "$here/../checks.sh"
   on_check_failed() { :; }
   work=$PORTAL_CHECK_WORK
+  trap stop_stand_in EXIT
   local out
   check "no portal: the screenshot" "failed: no desktop portal on the session bus" "$("$probe" screenshot)"
   check "no portal: the colour" "failed: no desktop portal on the session bus" "$("$probe" colour)"
