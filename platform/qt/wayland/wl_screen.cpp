@@ -253,7 +253,9 @@ void WaylandScreen::SetCursorPos(Point screen) {
   movePending_ = true;
   QTimer::singleShot(0, context_.get(), [this] {
     movePending_ = false;
-    if (!frozen_.empty()) Deliver(platform::MouseAction::Move, virtual_, QGuiApplication::keyboardModifiers());
+    if (frozen_.empty()) return;
+    ++registry_.motions.received;
+    Deliver(platform::MouseAction::Move, virtual_, QGuiApplication::keyboardModifiers());
   });
 }
 
