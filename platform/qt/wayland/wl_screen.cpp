@@ -131,11 +131,15 @@ CaptureWay CaptureWayFromEnvironment() {
   return CaptureWay::Automatic;
 }
 
-// A screen's rectangle in the program's window coordinates (outside a
-// pick): its place in the layout, its size in device pixels.
-Rect WindowSpaceBounds(const QRect& logical, double dpr) {
-  return {logical.x(), logical.y(), logical.x() + static_cast<int>(std::floor(logical.width() * dpr + 0.5)),
-          logical.y() + static_cast<int>(std::floor(logical.height() * dpr + 0.5))};
+// A rectangle of a screen in the program's window coordinates (outside a
+// pick), as Qt places the program's windows: the screen's corner where it
+// lies in the layout, device pixels from there.
+Rect OnScreenInDevicePixels(const QScreen& screen, const QRect& logical) {
+  const QPoint corner = screen.geometry().topLeft();
+  const double dpr = screen.devicePixelRatio();
+  const auto edge = [dpr](int from, int at) { return from + static_cast<int>(std::floor((at - from) * dpr + 0.5)); };
+  return {edge(corner.x(), logical.left()), edge(corner.y(), logical.top()), edge(corner.x(), logical.right() + 1),
+          edge(corner.y(), logical.bottom() + 1)};
 }
 
 }  // namespace
@@ -162,20 +166,17 @@ WaylandScreen::~WaylandScreen() { overlays_.clear(); }
 std::vector<platform::Display> WaylandScreen::Displays() const {
   std::vector<platform::Display> displays;
   if (!frozen_.empty()) {
-    for (const Frozen& f : frozen_) displays.push_back({f.bounds, f.bounds, f.screen ? f.screen->devicePixelRatio() : f.scale});
+    // The scale is the one the program's windows are shown at there.
+    for (const Frozen& f : frozen_) {
+      displays.push_back({f.bounds, f.bounds, f.screen ? f.screen->devicePixelRatio() : f.scale});
+    }
     return displays;
   }
   const QScreen* primary = QGuiApplication::primaryScreen();
   for (const QScreen* screen : QGuiApplication::screens()) {
-    const double dpr = screen->devicePixelRatio();
-    const Rect bounds = WindowSpaceBounds(screen->geometry(), dpr);
-    const QRect free = screen->availableGeometry();
-    const Rect work{bounds.left + static_cast<int>(std::floor((free.x() - screen->geometry().x()) * dpr + 0.5)),
-                    bounds.top + static_cast<int>(std::floor((free.y() - screen->geometry().y()) * dpr + 0.5)),
-                    0, 0};
-    const Rect area{work.left, work.top, work.left + static_cast<int>(std::floor(free.width() * dpr + 0.5)),
-                    work.top + static_cast<int>(std::floor(free.height() * dpr + 0.5))};
-    const platform::Display display{bounds, area.Empty() ? bounds : area, dpr};
+    const Rect bounds = OnScreenInDevicePixels(*screen, screen->geometry());
+    const Rect area = OnScreenInDevicePixels(*screen, screen->availableGeometry());
+    const platform::Display display{bounds, area.Empty() ? bounds : area, screen->devicePixelRatio()};
     if (screen == primary) {
       displays.insert(displays.begin(), display);
     } else {
