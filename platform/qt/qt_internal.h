@@ -254,6 +254,9 @@ NativeWindow* WindowAt(const Registry& registry, NativeWindow& top, Point device
 // ---- cursors (qt_screen.cpp): the program's cursor picture as a Qt
 // cursor whose pixmap has the given pixel ratio; its id.
 CursorId AddCursor(Registry& registry, const gfx::CursorImage& image, double pixelRatio);
+// Gives a window the program's cursor (none: the default one); the Qt
+// cursor shown, if any.
+const QCursor* ShowCursor(Registry& registry, NativeWindow& window, CursorId cursor);
 
 // ---- input (qt_input.cpp): Qt's input events become the sink's calls
 

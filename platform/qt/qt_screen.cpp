@@ -335,16 +335,21 @@ CursorId QtScreen::CreateCursor(const gfx::CursorImage& image) { return AddCurso
 
 void QtScreen::DestroyCursor(CursorId cursor) { registry_.cursors.erase(cursor); }
 
+const QCursor* ShowCursor(Registry& registry, NativeWindow& window, CursorId cursor) {
+  window.cursor = cursor;
+  const auto it = registry.cursors.find(cursor);
+  if (it == registry.cursors.end()) {
+    window.inner->unsetCursor();
+    return nullptr;
+  }
+  window.inner->setCursor(it->second);
+  return &it->second;
+}
+
 void QtScreen::SetWindowCursor(WindowId id, CursorId cursor) {
   NativeWindow* window = registry_.Find(id);
   if (window == nullptr) return;
-  window->cursor = cursor;
-  const auto it = registry_.cursors.find(cursor);
-  if (it != registry_.cursors.end()) {
-    window->inner->setCursor(it->second);
-  } else {
-    window->inner->unsetCursor();
-  }
+  ShowCursor(registry_, *window, cursor);
   if (registry_.capture == id) Grab(*window);
 }
 

@@ -517,17 +517,9 @@ void WaylandScreen::DestroyCursor(CursorId cursor) { registry_.cursors.erase(cur
 void WaylandScreen::SetWindowCursor(WindowId id, CursorId cursor) {
   NativeWindow* window = registry_.Find(id);
   if (window == nullptr) return;
-  window->cursor = cursor;
-  const auto it = registry_.cursors.find(cursor);
-  if (it != registry_.cursors.end()) {
-    window->inner->setCursor(it->second);
-  } else {
-    window->inner->unsetCursor();
-  }
-  if (registry_.capture != id) return;
-  for (const std::unique_ptr<FrozenView>& view : overlays_) {
-    if (it != registry_.cursors.end()) view->setCursor(it->second);
-  }
+  const QCursor* shown = ShowCursor(registry_, *window, cursor);
+  if (registry_.capture != id || shown == nullptr) return;
+  for (const std::unique_ptr<FrozenView>& view : overlays_) view->setCursor(*shown);
 }
 
 }  // namespace tinctora::qtb
