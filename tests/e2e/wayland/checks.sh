@@ -78,7 +78,9 @@ checks_finish() {
     [ -f "$wl_work/tinctora.log" ] && { echo "--- program"; cat "$wl_work/tinctora.log"; }
     if [ -d "$wl_work/shots" ]; then
       local kept
-      kept="${TINCTORA_E2E_ARTIFACTS:-${TMPDIR:-/tmp}/tinctora-e2e-artifacts}/wayland-$(basename "$0" .sh)"
+      # One folder a script, or a run of it (wl_test_name, set by a script
+      # run in several configurations).
+      kept="${TINCTORA_E2E_ARTIFACTS:-${TMPDIR:-/tmp}/tinctora-e2e-artifacts}/wayland-${wl_test_name:-$(basename "$0" .sh)}"
       rm -rf "$kept" && mkdir -p "$kept" && cp "$wl_work/shots/"*.png "$kept/"
       echo "screenshots kept in $kept"
     fi

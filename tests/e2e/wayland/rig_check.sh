@@ -42,7 +42,8 @@ check_soon "the background after F9" 123456 5 wl_pixel 3 $((oh - 3))
 
 # Two X clients tiled side by side: the program and a picture.
 convert -size 64x64 xc:'#808080' "$wl_home/grey.png" && chown "$WL_USER" "$wl_home/grey.png"
-wl_run_bg "$wl_work/tinctora.log" DISPLAY="$wl_x_display" "$program"
+# The program as an X11 client (it would be a Wayland one unless told).
+wl_run_bg "$wl_work/tinctora.log" DISPLAY="$wl_x_display" TINCTORA_PLATFORM=x11 "$program"
 program_pid=$wl_last_pid
 check_soon "the program's window in sway's tree" yes 20 has_view tinctora
 wl_run_bg "$wl_work/display.log" DISPLAY="$wl_x_display" display -title grey-picture "$wl_home/grey.png"
