@@ -68,15 +68,15 @@ class FrozenView final : public QWidget {
     }
   }
   void mouseMoveEvent(QMouseEvent* e) override {
-    owner_.OverlayPointer(index_, e->position(), platform::MouseAction::Move, e->modifiers());
+    owner_.OverlayPointer(index_, e->position(), WaylandScreen::OverlayButton::None, e->modifiers());
   }
   void mousePressEvent(QMouseEvent* e) override {
-    // The press only moves the pointer there: the release ends the pick.
-    owner_.OverlayPointer(index_, e->position(), platform::MouseAction::Move, e->modifiers());
+    // The press only takes the pick there: the release ends it.
+    owner_.OverlayPointer(index_, e->position(), WaylandScreen::OverlayButton::Press, e->modifiers());
   }
   void mouseReleaseEvent(QMouseEvent* e) override {
     if (e->button() != Qt::LeftButton) return;
-    owner_.OverlayPointer(index_, e->position(), platform::MouseAction::LeftUp, e->modifiers());
+    owner_.OverlayPointer(index_, e->position(), WaylandScreen::OverlayButton::Release, e->modifiers());
   }
   void mouseDoubleClickEvent(QMouseEvent* e) override { mousePressEvent(e); }
   void keyPressEvent(QKeyEvent* e) override { owner_.OverlayKey(e->key(), e->modifiers()); }
@@ -417,6 +417,7 @@ void WaylandScreen::FreezeWith(std::vector<Frozen> outputs) {
     outputs[i].scale = placed[i].scale;
   }
   frozen_ = std::move(outputs);
+  pointerPixel_.reset();
   // Where the pointer was, as near as the program's window knows it, until
   // the first movement over an overlay says.
   if (!OutputAt(virtual_)) virtual_ = {frozen_.front().bounds.left, frozen_.front().bounds.top};
@@ -463,14 +464,22 @@ void WaylandScreen::OverlayLost() {
   if (!frozen_.empty()) EndCaptureLost();
 }
 
-void WaylandScreen::OverlayPointer(std::size_t output, QPointF local, platform::MouseAction action,
+void WaylandScreen::OverlayPointer(std::size_t output, QPointF local, OverlayButton button,
                                    Qt::KeyboardModifiers keys) {
   if (output >= frozen_.size()) return;
   const Frozen& f = frozen_[output];
-  virtual_ = PixelUnder(local.x(), local.y(), {f.bounds, f.scale});
-  for (const std::unique_ptr<FrozenView>& view : overlays_) view->MarkPixel(std::nullopt);
-  ++registry_.motions.received;
-  Deliver(action, virtual_, keys);
+  const Point under = PixelUnder(local.x(), local.y(), {f.bounds, f.scale});
+  // A press or a release where the pointer last was leaves the pick where
+  // the arrow keys took it; anything else takes it to the pointer.
+  const bool stays = button != OverlayButton::None && pointerPixel_ && *pointerPixel_ == under;
+  pointerPixel_ = under;
+  if (!stays) {
+    virtual_ = under;
+    for (const std::unique_ptr<FrozenView>& view : overlays_) view->MarkPixel(std::nullopt);
+    ++registry_.motions.received;
+    Deliver(platform::MouseAction::Move, virtual_, keys);
+  }
+  if (button == OverlayButton::Release && !frozen_.empty()) Deliver(platform::MouseAction::LeftUp, virtual_, keys);
 }
 
 void WaylandScreen::OverlayKey(int qtKey, Qt::KeyboardModifiers keys) {

@@ -10,8 +10,9 @@
 //    picture's physical pixels;
 //  - the hot keys the program holds (the arrow keys of a pick) come from the
 //    overlay, which has the keyboard; moving the pointer moves a virtual
-//    pointer over the picture;
-//  - a click on an overlay ends the pick as the button's release does;
+//    pointer over the picture, which the next real movement brings back;
+//  - a click on an overlay ends the pick as the button's release does, at
+//    the virtual pointer when the real one has not moved since;
 //  - Esc, or the overlay losing the keyboard to another program, ends it as
 //    a lost capture does.
 // The press that started the pick, and its release, belong to the
@@ -87,7 +88,8 @@ class WaylandScreen final : public platform::Screen {
   PickStart LastPickStart() const { return lastStart_; }
 
   // What the overlays report (FrozenView).
-  void OverlayPointer(std::size_t output, QPointF local, platform::MouseAction action, Qt::KeyboardModifiers keys);
+  enum class OverlayButton { None, Press, Release };
+  void OverlayPointer(std::size_t output, QPointF local, OverlayButton button, Qt::KeyboardModifiers keys);
   void OverlayKey(int qtKey, Qt::KeyboardModifiers keys);
   void OverlayLost();
   void OverlayPainted();
@@ -122,6 +124,7 @@ class WaylandScreen final : public platform::Screen {
   bool waiting_ = false;  // for the portal's picture or colour
   std::optional<Pixel> colourOnly_;  // while the desktop's picked colour is read
   Point virtual_;         // the pick's pointer over the frozen picture
+  std::optional<Point> pointerPixel_;  // the real pointer's pixel, last reported
   bool movePending_ = false;
   double cursorScale_ = 1;
   QElapsedTimer started_;
