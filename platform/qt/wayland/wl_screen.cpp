@@ -54,29 +54,37 @@ class FrozenView final : public QWidget {
     // The picture's physical pixels over the window's logical area.
     painter.drawImage(QRectF(rect()), picture_);
     if (mark_) {
-      const double unit = 1.0 / scale_;
-      const QRectF pixel(mark_->x() * unit, mark_->y() * unit, unit, unit);
-      painter.setBrush(Qt::NoBrush);
-      painter.setPen(QPen(Qt::black, 0));
-      painter.drawRect(pixel.adjusted(-2 * unit, -2 * unit, 2 * unit, 2 * unit));
-      painter.setPen(QPen(Qt::white, 0));
-      painter.drawRect(pixel.adjusted(-3 * unit, -3 * unit, 3 * unit, 3 * unit));
+      // Two square rings centred on the pixel, in the picture's pixels: black
+      // two pixels out, white three out, so the frame shows on any ground.
+      painter.scale(1.0 / scale_, 1.0 / scale_);
+      const auto ring = [&painter, this](int out, const QColor& colour) {
+        const int x = mark_->x(), y = mark_->y(), side = 2 * out + 1;
+        painter.fillRect(QRectF(x - out, y - out, side, 1), colour);
+        painter.fillRect(QRectF(x - out, y + out, side, 1), colour);
+        painter.fillRect(QRectF(x - out, y - out, 1, side), colour);
+        painter.fillRect(QRectF(x + out, y - out, 1, side), colour);
+      };
+      ring(2, Qt::black);
+      ring(3, Qt::white);
     }
     if (!painted_) {
       painted_ = true;
       owner_.OverlayPainted();
     }
   }
+  // The window's position of an event keeps the compositor's fraction of a
+  // unit, which a physical pixel at a scale above 1 needs; Qt 6.4 rounds
+  // the widget's one to whole units.
   void mouseMoveEvent(QMouseEvent* e) override {
-    owner_.OverlayPointer(index_, e->position(), WaylandScreen::OverlayButton::None, e->modifiers());
+    owner_.OverlayPointer(index_, e->scenePosition(), WaylandScreen::OverlayButton::None, e->modifiers());
   }
   void mousePressEvent(QMouseEvent* e) override {
     // The press only takes the pick there: the release ends it.
-    owner_.OverlayPointer(index_, e->position(), WaylandScreen::OverlayButton::Press, e->modifiers());
+    owner_.OverlayPointer(index_, e->scenePosition(), WaylandScreen::OverlayButton::Press, e->modifiers());
   }
   void mouseReleaseEvent(QMouseEvent* e) override {
     if (e->button() != Qt::LeftButton) return;
-    owner_.OverlayPointer(index_, e->position(), WaylandScreen::OverlayButton::Release, e->modifiers());
+    owner_.OverlayPointer(index_, e->scenePosition(), WaylandScreen::OverlayButton::Release, e->modifiers());
   }
   void mouseDoubleClickEvent(QMouseEvent* e) override { mousePressEvent(e); }
   void keyPressEvent(QKeyEvent* e) override { owner_.OverlayKey(e->key(), e->modifiers()); }
@@ -429,6 +437,13 @@ void WaylandScreen::FreezeWith(std::vector<Frozen> outputs) {
     view->showFullScreen();
     overlays_.push_back(std::move(view));
   }
+  // The pick's cursor for the whole program while the overlays are up: the
+  // pointer goes onto an overlay straight from the window whose cursor it
+  // showed, and Qt then restores that window's cursor over the overlay.
+  if (cursor != registry_.cursors.end()) {
+    QGuiApplication::setOverrideCursor(cursor->second);
+    cursorOverridden_ = true;
+  }
   if (!overlays_.empty()) {
     overlays_.front()->activateWindow();
     overlays_.front()->setFocus(Qt::ActiveWindowFocusReason);
@@ -438,6 +453,10 @@ void WaylandScreen::FreezeWith(std::vector<Frozen> outputs) {
 
 void WaylandScreen::Thaw() {
   waiting_ = false;
+  if (cursorOverridden_) {
+    QGuiApplication::restoreOverrideCursor();
+    cursorOverridden_ = false;
+  }
   registry_.pickOnOverlay = false;
   frozen_.clear();
   // An overlay may be handling the event that ended the pick: it goes once
@@ -529,6 +548,7 @@ void WaylandScreen::SetWindowCursor(WindowId id, CursorId cursor) {
   const QCursor* shown = ShowCursor(registry_, *window, cursor);
   if (registry_.capture != id || shown == nullptr) return;
   for (const std::unique_ptr<FrozenView>& view : overlays_) view->setCursor(*shown);
+  if (cursorOverridden_) QGuiApplication::changeOverrideCursor(*shown);
 }
 
 }  // namespace tinctora::qtb

@@ -127,6 +127,7 @@ class WaylandScreen final : public platform::Screen {
   std::optional<Point> pointerPixel_;  // the real pointer's pixel, last reported
   bool movePending_ = false;
   double cursorScale_ = 1;
+  bool cursorOverridden_ = false;  // the pick's cursor set for the whole program
   QElapsedTimer started_;
   PickStart lastStart_;
   std::unique_ptr<QObject> context_;  // queued calls and signal connections

@@ -312,7 +312,11 @@ move_between() {  # move_between X,Y X,Y
 # Right: across the boundary to the green quadrant.
 if nudge_pick nudge-right Right; then
   expected=$(frozen_at "$nudged")
-  check "the program's window has the keyboard after Esc" 00FF00 "$(title_pixel tinctora)"
+  # The compositor gives the keyboard to the output the pointer is on: the
+  # program's window has it again when the pick ended on its own output.
+  if [ "$WL_OUTPUTS" = 1 ]; then
+    check "the program's window has the keyboard after Esc" 00FF00 "$(title_pixel tinctora)"
+  fi
   check "the coordinates after Right and Esc" "$nudged" "$(coordinates_box)"
   check "the copied hexadecimal after Right and Esc" "$expected" "$(copied_hex)"
   # Esc keeps the colour last read and records it once, as a release does.
