@@ -275,6 +275,7 @@ bool ForwardMouse(Registry& registry, QWidget* widget, QEvent* event) {
   // While a pick runs on the frozen screen, the pointer is the overlay's:
   // what still reaches the program's windows (the release of the press that
   // started the pick) is not the pick's.
+  registry.lastInWindow = {TopOf(registry, *receiver)->id, mouse->scenePosition()};
   if (registry.pickOnOverlay) {
     if (mouse->buttons() == Qt::NoButton) registry.pressed = 0;
     return true;

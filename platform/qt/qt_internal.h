@@ -186,6 +186,14 @@ class Registry {
   // A pick runs on a frozen picture of the screen (Wayland): the program's
   // own windows take no mouse messages meanwhile.
   bool pickOnOverlay = false;
+  // Where the latest mouse event put the pointer in a top level, in its
+  // logical units from its client area's corner (Wayland tells a client
+  // no more of where its windows are).
+  struct InWindow {
+    WindowId top = 0;
+    QPointF at;
+  };
+  InWindow lastInWindow;
 
   // Counted for benchmarks: motion events in, mouse-move messages out.
   MotionCounts motions;

@@ -5,6 +5,7 @@
 #include "platform/qt/wayland/wl_screen.h"
 
 #include <QGuiApplication>
+#include <QEnterEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -41,6 +42,17 @@ class FrozenView final : public QWidget {
     setGeometry(screen->geometry());
   }
 
+  // Shows the program's window live at a place of this output (logical
+  // units), over the frozen picture of it.
+  void ShowLive(QWidget* window, QPointF at) {
+    live_ = window;
+    liveAt_ = at;
+    UpdateLive();
+  }
+  void UpdateLive() {
+    if (live_) update(QRectF(liveAt_, QSizeF(live_->size())).toAlignedRect());
+  }
+
   // The virtual pointer's pixel on this output's picture, or none.
   void MarkPixel(std::optional<QPoint> pixel) {
     if (mark_ == pixel) return;
@@ -53,6 +65,13 @@ class FrozenView final : public QWidget {
     QPainter painter(this);
     // The picture's physical pixels over the window's logical area.
     painter.drawImage(QRectF(rect()), picture_);
+    if (live_) {
+      // The program's own window as it is now: the pick's readout, live.
+      painter.save();
+      painter.translate(liveAt_);
+      live_->render(&painter, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+      painter.restore();
+    }
     if (mark_) {
       // Two square rings centred on the pixel, in the picture's pixels: black
       // two pixels out, white three out, so the frame shows on any ground.
@@ -76,8 +95,10 @@ class FrozenView final : public QWidget {
   // unit, which a physical pixel at a scale above 1 needs; Qt 6.4 rounds
   // the widget's one to whole units.
   void mouseMoveEvent(QMouseEvent* e) override {
+    owner_.OverlayEntered(index_, e->scenePosition());
     owner_.OverlayPointer(index_, e->scenePosition(), WaylandScreen::OverlayButton::None, e->modifiers());
   }
+  void enterEvent(QEnterEvent* e) override { owner_.OverlayEntered(index_, e->scenePosition()); }
   void mousePressEvent(QMouseEvent* e) override {
     // The press only takes the pick there: the release ends it.
     owner_.OverlayPointer(index_, e->scenePosition(), WaylandScreen::OverlayButton::Press, e->modifiers());
@@ -100,8 +121,32 @@ class FrozenView final : public QWidget {
   QImage picture_;
   double scale_;
   std::optional<QPoint> mark_;
+  QPointer<QWidget> live_;
+  QPointF liveAt_;
   bool painted_ = false;
 };
+
+// A repaint the program's window asks for during a pick shows on the
+// overlay that shows the window live (the window itself lies under the
+// overlay, where the compositor may not let it paint at all); the
+// movements' own repaints are shown as they are delivered.
+class LiveUpdates final : public QObject {
+ public:
+  explicit LiveUpdates(WaylandScreen& owner) : owner_(owner) {}
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::UpdateRequest || event->type() == QEvent::UpdateLater) owner_.LiveWindowChanged();
+    return false;
+  }
+
+ private:
+  WaylandScreen& owner_;
+};
+
+void WaylandScreen::LiveWindowChanged() {
+  for (const std::unique_ptr<FrozenView>& view : overlays_) view->UpdateLive();
+}
 
 // ---- hot keys ------------------------------------------------------------------------
 
@@ -157,7 +202,8 @@ WaylandScreen::WaylandScreen(Registry& registry, QtWindows& windows, const Wayla
       windows_(windows),
       hotKeys_(hotKeys),
       way_(CaptureWayFromEnvironment()),
-      context_(std::make_unique<QObject>()) {
+      context_(std::make_unique<QObject>()),
+      liveUpdates_(std::make_unique<LiveUpdates>(*this)) {
   // The overlay losing the keyboard to another program loses the pick. Qt
   // reports the program inactive for a moment while the keyboard passes
   // between two of its own windows: the pick ends only if it stays so.
@@ -449,6 +495,24 @@ void WaylandScreen::FreezeWith(std::vector<Frozen> outputs) {
     overlays_.front()->setFocus(Qt::ActiveWindowFocusReason);
   }
   registry_.pickOnOverlay = true;
+  pickWindow_ = holder != nullptr ? TopOf(registry_, *holder)->outer : nullptr;
+  livePlaced_ = false;
+  if (pickWindow_) pickWindow_->installEventFilter(liveUpdates_.get());
+}
+
+void WaylandScreen::OverlayEntered(std::size_t output, QPointF at) {
+  // The pointer came onto the overlay from the program's window, where the
+  // pick started, without moving: the window's place on this output is the
+  // pointer's there less its place in the window. The overlay then shows
+  // the window live where the picture shows it frozen.
+  if (livePlaced_ || output >= overlays_.size() || !pickWindow_) return;
+  livePlaced_ = true;
+  const NativeWindow* top = registry_.Owning(pickWindow_);
+  if (top == nullptr || registry_.lastInWindow.top != top->id) return;
+  const QPointF origin = at - registry_.lastInWindow.at;
+  const QRectF window(origin, QSizeF(pickWindow_->size()));
+  if (!window.intersects(QRectF(overlays_[output]->rect()))) return;
+  overlays_[output]->ShowLive(pickWindow_, origin);
 }
 
 void WaylandScreen::Thaw() {
@@ -459,6 +523,8 @@ void WaylandScreen::Thaw() {
   }
   registry_.pickOnOverlay = false;
   frozen_.clear();
+  if (pickWindow_) pickWindow_->removeEventFilter(liveUpdates_.get());
+  pickWindow_.clear();
   // An overlay may be handling the event that ended the pick: it goes once
   // that returns.
   for (std::unique_ptr<FrozenView>& view : overlays_) {
@@ -524,6 +590,16 @@ void WaylandScreen::Deliver(platform::MouseAction action, Point at, Qt::Keyboard
   registry_.dispatchedPointer = at;
   registry_.sink->OnMouse(message);
   registry_.dispatchedPointer = outer;
+  // What the movement wrote shows now; what the program draws at its next
+  // display frame, a frame later.
+  LiveWindowChanged();
+  if (!liveFramePending_) {
+    liveFramePending_ = true;
+    QTimer::singleShot(20, context_.get(), [this] {
+      liveFramePending_ = false;
+      LiveWindowChanged();
+    });
+  }
 }
 
 int WaylandScreen::CursorSize(double scale) const {

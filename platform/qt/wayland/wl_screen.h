@@ -17,7 +17,10 @@
 //    a lost capture does.
 // The press that started the pick, and its release, belong to the
 // program's window: nothing of them reaches the program once the overlay
-// is up.
+// is up. The overlay covers the program's window too, so it shows the
+// window live where its picture shows it frozen: the window's place on
+// the output is where the pointer comes onto the overlay less where it
+// last was in the window (a Wayland client is told no more).
 //
 // The frozen picture's coordinates: each output at its place in the
 // compositor's layout times the largest output scale, so outputs keep their
@@ -39,6 +42,7 @@
 #include "platform/qt/qt_services.h"
 
 class QScreen;
+class QWidget;
 
 namespace tinctora::qtb {
 
@@ -63,6 +67,7 @@ class WaylandHotKeys final : public platform::HotKeys {
 enum class CaptureWay { Automatic, Screencopy, Portal, PickColour };
 
 class FrozenView;
+class LiveUpdates;
 
 class WaylandScreen final : public platform::Screen {
  public:
@@ -90,7 +95,9 @@ class WaylandScreen final : public platform::Screen {
   // What the overlays report (FrozenView).
   enum class OverlayButton { None, Press, Release };
   void OverlayPointer(std::size_t output, QPointF local, OverlayButton button, Qt::KeyboardModifiers keys);
+  void OverlayEntered(std::size_t output, QPointF at);
   void OverlayKey(int qtKey, Qt::KeyboardModifiers keys);
+  void LiveWindowChanged();
   void OverlayLost();
   void OverlayPainted();
 
@@ -131,6 +138,12 @@ class WaylandScreen final : public platform::Screen {
   QElapsedTimer started_;
   PickStart lastStart_;
   std::unique_ptr<QObject> context_;  // queued calls and signal connections
+  // The program's window the pick started in, shown live on an overlay once
+  // its place there is known.
+  QPointer<QWidget> pickWindow_;
+  bool livePlaced_ = false;
+  bool liveFramePending_ = false;
+  std::unique_ptr<LiveUpdates> liveUpdates_;
 };
 
 }  // namespace tinctora::qtb

@@ -219,14 +219,20 @@ fi
 swatch_before=$(client_pixel 100 32)
 if start_pick click; then
   pick_pointer "$ax" "$ay"
-  # What the overlays show: the screen as it was, the picker pad aside (it
-  # is emptied as the pick begins, before or after the picture is taken).
-  # Taken before any picture with the pointer in it: for a moment after
-  # one, grim's pictures without it may hold it.
+  # What the overlays show: the screen as it was, but for the program's
+  # window, which the overlay shows live (with a pixel around it, which the
+  # compositor's shrinking of both at 1.5 blends). Taken before any picture
+  # with the pointer in it: for a moment after one, grim's pictures without
+  # it may hold it.
   wl_shot "$wl_work/shots/click-during.png"
-  check "pixels of the overlays unlike the screen before the pick, outside the pad" 0 \
-    "$(pixels differ "$frozen" "$wl_work/shots/click-during.png" "$(phys $((px + 11)))" "$(phys $((py + 10)))" \
-      "$(phys $((px + 49)))" "$(phys $((py + 48)))")"
+  check "pixels of the overlays unlike the screen before the pick, outside the program's window" 0 \
+    "$(pixels differ "$frozen" "$wl_work/shots/click-during.png" "$(($(phys "$px") - 1))" "$(($(phys "$py") - 1))" \
+      "$(($(phys $((px + 607))) + 1))" "$(($(phys $((py + 401))) + 1))")"
+  # The program's window, live over its frozen picture: its current-colour
+  # box shows the pixel under the pointer during the pick.
+  if [ "$WL_OUTPUTS" = 1 ]; then
+    check_soon "the live window's current colour during the pick" "$(frozen_at "$ax,$ay")" 3 client_pixel 78 345
+  fi
   check_soon "the pick's cursor (the reticle) over the overlay" yes 3 reticle_at "$ax" "$ay"
   xdotool click 1
   check_soon "the overlays after a click on one" "" 5 overlays
