@@ -287,7 +287,7 @@ nudge_pick() {
   done
   nudged=$last
   if [ -n "${TINCTORA_E2E_WAYLAND_SHOT:-}" ] && [ "$name" == nudge-right-down ]; then
-    # The program's window (as frozen) and the pick's cursor over the frame.
+    # The program's window (live over the overlay) and the pick's cursor over the frame.
     local left=$((px - 24)) right bottom
     right=$(awk -v p="$x" -v s="$scale" 'BEGIN {printf "%d\n", p / s + 80}')
     bottom=$(awk -v p="$y" -v s="$scale" -v w=$((py + 401)) 'BEGIN {b = p / s; printf "%d\n", (b > w ? b : w) + 180}')
