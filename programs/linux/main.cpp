@@ -135,5 +135,13 @@ int main(int argc, char** argv) {
     code = program.Finished() ? program.ExitCode() : program.Run();
   }
   WriteStats(*system);
+  if (system->OnWayland()) {
+    // Qt 6.4's Wayland connection can hang at its teardown (its event
+    // thread left waiting in a read, now and then): with the program's
+    // windows gone there is nothing left to end but the process.
+    system.reset();
+    std::fflush(nullptr);
+    std::_Exit(code);
+  }
   return code;
 }
