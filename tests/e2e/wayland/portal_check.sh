@@ -20,6 +20,7 @@ mode=${1:?usage: portal_check.sh stand_in|sway PROBE STAND_IN}
 probe=$(realpath "${2:?usage: portal_check.sh stand_in|sway PROBE STAND_IN}")
 stand_in=$(realpath "${3:?usage: portal_check.sh stand_in|sway PROBE STAND_IN}")
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/portal_session.sh"
 
 # The quadrants of session.sh's background, at points 10 pixels in from
 # each corner of a 1920x1080 picture.
@@ -54,22 +55,8 @@ run_stand_in() {
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
   # A session bus with no service folders: nothing is activated on it, so
-  # a portal installed on the machine stays out of the run. The policy is
-  # that of dbus' own session bus.
-  cat >"$work/bus.conf" <<EOF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:dir=$work</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-EOF
+  # a portal installed on the machine stays out of the run.
+  portal_bus_config "$work/bus.conf" "unix:dir=$work"
   convert \( -size 960x540 xc:'#CC3311' -size 960x540 xc:'#22AA44' +append \) \
     \( -size 960x540 xc:'#3366CC' -size 960x540 xc:'#EEDD22' +append \) -append "$work/bg.png"
   # The same script again, on that bus.
@@ -158,75 +145,37 @@ run_sway() {
   . "$here/session.sh"
   . "$here/checks.sh"
   wl_install
-  # The portal, its wlroots backend, the GTK backend for the Access
-  # interface (without one, xdg-desktop-portal 1.16 offers no Screenshot),
-  # PipeWire (the wlroots backend exits without it) and slurp (its colour
-  # picker).
-  local portal_packages=(xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk pipewire slurp libglib2.0-bin)
-  if [ ! -x /usr/libexec/xdg-desktop-portal-wlr ] || [ ! -x /usr/libexec/xdg-desktop-portal-gtk ] ||
-    ! command -v pipewire >/dev/null || ! command -v slurp >/dev/null || ! command -v gdbus >/dev/null; then
-    if ! "$wl_repo/tools/install-packages" "${portal_packages[@]}" >"$wl_work/portal-install.log" 2>&1; then
-      echo "skipped: installing ${portal_packages[*]} failed:"; tail -5 "$wl_work/portal-install.log"
-      exit 77
-    fi
-  fi
+  portal_install
   wl_start || exit 1
+  portal_start || exit 1
   cp "$probe" "$wl_home/portal_probe" && chown "$WL_USER" "$wl_home/portal_probe"
 
-  # As the session's user, on a bus of its own: PipeWire, then the portal
-  # and its backends, started by activation through a property read, then
-  # the probe. NO_AT_BRIDGE: the GTK backend would otherwise wait 25 s for an
-  # accessibility bus that is not there.
-  cat >"$wl_home/driver.sh" <<EOF
-pipewire >"$wl_home/pipewire.log" 2>&1 &
-trap "kill \$!" EXIT  # PipeWire outlives the bus otherwise
-for i in \$(seq 100); do [ -S "\$XDG_RUNTIME_DIR/pipewire-0" ] && break; sleep 0.05; done
-t0=\$EPOCHREALTIME
-gdbus call --session --timeout 60 --dest org.freedesktop.portal.Desktop --object-path /org/freedesktop/portal/desktop \\
-  --method org.freedesktop.DBus.Properties.Get org.freedesktop.portal.Screenshot version
-echo "started ms \$(( (\${EPOCHREALTIME/[.,]/} - \${t0/[.,]/}) / 1000 ))"
-echo "--- shots"; "$wl_home/portal_probe" screenshot --times 6 ${corners[*]}
-echo "--- pick"; "$wl_home/portal_probe" colour
-echo "--- escape"; "$wl_home/portal_probe" colour
-echo "--- end"
-EOF
-  chown "$WL_USER" "$wl_home/driver.sh"
-  wl_run_bg "$wl_work/driver.log" XDG_CURRENT_DESKTOP=sway NO_AT_BRIDGE=1 \
-    timeout 120 dbus-run-session -- bash "$wl_home/driver.sh"
-  local driver=$wl_last_pid
-
-  # slurp waits for a click on the output: one on the yellow quadrant, then
-  # Escape for the second pick.
-  if wl_poll 60 slurp_running; then
-    sleep 0.3
-    wl_pointer 1500 900 click 1
-    wl_poll 10 slurp_gone
-  fi
-  if wl_poll 20 slurp_running; then
-    sleep 0.3
-    wl_key Escape
-  fi
-  wait "$driver"
-  local log shots
-  log=$(cat "$wl_work/driver.log")
-  shots=$(sed -n '/^--- shots/,/^--- pick/p' <<<"$log")
+  local shots
+  shots=$(portal_run "$wl_home/portal_probe" screenshot --times 6 "${corners[@]}" 2>&1)
   check_quadrants "the real portal" "$shots"
   check "the real portal: six pictures in a row" 6 "$(grep -c '^picture 1920x1080$' <<<"$shots")"
   local times
   mapfile -t times < <(sed -n 's/^ms //p' <<<"$shots")
-  echo "note: the real portal started in $(sed -n 's/^started ms //p' <<<"$log") ms;" \
+  echo "note: the real portal started in $portal_start_ms ms;" \
     "request to picture (1920x1080): median $(median "${times[@]}") ms of ${#times[@]} (${times[*]})"
-  check "the real portal: the colour clicked with slurp" "colour EEDD22" \
-    "$(sed -n '/^--- pick/,/^--- escape/p' <<<"$log" | grep -E '^(colour|failed)' | head -1)"
+
+  # slurp waits for a click on the output: one on the yellow quadrant, then
+  # Escape for the second pick.
+  check "the real portal: the colour clicked with slurp" "colour EEDD22" "$(colour_with 'wl_pointer 1500 900 click 1')"
   check "the real portal: the pick ended with Escape" \
-    "failed: the desktop portal refused or could not complete the colour pick" \
-    "$(sed -n '/^--- escape/,/^--- end/p' <<<"$log" | grep -E '^(colour|failed)' | head -1)"
-  if [ "$failures" -ne 0 ]; then echo "--- driver"; grep -v '^pixel' "$wl_work/driver.log" | tail -30; fi
+    "failed: the desktop portal refused or could not complete the colour pick" "$(colour_with 'wl_key Escape')"
+  if [ "$failures" -ne 0 ]; then echo "--- the screenshots"; grep -v '^pixel' <<<"$shots" | tail -20; fi
   checks_finish
 }
 
-slurp_running() { pgrep -u "$WL_USER" -x slurp >/dev/null; }
-slurp_gone() { ! slurp_running; }
+# The probe's colour pick, answered in slurp with ACTION (a command).
+colour_with() {  # colour_with ACTION
+  portal_run_bg "$wl_work/colour.log" timeout 60 "$wl_home/portal_probe" colour
+  local pid=$wl_last_pid
+  wl_poll 30 picker_veils 1500 900 EEDD22 && eval "$1"
+  wait "$pid"
+  grep -E '^(colour|failed)' "$wl_work/colour.log" | head -1
+}
 
 case $mode in
   stand_in) run_stand_in ;;
