@@ -73,7 +73,9 @@ stop_stand_in() {
 # the calls it logs go to $work/calls.log.
 start_stand_in() {  # start_stand_in ARGS...
   stop_stand_in
+  # The previous stand-in's "ready" must not count for this one.
   : >"$work/calls.log"
+  : >"$work/ready"
   "$stand_in" --dir "$work" "$@" >"$work/ready" 2>"$work/calls.log" &
   stand_in_pid=$!
   local i
