@@ -38,6 +38,10 @@ struct State {
   // Set while the picker's button-down handler lets waiting messages run: a
   // press dispatched then must not start a second pick inside the first.
   bool PickStarting = false;
+  // Set once a pick's movement has read a colour: a pick that loses its
+  // capture before that (a screen capture refused, cancelled) records
+  // nothing in the history.
+  bool PickRead = false;
 };
 
 // The controls the handlers read and write, looked up once by layout name.

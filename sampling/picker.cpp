@@ -31,7 +31,7 @@ void EndPick(context::Context& c, Capture capture) {
   if (capture == Capture::Release) c.form.ReleaseMouseCapture();
   w.pad.SetCursor({});
   w.pad.SetPicture(Reticle(c));
-  history::PushHistory(c);
+  if (capture == Capture::Release || c.state.PickRead) history::PushHistory(c);
   w.strip.SetGradientColour2(w.current.BackColour());
   // Every key of the pick is released, so no arrow key stays taken from
   // other programs after it.
@@ -60,6 +60,7 @@ void PickerLeftButtonDown(context::Context& c, const ui::EventArgs&) {
   c.state.PickStarting = true;
   c.form.ProcessPendingEvents();
   c.state.PickStarting = false;
+  c.state.PickRead = false;
   c.form.CaptureMouse(w.pad);
   c.state.PickActive = 1;
   RegisterNudgeKeys(c);
@@ -115,6 +116,7 @@ void PickerMouseMove(context::Context& c, const ui::EventArgs&) {
   // An unreadable pixel has every bit set and so reads as white.
   const colour::ColourValue pixel = centre ? static_cast<colour::ColourValue>(*centre) : PixelAtScreenPoint(c, sampled);
   const colour::Channels ch = colour::SplitColour(pixel);
+  c.state.PickRead = true;
   editing::WriteChannelBoxes(c, ch);
   editing::SetCurrentColourThroughValueBox(c, colour::MakeColour(ch.red, ch.green, ch.blue));
 

@@ -378,7 +378,10 @@ void WaylandScreen::Freeze() {
     AskPortalColour();
     return;
   }
+  // From the press on, the pointer is the pick's: the press's own release,
+  // which may come before the portal's picture, must not end it.
   waiting_ = true;
+  registry_.pickOnOverlay = true;
   lastStart_.way = "portal";
   const WindowId holder = registry_.capture;
   RequestPortalScreenshot(context_.get(), [this, holder](const QImage& picture, const QString& why) {
@@ -390,6 +393,7 @@ void WaylandScreen::Freeze() {
 
 void WaylandScreen::AskPortalColour() {
   waiting_ = true;
+  registry_.pickOnOverlay = true;
   lastStart_.way = "pickcolor";
   const WindowId holder = registry_.capture;
   RequestPortalColour(context_.get(), [this, holder](std::optional<QColor> colour, const QString& why) {
