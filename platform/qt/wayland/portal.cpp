@@ -41,6 +41,10 @@ const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kScreenshotInterface = QStringLiteral("org.freedesktop.portal.Screenshot");
 const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request");
 const QString kResponse = QStringLiteral("Response");
+// The reasons that say the desktop has no portal to ask at all.
+const QString kNoBus = QStringLiteral("no session bus to reach the desktop portal on");
+const QString kNoPortal = QStringLiteral("no desktop portal on the session bus");
+const QString kNotOffered = QStringLiteral("the desktop portal offers no ");
 // The first use on GNOME or KDE asks the user whether the program may take
 // screenshots; the answer must have time to come.
 constexpr int kAnswerTimeoutMs = 30000;
@@ -68,7 +72,7 @@ class PortalRequest final : public QObject {
     if (!bus_.isConnected()) {
       // The answer comes from the event loop, never inside the caller's call.
       QTimer::singleShot(0, this,
-                         [this] { Report(0, {}, QStringLiteral("no session bus to reach the desktop portal on")); });
+                         [this] { Report(0, {}, kNoBus); });
       return;
     }
     const QString token = QStringLiteral("tinctora%1").arg(QRandomGenerator::global()->generate());
@@ -137,11 +141,11 @@ class PortalRequest final : public QObject {
   static QString CallFailure(const QDBusError& error, const QString& offers) {
     switch (error.type()) {
       case QDBusError::ServiceUnknown:
-        return QStringLiteral("no desktop portal on the session bus");
+        return kNoPortal;
       case QDBusError::UnknownInterface:
       case QDBusError::UnknownMethod:
       case QDBusError::UnknownObject:
-        return QStringLiteral("the desktop portal offers no %1").arg(offers);
+        return kNotOffered + offers;
       case QDBusError::NoReply:
       case QDBusError::Timeout:
       case QDBusError::TimedOut:
@@ -207,6 +211,10 @@ std::optional<QColor> ColourFrom(const QVariant& value) {
 }
 
 }  // namespace
+
+bool PortalUnavailable(const QString& why) {
+  return why == kNoBus || why == kNoPortal || why.startsWith(kNotOffered);
+}
 
 void RequestPortalScreenshot(QObject* context, std::function<void(const QImage& picture, const QString& why)> done) {
   auto finish = [done = std::move(done)](uint code, const QVariantMap& results, const QString& failure) {

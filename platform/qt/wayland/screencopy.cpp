@@ -119,12 +119,14 @@ bool Readable(std::uint32_t format) {
 void StartCopy(Frame& f) {
   if (f.copying || f.failed) return;
   f.copying = true;
-  if (!f.offered || !Readable(f.format) || f.width == 0 || f.height == 0 || f.stride < f.width * 4) {
+  const std::uint64_t bytes = std::uint64_t{f.stride} * f.height;
+  if (!f.offered || !Readable(f.format) || f.width == 0 || f.height == 0 || std::uint64_t{f.stride} < f.width * 4ull ||
+      bytes > 0x7FFFFFFFu) {
     f.failed = true;
     f.why = QStringLiteral("the compositor offers no 32-bit shared-memory frame");
     return;
   }
-  f.size = static_cast<std::size_t>(f.stride) * f.height;
+  f.size = static_cast<std::size_t>(bytes);
   const int fd = memfd_create("tinctora-frame", MFD_CLOEXEC);
   if (fd < 0 || ftruncate(fd, static_cast<off_t>(f.size)) != 0) {
     if (fd >= 0) close(fd);
@@ -178,25 +180,13 @@ void FrameBufferDone(void* data, zwlr_screencopy_frame_v1*) { StartCopy(*static_
 const zwlr_screencopy_frame_v1_listener kFrameListener = {FrameBuffer, FrameFlags,  FrameReady,     FrameFailed,
                                                           FrameDamage, FrameDmabuf, FrameBufferDone};
 
-// The copied frame as the output shows it: rows in order and the output's
-// rotation and mirroring undone.
-QImage Upright(const Frame& f) {
+// The copied frame, in a picture of its own: the shared memory goes with
+// the frame. (Converting to the format it has already would only share it.)
+QImage CopyOfFrame(const Frame& f) {
   const bool rgbOrder = f.format == WL_SHM_FORMAT_XBGR8888 || f.format == WL_SHM_FORMAT_ABGR8888;
   const QImage shared(static_cast<const uchar*>(f.data), static_cast<int>(f.width), static_cast<int>(f.height),
                       static_cast<qsizetype>(f.stride), rgbOrder ? QImage::Format_RGBX8888 : QImage::Format_RGB32);
-  // A copy of its own: the shared memory goes with the frame. (Converting
-  // to the format it has already would only share it.)
-  QImage picture = rgbOrder ? shared.convertToFormat(QImage::Format_RGB32) : shared.copy();
-  if (f.yInvert) picture = picture.mirrored(false, true);
-  const std::int32_t t = f.output->transform;
-  if (t == WL_OUTPUT_TRANSFORM_NORMAL) return picture;
-  // The output turns its buffer by 90 degrees a step counter-clockwise
-  // (after mirroring it, for the flipped ones); shown, the picture is turned
-  // back.
-  if (t >= WL_OUTPUT_TRANSFORM_FLIPPED) picture = picture.mirrored(true, false);
-  const int quarterTurns = t % 4;
-  if (quarterTurns != 0) picture = picture.transformed(QTransform().rotate(-90.0 * quarterTurns));
-  return picture;
+  return rgbOrder ? shared.convertToFormat(QImage::Format_RGB32) : shared.copy();
 }
 
 struct CloseDisplay {
@@ -204,6 +194,19 @@ struct CloseDisplay {
 };
 
 }  // namespace
+
+QImage Upright(QImage picture, bool yInvert, int transform) {
+  if (yInvert) picture = picture.mirrored(false, true);
+  if (transform == WL_OUTPUT_TRANSFORM_NORMAL) return picture;
+  // The output turns its buffer by 90 degrees a step counter-clockwise
+  // (after mirroring it, for the flipped ones); shown, the picture is turned
+  // back clockwise, then mirrored back. (Checked against grim's pictures of
+  // every transform.)
+  const int quarterTurns = transform % 4;
+  if (quarterTurns != 0) picture = picture.transformed(QTransform().rotate(90.0 * quarterTurns));
+  if (transform >= WL_OUTPUT_TRANSFORM_FLIPPED) picture = picture.mirrored(true, false);
+  return picture;
+}
 
 OutputPictures CaptureOutputs(int timeoutMs) {
   OutputPictures result;
@@ -224,6 +227,7 @@ OutputPictures CaptureOutputs(int timeoutMs) {
   }
   if (globals.manager == nullptr || globals.shm == nullptr) {
     result.why = QStringLiteral("the compositor offers no screencopy");
+    result.unavailable = true;
     return result;
   }
   if (globals.outputs.empty()) {
@@ -276,7 +280,7 @@ OutputPictures CaptureOutputs(int timeoutMs) {
       result.outputs.clear();
       return result;
     }
-    result.outputs.push_back({f->output->name, f->output->position, Upright(*f)});
+    result.outputs.push_back({f->output->name, f->output->position, Upright(CopyOfFrame(*f), f->yInvert, f->output->transform)});
   }
   return result;
 }

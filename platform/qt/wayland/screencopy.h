@@ -25,7 +25,13 @@ struct OutputPictures {
   std::vector<OutputPicture> outputs;
   // Why there are none: no Wayland display, no screencopy, a failed copy.
   QString why;
+  // The compositor offers no screencopy at all (a later try would fail too).
+  bool unavailable = false;
 };
+
+// A frame's picture as its output shows it: rows in order (`yInvert`, the
+// frame's flag) and the output's transform (wl_output's, 0 to 7) undone.
+QImage Upright(QImage picture, bool yInvert, int transform);
 
 // Takes one picture of every output, without the pointer, waiting at most
 // `timeoutMs` for the compositor.

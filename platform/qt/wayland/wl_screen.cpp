@@ -137,12 +137,19 @@ class LiveUpdates final : public QObject {
  protected:
   bool eventFilter(QObject*, QEvent* event) override {
     if (event->type() == QEvent::UpdateRequest || event->type() == QEvent::UpdateLater) owner_.LiveWindowChanged();
+    if (event->type() == QEvent::Hide) owner_.PickWindowGone();
     return false;
   }
 
  private:
   WaylandScreen& owner_;
 };
+
+void WaylandScreen::PickWindowGone() {
+  // The program hid or destroyed the window the pick started in: the
+  // overlays go with it. The program, which did it, is not told.
+  if (!frozen_.empty() || waiting_) Thaw();
+}
 
 void WaylandScreen::LiveWindowChanged() {
   for (const std::unique_ptr<FrozenView>& view : overlays_) view->UpdateLive();
@@ -203,6 +210,7 @@ WaylandScreen::WaylandScreen(Registry& registry, QtWindows& windows, const Wayla
       hotKeys_(hotKeys),
       way_(CaptureWayFromEnvironment()),
       context_(std::make_unique<QObject>()),
+      pickContext_(std::make_unique<QObject>()),
       liveUpdates_(std::make_unique<LiveUpdates>(*this)) {
   // The overlay losing the keyboard to another program loses the pick. Qt
   // reports the program inactive for a moment while the keyboard passes
@@ -341,9 +349,17 @@ void WaylandScreen::ReleaseCapture() {
 }
 
 void WaylandScreen::Freeze() {
+  ++pick_;
   started_.start();
   lastStart_ = {};
   virtual_ = CursorPos();
+  // The program's window the pick started in: shown live on the overlay,
+  // and the pick's end should it go away.
+  if (const NativeWindow* holder = registry_.Find(registry_.capture)) {
+    pickWindow_ = TopOf(registry_, *holder)->outer;
+    livePlaced_ = false;
+    pickWindow_->installEventFilter(liveUpdates_.get());
+  }
   if (way_ == CaptureWay::Screencopy || (way_ == CaptureWay::Automatic && !screencopyFailed_)) {
     const OutputPictures pictures = CaptureOutputs();
     const QList<QScreen*> screens = QGuiApplication::screens();
@@ -365,12 +381,17 @@ void WaylandScreen::Freeze() {
       FreezeWith(std::move(outputs));
       return;
     }
-    // A compositor without screencopy will not have it at the next pick.
     std::fprintf(stderr, "tinctora: no screencopy: %s\n",
                  qPrintable(pictures.why.isEmpty() ? QStringLiteral("no output matched a screen") : pictures.why));
-    screencopyFailed_ = true;
+    // A compositor without screencopy will not have it at the next pick; a
+    // copy that failed may work then.
+    if (pictures.unavailable) screencopyFailed_ = true;
     if (way_ == CaptureWay::Screencopy) {
-      EndCaptureLost();
+      // The pick has not begun yet: it is told it lost the capture once it has.
+      const std::uint64_t pick = pick_;
+      QTimer::singleShot(0, context_.get(), [this, pick] {
+        if (pick == pick_) EndCaptureLost();
+      });
       return;
     }
   }
@@ -383,9 +404,9 @@ void WaylandScreen::Freeze() {
   waiting_ = true;
   registry_.pickOnOverlay = true;
   lastStart_.way = "portal";
-  const WindowId holder = registry_.capture;
-  RequestPortalScreenshot(context_.get(), [this, holder](const QImage& picture, const QString& why) {
-    if (!waiting_ || registry_.capture != holder) return;
+  const std::uint64_t pick = pick_;
+  RequestPortalScreenshot(pickContext_.get(), [this, pick](const QImage& picture, const QString& why) {
+    if (!waiting_ || pick != pick_) return;
     waiting_ = false;
     FromPortal(picture, why);
   });
@@ -395,9 +416,9 @@ void WaylandScreen::AskPortalColour() {
   waiting_ = true;
   registry_.pickOnOverlay = true;
   lastStart_.way = "pickcolor";
-  const WindowId holder = registry_.capture;
-  RequestPortalColour(context_.get(), [this, holder](std::optional<QColor> colour, const QString& why) {
-    if (!waiting_ || registry_.capture != holder) return;
+  const std::uint64_t pick = pick_;
+  RequestPortalColour(pickContext_.get(), [this, pick](std::optional<QColor> colour, const QString& why) {
+    if (!waiting_ || pick != pick_) return;
     waiting_ = false;
     if (!colour) {
       std::fprintf(stderr, "tinctora: the desktop's colour picker gave no colour: %s\n", qPrintable(why));
@@ -420,16 +441,18 @@ void WaylandScreen::TakeColourOnly(const QColor& colour) {
   // One movement to where the pick started, which reads the colour, and the
   // release that ends it.
   colourOnly_ = FromQRgb(colour.rgb());
+  const WindowId holderId = holder->id;
   Deliver(platform::MouseAction::Move, virtual_, QGuiApplication::keyboardModifiers());
-  if (registry_.capture == holder->id) Deliver(platform::MouseAction::LeftUp, virtual_, QGuiApplication::keyboardModifiers());
+  if (registry_.capture == holderId) Deliver(platform::MouseAction::LeftUp, virtual_, QGuiApplication::keyboardModifiers());
   colourOnly_.reset();
 }
 
 void WaylandScreen::FromPortal(const QImage& picture, const QString& why) {
   if (picture.isNull()) {
     std::fprintf(stderr, "tinctora: the desktop portal gave no picture: %s\n", qPrintable(why));
-    // Without a picture, the desktop's own colour picker still gives a colour.
-    if (way_ == CaptureWay::Automatic) {
+    // A desktop without the portal's screenshots may still lend its own
+    // colour picker; a screenshot refused or failed ends the pick.
+    if (way_ == CaptureWay::Automatic && PortalUnavailable(why)) {
       AskPortalColour();
     } else {
       EndCaptureLost();
@@ -499,12 +522,13 @@ void WaylandScreen::FreezeWith(std::vector<Frozen> outputs) {
     overlays_.front()->setFocus(Qt::ActiveWindowFocusReason);
   }
   registry_.pickOnOverlay = true;
-  pickWindow_ = holder != nullptr ? TopOf(registry_, *holder)->outer : nullptr;
-  livePlaced_ = false;
-  if (pickWindow_) pickWindow_->installEventFilter(liveUpdates_.get());
 }
 
 void WaylandScreen::OverlayEntered(std::size_t output, QPointF at) {
+  // Until the pointer moves over an overlay, the pick is where it came on.
+  if (!pointerPixel_ && output < frozen_.size()) {
+    virtual_ = PixelUnder(at.x(), at.y(), {frozen_[output].bounds, frozen_[output].scale});
+  }
   // The pointer came onto the overlay from the program's window, where the
   // pick started, without moving: the window's place on this output is the
   // pointer's there less its place in the window. The overlay then shows
@@ -521,6 +545,12 @@ void WaylandScreen::OverlayEntered(std::size_t output, QPointF at) {
 
 void WaylandScreen::Thaw() {
   waiting_ = false;
+  // A request still open goes, and with it whatever the portal shows; an
+  // answer to it can reach no later pick. (Later: its own answer may be
+  // what ended the pick.)
+  pickContext_.release()->deleteLater();
+  pickContext_ = std::make_unique<QObject>();
+  ++pick_;
   if (cursorOverridden_) {
     QGuiApplication::restoreOverrideCursor();
     cursorOverridden_ = false;

@@ -98,6 +98,7 @@ class WaylandScreen final : public platform::Screen {
   void OverlayEntered(std::size_t output, QPointF at);
   void OverlayKey(int qtKey, Qt::KeyboardModifiers keys);
   void LiveWindowChanged();
+  void PickWindowGone();
   void OverlayLost();
   void OverlayPainted();
 
@@ -138,6 +139,8 @@ class WaylandScreen final : public platform::Screen {
   QElapsedTimer started_;
   PickStart lastStart_;
   std::unique_ptr<QObject> context_;  // queued calls and signal connections
+  std::unique_ptr<QObject> pickContext_;  // the current pick's portal requests
+  std::uint64_t pick_ = 0;  // counts picks begun and ended: answers find theirs
   // The program's window the pick started in, shown live on an overlay once
   // its place there is known.
   QPointer<QWidget> pickWindow_;
