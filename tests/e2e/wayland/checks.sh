@@ -90,3 +90,31 @@ checks_finish() {
   echo "all checks passed"
   exit 0
 }
+
+# ---- what the program shows; px and py are its client area's corner in
+# layout units, set by the script once its window is up.
+
+client_pixel() {  # client_pixel X Y: the colour grim sees at a layout point of the client area
+  wl_pixel $((px + $1)) $((py + $2))
+}
+clipboard_filled() { [ -n "$(wl_paste)" ]; }
+pixel_changed() {  # pixel_changed X Y COLOUR
+  [ "$(wl_pixel "$1" "$2")" != "$3" ]
+}
+# The hexadecimal of the current colour, through its copy menu (right
+# click on the current-colour box, the second item).
+copied_hex() {
+  local before
+  wl_copy ""
+  before=$(client_pixel 103 357)
+  wl_pointer $((px + 78)) $((py + 345)) click 3
+  # The menu opens down and right of the pointer, over the box.
+  poll_until 5 pixel_changed $((px + 103)) $((py + 357)) "$before"
+  wl_key Down Down Return
+  poll_until 5 clipboard_filled
+  wl_paste
+}
+# The current colour and the first two swatches of the history, as shown.
+shown_colours() {
+  echo "$(client_pixel 78 345) $(client_pixel 100 32) $(client_pixel 149 32)"
+}

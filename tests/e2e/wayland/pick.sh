@@ -78,9 +78,6 @@ for _ in 1 2 3; do
   break
 done
 echo "note: the window's client area at layout $px,$py (physical $(phys "$px"),$(phys "$py"))"
-client_pixel() {  # client_pixel X Y: the colour grim sees at a layout point of the client area
-  wl_pixel $((px + $1)) $((py + $2))
-}
 check_soon "grim sees the palette's red cell" FF0000 10 client_pixel 389 342
 # The pointer over the window gives it the keyboard.
 wl_pointer $((px + 300)) $((py + 385))
@@ -88,7 +85,6 @@ check_soon "the program's title bar focused" 00FF00 10 title_pixel tinctora
 
 # ---- reading what the program shows --------------------------------------------
 
-clipboard_filled() { [ -n "$(wl_paste)" ]; }
 program_focused() { [ "$(title_pixel tinctora)" == 00FF00 ]; }
 # The text of the coordinates box, through its own Ctrl+A Ctrl+C.
 coordinates_box() {
@@ -99,26 +95,6 @@ coordinates_box() {
   poll_until 5 clipboard_filled
   wl_key End  # the text no longer selected
   wl_paste
-}
-# The hexadecimal of the current colour, through its copy menu (right
-# click on the current-colour box, the second item).
-copied_hex() {
-  local before
-  wl_copy ""
-  before=$(client_pixel 103 357)
-  wl_pointer $((px + 78)) $((py + 345)) click 3
-  # The menu opens down and right of the pointer, over the box.
-  poll_until 5 pixel_changed $((px + 103)) $((py + 357)) "$before"
-  wl_key Down Down Return
-  poll_until 5 clipboard_filled
-  wl_paste
-}
-pixel_changed() {  # pixel_changed X Y COLOUR
-  [ "$(wl_pixel "$1" "$2")" != "$3" ]
-}
-# The current colour and the first two swatches of the history, as shown.
-shown_colours() {
-  echo "$(client_pixel 78 345) $(client_pixel 100 32) $(client_pixel 149 32)"
 }
 
 # ---- picks ---------------------------------------------------------------------------

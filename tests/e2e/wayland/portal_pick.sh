@@ -104,30 +104,6 @@ stat_ms() {  # stat_ms NAME: a time the program wrote, or "none" (-1: it did not
 }
 program_gone() { ! kill -0 "$program_pid" 2>/dev/null; }
 
-client_pixel() {  # client_pixel X Y: the colour grim sees at a layout point of the client area
-  wl_pixel $((px + $1)) $((py + $2))
-}
-clipboard_filled() { [ -n "$(wl_paste)" ]; }
-pixel_changed() {  # pixel_changed X Y COLOUR
-  [ "$(wl_pixel "$1" "$2")" != "$3" ]
-}
-# The hexadecimal of the current colour, through its copy menu (right
-# click on the current-colour box, the second item).
-copied_hex() {
-  local before
-  wl_copy ""
-  before=$(client_pixel 103 357)
-  wl_pointer $((px + 78)) $((py + 345)) click 3
-  # The menu opens down and right of the pointer, over the box.
-  poll_until 5 pixel_changed $((px + 103)) $((py + 357)) "$before"
-  wl_key Down Down Return
-  poll_until 5 clipboard_filled
-  wl_paste
-}
-# The current colour and the first two swatches of the history, as shown.
-shown_colours() {
-  echo "$(client_pixel 78 345) $(client_pixel 100 32) $(client_pixel 149 32)"
-}
 overlay_up() { has_view "tinctora pick"; }
 overlay_count() { views | grep -c '^Tinctora pick|'; }
 # The program's views in sway's tree, one a line: name|x y w h|focused.
