@@ -81,6 +81,8 @@ std::size_t GbkOffset(const QString& text, qsizetype position);
 // ---- pixels: the program's order (red low) and Qt's 0xAARRGGBB
 inline QRgb ToQRgb(Pixel p) { return qRgb(p & 0xFF, (p >> 8) & 0xFF, (p >> 16) & 0xFF); }
 inline Pixel FromQRgb(QRgb c) { return gfx::RgbPixel(qRed(c), qGreen(c), qBlue(c)); }
+// Qt's rectangle (inclusive right and bottom) as the program's (exclusive).
+inline Rect RectOf(const QRect& r) { return {r.left(), r.top(), r.right() + 1, r.bottom() + 1}; }
 
 // Where a top level or a popup lies on the screen, in physical pixels, as
 // the X server has it: its client area and the frame the window manager

@@ -79,7 +79,7 @@ void SurfaceWidget::DrawDirect(const Image& pixels, Point at) {
   // Qt merges it with the paints it has waiting; a repaint the program
   // asks for replaces it.
   if (const NativeWindow* window = registry_.Find(id_)) {
-    RequestPaint(registry_, *window, Rect{area.left(), area.top(), area.right() + 1, area.bottom() + 1});
+    RequestPaint(registry_, *window, RectOf(area));
   }
 }
 

@@ -334,11 +334,7 @@ void WaylandScreen::SetCapture(WindowId id) {
   if (window == nullptr) return;
   const WindowId old = registry_.capture;
   if (old == id) return;
-  if (old != 0) {
-    Thaw();
-    registry_.capture = 0;
-    if (registry_.sink != nullptr) registry_.sink->OnCaptureLost(old);
-  }
+  if (old != 0) EndCaptureLost();
   registry_.capture = id;
   Freeze();
 }
@@ -469,12 +465,11 @@ void WaylandScreen::FromPortal(const QImage& picture, const QString& why) {
     return;
   }
   const QImage whole = picture.convertToFormat(QImage::Format_RGB32);
-  const Rect desktop{all.left(), all.top(), all.right() + 1, all.bottom() + 1};
+  const Rect desktop = RectOf(all);
   std::vector<Frozen> outputs;
   for (QScreen* s : screens) {
     const QRect g = s->geometry();
-    const Rect cut = ScreenInDesktopPicture({g.left(), g.top(), g.right() + 1, g.bottom() + 1}, desktop,
-                                            whole.width(), whole.height());
+    const Rect cut = ScreenInDesktopPicture(RectOf(g), desktop, whole.width(), whole.height());
     if (cut.Empty()) continue;
     outputs.push_back({s, g, {}, 1.0, whole.copy(cut.left, cut.top, cut.Width(), cut.Height())});
   }
@@ -488,10 +483,7 @@ void WaylandScreen::FromPortal(const QImage& picture, const QString& why) {
 void WaylandScreen::FreezeWith(std::vector<Frozen> outputs) {
   lastStart_.captureMs = static_cast<double>(started_.nsecsElapsed()) / 1e6;
   std::vector<OutputPlace> places;
-  for (const Frozen& f : outputs) {
-    const QRect& g = f.logical;
-    places.push_back({{g.left(), g.top(), g.right() + 1, g.bottom() + 1}, f.picture.width(), f.picture.height()});
-  }
+  for (const Frozen& f : outputs) places.push_back({RectOf(f.logical), f.picture.width(), f.picture.height()});
   const std::vector<FrozenPlace> placed = PlaceFrozenOutputs(places);
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     outputs[i].bounds = placed[i].bounds;
@@ -641,7 +633,7 @@ int WaylandScreen::CursorSize(double scale) const {
   // Wayland compositors hand their clients too; 24 without it), at the scale.
   int size = qEnvironmentVariableIntValue("XCURSOR_SIZE");
   if (size <= 0) size = 24;
-  const_cast<WaylandScreen*>(this)->cursorScale_ = scale;
+  cursorScale_ = scale;
   return std::max(1, static_cast<int>(std::floor(size * scale + 0.5)));
 }
 

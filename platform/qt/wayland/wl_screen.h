@@ -134,7 +134,7 @@ class WaylandScreen final : public platform::Screen {
   Point virtual_;         // the pick's pointer over the frozen picture
   std::optional<Point> pointerPixel_;  // the real pointer's pixel, last reported
   bool movePending_ = false;
-  double cursorScale_ = 1;
+  mutable double cursorScale_ = 1;  // the scale CursorSize was last asked for
   bool cursorOverridden_ = false;  // the pick's cursor set for the whole program
   QElapsedTimer started_;
   PickStart lastStart_;
