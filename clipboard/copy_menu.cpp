@@ -8,10 +8,11 @@ namespace tinctora::clipboard {
 
 namespace {
 
-// Holds the clipboard open for one copy.
+// Holds the clipboard open for one copy; opening waits out another
+// program's brief hold.
 class OpenClipboard {
  public:
-  explicit OpenClipboard(platform::Clipboard& clipboard) : clipboard_(clipboard), open_(clipboard.Open()) {}
+  OpenClipboard(platform::Clipboard& clipboard, platform::Loop& loop) : clipboard_(clipboard), open_(Open(loop)) {}
   ~OpenClipboard() {
     if (open_) clipboard_.Close();
   }
@@ -20,6 +21,14 @@ class OpenClipboard {
   bool IsOpen() const { return open_; }
 
  private:
+  bool Open(platform::Loop& loop) {
+    for (int attempt = 1;; ++attempt) {
+      if (clipboard_.Open()) return true;
+      if (attempt == kOpenAttempts) return false;
+      loop.Pause(kOpenRetryMs);
+    }
+  }
+
   platform::Clipboard& clipboard_;
   bool open_;
 };
@@ -28,8 +37,14 @@ class OpenClipboard {
 
 void OpenCopyMenu(context::Context& c, colour::ColourValue colour) {
   c.state.MenuColour = colour;
-  const ui::Point pointer = c.system.screen->CursorPos();
-  if (const ui::PopupMenu* menu = c.form.FindMenu(context::kCopyMenu)) c.form.ShowPopupMenu(*menu, pointer.x, pointer.y);
+  const std::optional<ui::Point> pointer = c.system.screen->CursorPos();
+  if (const ui::PopupMenu* menu = c.form.FindMenu(context::kCopyMenu)) {
+    if (pointer) {
+      c.form.ShowPopupMenu(*menu, pointer->x, pointer->y);
+    } else {
+      c.form.ShowPopupMenu(*menu);
+    }
+  }
   // Filled whether or not an item was chosen; a chosen item's copy runs
   // after this handler has returned and so sees these texts.
   FillNotationTable(c);
@@ -42,10 +57,10 @@ void FillNotationTable(context::Context& c) {
 
 void CopyNotation(context::Context& c, int entry) {
   const Text text = c.state.NotationTable[static_cast<std::size_t>(entry)];
-  (void)WriteClipboardText(*c.system.clipboard, text);
+  (void)WriteClipboardText(*c.system.clipboard, *c.system.loop, text);
 }
 
-bool WriteClipboardText(platform::Clipboard& clipboard, TextView text) {
+bool WriteClipboardText(platform::Clipboard& clipboard, platform::Loop& loop, TextView text) {
   // The text and its terminating 0 byte, in the system's memory, before the
   // clipboard is touched.
   platform::Clipboard::BlockHandle block = clipboard.Allocate(text.size() + 1);
@@ -53,7 +68,7 @@ bool WriteClipboardText(platform::Clipboard& clipboard, TextView text) {
   const std::span<std::uint8_t> bytes = block->Bytes();
   std::copy(text.begin(), text.end(), bytes.begin());
   bytes[text.size()] = 0;
-  OpenClipboard open(clipboard);
+  OpenClipboard open(clipboard, loop);
   if (!open.IsOpen() || !clipboard.Empty()) return false;
   return clipboard.SetText(std::move(block));
 }

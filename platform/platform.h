@@ -363,8 +363,10 @@ class Screen {
   // Where the pointer is. While a mouse message is handled (inside
   // EventSink::OnMouse and everything it calls), the position that message
   // was made at, so that a movement is handled where it happened however
-  // far the pointer has gone since; otherwise where it is now.
-  virtual Point CursorPos() const = 0;
+  // far the pointer has gone since; otherwise where it is now. Nothing when
+  // the system will not tell: another desktop (a secure prompt, the lock
+  // screen) has the pointer.
+  virtual std::optional<Point> CursorPos() const = 0;
   // Moves the pointer; the system then reports the movement as any other.
   virtual void SetCursorPos(Point screen) = 0;
   // Whether the primary mouse button is down now, whatever messages are
@@ -469,3 +471,6 @@ struct Platform {
 };
 
 }  // namespace tinctora::platform
+  // Blocks the calling thread for about `milliseconds`, dispatching
+  // nothing: a short wait before trying a busy system service again.
+  virtual void Pause(int milliseconds) = 0;

@@ -101,26 +101,40 @@ void PickerMouseMove(context::Context& c, const ui::EventArgs&) {
   pictures.Free(c.state.ZoomImage);
   c.state.ZoomImage = 0;
 
-  Text position = text::IntToDecimalText(CursorPosition(c).x);
-  position += ',';
-  position += text::IntToDecimalText(CursorPosition(c).y);
-  w.coordinates.SetContent(position);
+  const ui::Pixel outside = c.form.Resolve(w.zoom.BackColour());
+  ui::Image square;
+  // Where the pointer is, unless another desktop (a secure prompt, the lock
+  // screen) has it: then nothing under it can be read, the coordinates stay
+  // the last known ones, and the zoom view shows only its background.
+  const std::optional<ui::Point> sampled = CursorPosition(c);
+  if (sampled) {
+    Text position = text::IntToDecimalText(sampled->x);
+    position += ',';
+    position += text::IntToDecimalText(sampled->y);
+    w.coordinates.SetContent(position);
+  }
 
   // One read of the screen serves the pixel under the pointer and the zoom
   // view, as long as the pointer is where it was for the pixel: the square
   // is read first, and its centre is the pixel.
-  const ui::Point sampled = CursorPosition(c);
-  const ui::Pixel outside = c.form.Resolve(w.zoom.BackColour());
-  ui::Image square;
-  const std::optional<ui::Pixel> centre = ZoomSnapshot(c, sampled, outside, square);
+  std::optional<ui::Pixel> centre;
+  if (sampled) {
+    centre = ZoomSnapshot(c, *sampled, outside, square);
+  } else {
+    square.Reset(2 * kZoomRadius + 1, 2 * kZoomRadius + 1, outside);
+  }
   // An unreadable pixel has every bit set and so reads as white.
-  const colour::ColourValue pixel = centre ? static_cast<colour::ColourValue>(*centre) : PixelAtScreenPoint(c, sampled);
+  const colour::ColourValue pixel = centre    ? static_cast<colour::ColourValue>(*centre)
+                                    : sampled ? PixelAtScreenPoint(c, *sampled)
+                                              : colour::InvalidColour;
   const colour::Channels ch = colour::SplitColour(pixel);
   c.state.PickRead = true;
   editing::WriteChannelBoxes(c, ch);
   editing::SetCurrentColourThroughValueBox(c, colour::MakeColour(ch.red, ch.green, ch.blue));
 
-  if (const ui::Point zoomed = CursorPosition(c); zoomed != sampled) (void)ZoomSnapshot(c, zoomed, outside, square);
+  if (const std::optional<ui::Point> zoomed = CursorPosition(c); zoomed && zoomed != sampled) {
+    (void)ZoomSnapshot(c, *zoomed, outside, square);
+  }
   c.state.ZoomImage = pictures.Load(std::move(square));
   if (const ui::Image* picture = pictures.Find(c.state.ZoomImage)) {
     w.zoom.DrawPicture(*picture, 0, 0, w.zoom.Width(), w.zoom.Height());
@@ -143,9 +157,9 @@ void NudgeFeedback(context::Context& c, const ui::EventArgs& args) {
   const ui::Point steps[] = {{0, -1}, {0, 1}, {-1, 0}, {1, 0}};
   for (std::size_t i = 0; i < ids.size(); ++i) {
     if (ids[i] == 0 || ids[i] != hotKeyId) continue;
-    const int x = CursorPosition(c).x;
-    const int y = CursorPosition(c).y;
-    MovePointerTo(c, {x + steps[i].x, y + steps[i].y});
+    // A pointer the system will not place stays where it is.
+    const std::optional<ui::Point> at = CursorPosition(c);
+    if (at) MovePointerTo(c, {at->x + steps[i].x, at->y + steps[i].y});
     return;
   }
 }

@@ -15,7 +15,7 @@ colour::ColourValue PixelAtScreenPoint(context::Context& c, ui::Point screen) {
   return c.system.screen->PixelAt(screen);
 }
 
-ui::Point CursorPosition(context::Context& c) { return c.system.screen->CursorPos(); }
+std::optional<ui::Point> CursorPosition(context::Context& c) { return c.system.screen->CursorPos(); }
 
 void MovePointerTo(context::Context& c, ui::Point screen) { c.system.screen->SetCursorPos(screen); }
 

@@ -10,7 +10,8 @@ namespace tinctora::sampling {
 colour::ColourValue PixelAtPoint(context::Context& c, const ui::Control& control, int x, int y);
 // The colour of a screen pixel (device pixels).
 colour::ColourValue PixelAtScreenPoint(context::Context& c, ui::Point screen);
-ui::Point CursorPosition(context::Context& c);
+// Where the pointer is; nothing when the system will not tell.
+std::optional<ui::Point> CursorPosition(context::Context& c);
 // Moves the pointer to a screen point (device pixels).
 void MovePointerTo(context::Context& c, ui::Point screen);
 

@@ -153,7 +153,7 @@ void Control::SetCursor(Bytes bytes) {
   MakeCursor();
   // Setting the pointer where it already is makes the new shape show at once.
   platform::Screen& screen = *form_.System().screen;
-  screen.SetCursorPos(screen.CursorPos());
+  if (const std::optional<Point> at = screen.CursorPos()) screen.SetCursorPos(*at);
 }
 
 void Control::MakeCursor() {

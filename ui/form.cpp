@@ -242,8 +242,12 @@ void Form::Raise(Control& control, EventId event, const EventArgs& args) {
 void Form::ProcessPendingEvents() { platform_.loop->ProcessPending(); }
 
 void Form::ShowPopupMenu(const PopupMenu& menu, std::optional<int> x, std::optional<int> y) {
-  const Point pointer = platform_.screen->CursorPos();
-  const Point at{x.value_or(pointer.x + 3), y.value_or(pointer.y + 3)};
+  // Beside the pointer, or where the window's client area begins when the
+  // system will not tell where the pointer is.
+  const std::optional<Point> pointer = platform_.screen->CursorPos();
+  const Point corner = pointer ? *pointer : Point{platform_.windows->ClientRect(window_->Handle()).left,
+                                                  platform_.windows->ClientRect(window_->Handle()).top};
+  const Point at{x.value_or(corner.x + 3), y.value_or(corner.y + 3)};
   std::vector<Text> captions;
   captions.reserve(menu.items.size());
   for (const MenuItem& item : menu.items) captions.push_back(item.caption);

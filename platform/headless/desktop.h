@@ -14,6 +14,7 @@
 // sliders), modal.cpp (menus, popups, the colour dialog and their answers);
 // the hot-key registry and the clipboard are classes of their own.
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <map>
@@ -238,7 +239,12 @@ class Desktop final : public platform::Windows,
   std::size_t ScreenReads() const { return screenReads_; }
   bool ReadRect(const Rect& screen, Image& out) const override;
   int BitsPerPixel() const override;
-  Point CursorPos() const override { return handling_ ? *handling_ : pointer_; }
+  std::optional<Point> CursorPos() const override;
+  // Another desktop (a secure prompt, the lock screen) has the pointer: the
+  // program is told no position, except for a mouse message it handles.
+  void SetPointerHidden(bool hidden) { pointerHidden_ = hidden; }
+  // Where the pointer is, whoever has it.
+  Point PointerPos() const { return pointer_; }
   void SetCursorPos(Point screen) override;
   bool PrimaryButtonDown() const override { return leftDown_; }
   void SetCapture(WindowId window) override;
@@ -267,6 +273,9 @@ class Desktop final : public platform::Windows,
     Point screen;  // where the pointer was when the mouse message was made
     WindowId owner = 0;
     int value = 0;
+  // Time passes; a frame that falls due meanwhile comes when time next
+  // passes through Advance.
+  void Pause(int milliseconds) override { now_ += std::max(0, milliseconds); }
   };
   struct SliderDrag {
     WindowId slider = 0;
@@ -373,6 +382,7 @@ class Desktop final : public platform::Windows,
   Text lastTooltip_;
 
   std::vector<Rect> unreadable_;
+  bool pointerHidden_ = false;
   mutable std::size_t screenReads_ = 0;
   std::deque<Answer> answers_;
   std::vector<MenuShown> menusShown_;

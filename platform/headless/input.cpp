@@ -221,12 +221,19 @@ void Desktop::BeforeInput(WindowId control) {
 void Desktop::RequestFrame() {
   if (!frameDue_) frameDue_ = now_ + kFrameMs;
 }
+std::optional<Point> Desktop::CursorPos() const {
+  if (handling_) return *handling_;
+  if (pointerHidden_) return std::nullopt;
+  return pointer_;
+}
+
 
 void Desktop::Advance(int ms) {
   const long long until = now_ + std::max(0, ms);
   // Every frame that falls due on the way comes at its time.
   while (frameDue_ && *frameDue_ <= until) {
-    now_ = *frameDue_;
+    // A frame overdue after a Pause comes at once.
+    now_ = std::max(now_, *frameDue_);
     frameDue_.reset();
     if (sink_ != nullptr) sink_->OnFrame();
     Pump();

@@ -31,6 +31,11 @@ platform::Clipboard::BlockHandle SimClipboard::Allocate(std::size_t size) {
 }
 
 bool SimClipboard::Open() {
+  ++openAttempts_;
+  if (heldFor_ > 0) {
+    --heldFor_;
+    return false;
+  }
   if (heldOpen_ || open_) return false;
   open_ = true;
   emptied_ = false;

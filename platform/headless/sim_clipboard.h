@@ -21,6 +21,11 @@ class SimClipboard final : public platform::Clipboard {
 
   // ---- other programs and faults
   void SetHeldOpen(bool held) { heldOpen_ = held; }
+  // Another program holds the clipboard for the next `attempts` tries to
+  // open it, then lets go.
+  void HoldOpenFor(int attempts) { heldFor_ = attempts; }
+  // Tries to open the clipboard, those that failed included.
+  int OpenAttempts() const { return openAttempts_; }
   void SetAllocationFails(bool fails) { allocationFails_ = fails; }
   // Another program puts text on the clipboard, or empties it.
   void PutText(std::optional<Text> text) { text_ = std::move(text); }
@@ -37,6 +42,8 @@ class SimClipboard final : public platform::Clipboard {
   bool open_ = false;
   bool emptied_ = false;
   bool heldOpen_ = false;
+  int heldFor_ = 0;
+  int openAttempts_ = 0;
   bool allocationFails_ = false;
   std::size_t liveBlocks_ = 0;
 };

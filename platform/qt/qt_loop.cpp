@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QThread>
 
 #include "platform/qt/qt_services.h"
 
@@ -52,6 +53,10 @@ void QtLoop::PostCommand(WindowId owner, int command) {
 void QtLoop::RequestFrame() {
   // A request while one waits is that one.
   if (!frame_.isActive()) frame_.start();
+}
+
+void QtLoop::Pause(int milliseconds) {
+  if (milliseconds > 0) QThread::msleep(static_cast<unsigned long>(milliseconds));
 }
 
 }  // namespace tinctora::qtb

@@ -193,7 +193,7 @@ int QtScreen::BitsPerPixel() const {
   return root == nullptr ? 32 : BitsPerPixelOfDepth(registry_.connection, root->root_depth);
 }
 
-Point QtScreen::CursorPos() const {
+std::optional<Point> QtScreen::CursorPos() const {
   // While a mouse message is being handled, the pointer is where that
   // message puts it: asking the server costs a round trip for every read,
   // and with messages still queued it would pair the message with a later
@@ -201,7 +201,8 @@ Point QtScreen::CursorPos() const {
   if (registry_.dispatchedPointer) return *registry_.dispatchedPointer;
   xcb_connection_t* c = registry_.connection;
   Reply<xcb_query_pointer_reply_t> pointer(xcb_query_pointer_reply(c, xcb_query_pointer(c, registry_.root), nullptr));
-  return pointer ? Point{pointer->root_x, pointer->root_y} : Point{};
+  if (!pointer) return std::nullopt;
+  return Point{pointer->root_x, pointer->root_y};
 }
 
 void QtScreen::SetCursorPos(Point screen) {

@@ -105,7 +105,7 @@ class QtScreen final : public platform::Screen {
   colour::ColourValue PixelAt(Point screen) const override;
   bool ReadRect(const Rect& screen, Image& out) const override;
   int BitsPerPixel() const override;
-  Point CursorPos() const override;
+  std::optional<Point> CursorPos() const override;
   void SetCursorPos(Point screen) override;
   bool PrimaryButtonDown() const override;
   void SetCapture(WindowId window) override;
@@ -223,3 +223,4 @@ class QtLoop final : public platform::Loop {
 };
 
 }  // namespace tinctora::qtb
+  void Pause(int milliseconds) override;

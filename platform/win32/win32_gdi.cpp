@@ -1,8 +1,29 @@
-// The DIB sections custom-drawn windows are shown from.
+// The DIB sections custom-drawn windows are shown from, and the count of
+// the GDI objects and DCs the backend holds.
+
+#include <algorithm>
+#include <atomic>
 
 #include "platform/win32/win32_internal.h"
+#include "platform/win32/win32_platform.h"
 
 namespace tinctora::win32 {
+
+namespace {
+std::atomic<long> gdiHeld{0};
+std::atomic<long> gdiMade{0};
+}  // namespace
+
+Win32System::GdiCounts Win32System::Gdi() { return {gdiHeld.load(), gdiMade.load()}; }
+
+void NoteGdiHeld(const void* handle, bool made) {
+  if (handle == nullptr) return;
+  ++gdiHeld;
+  if (made) ++gdiMade;
+}
+void NoteGdiReleased(const void* handle) {
+  if (handle != nullptr) --gdiHeld;
+}
 
 BITMAPINFO DibInfo(int width, int height) {
   BITMAPINFO info{};
@@ -22,6 +43,11 @@ void DibSurface::Release() {
   bits_ = nullptr;
   width_ = 0;
   height_ = 0;
+}
+
+bool DibSurface::EnsureAtLeast(int width, int height) {
+  if (bits_ != nullptr && width <= width_ && height <= height_) return true;
+  return Ensure(std::max(width, width_), std::max(height, height_));
 }
 
 bool DibSurface::Ensure(int width, int height) {

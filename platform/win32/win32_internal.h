@@ -17,6 +17,7 @@
 #include <string>
 #include <type_traits>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -72,11 +73,21 @@ inline Pixel FromDib(std::uint32_t d) { return ((d & 0xFFu) << 16) | (d & 0xFF00
 BITMAPINFO DibInfo(int width, int height);
 
 // ---- owners of native handles
+// The GDI objects and device contexts the backend holds now: each owner
+// below counts what it holds. The system's own count (GetGuiResources) is
+// not available everywhere, and a count that grows with every movement of a
+// pick is a leak that ends with the system refusing to draw.
+// A DC borrowed with GetDC is held, not made; counts only a handle that is
+// not null.
+void NoteGdiHeld(const void* handle, bool made = true);
+void NoteGdiReleased(const void* handle);
+
 class ScreenDc {
  public:
-  ScreenDc() : dc_(GetDC(nullptr)) {}
+  ScreenDc() : dc_(GetDC(nullptr)) { NoteGdiHeld(dc_, false); }
   ~ScreenDc() {
     if (dc_ != nullptr) ReleaseDC(nullptr, dc_);
+    NoteGdiReleased(dc_);
   }
   ScreenDc(const ScreenDc&) = delete;
   ScreenDc& operator=(const ScreenDc&) = delete;
@@ -88,9 +99,10 @@ class ScreenDc {
 
 class WindowDc {
  public:
-  explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+  explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) { NoteGdiHeld(dc_, false); }
   ~WindowDc() {
     if (dc_ != nullptr) ReleaseDC(window_, dc_);
+    NoteGdiReleased(dc_);
   }
   WindowDc(const WindowDc&) = delete;
   WindowDc& operator=(const WindowDc&) = delete;
@@ -104,9 +116,10 @@ class WindowDc {
 // A memory DC compatible with `like` (nullptr: the screen).
 class MemoryDc {
  public:
-  explicit MemoryDc(HDC like) : dc_(CreateCompatibleDC(like)) {}
+  explicit MemoryDc(HDC like) : dc_(CreateCompatibleDC(like)) { NoteGdiHeld(dc_); }
   ~MemoryDc() {
     if (dc_ != nullptr) DeleteDC(dc_);
+    NoteGdiReleased(dc_);
   }
   MemoryDc(const MemoryDc&) = delete;
   MemoryDc& operator=(const MemoryDc&) = delete;
@@ -132,14 +145,39 @@ class Selected {
   HGDIOBJ old_;
 };
 
-struct DeleteGdiObject {
-  void operator()(void* object) const {
-    if (object != nullptr) DeleteObject(static_cast<HGDIOBJ>(object));
+// Owns a GDI object (a bitmap, brush or font) and deletes it.
+template <class Handle>
+class GdiObject {
+ public:
+  GdiObject() = default;
+  explicit GdiObject(Handle object) : object_(object) { NoteGdiHeld(object_); }
+  ~GdiObject() { reset(); }
+  GdiObject(GdiObject&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+  GdiObject& operator=(GdiObject&& other) noexcept {
+    if (this != &other) {
+      reset();
+      object_ = std::exchange(other.object_, nullptr);
+    }
+    return *this;
   }
+  GdiObject(const GdiObject&) = delete;
+  GdiObject& operator=(const GdiObject&) = delete;
+
+  void reset(Handle object = nullptr) {
+    if (object_ != nullptr) DeleteObject(static_cast<HGDIOBJ>(object_));
+    NoteGdiReleased(object_);
+    object_ = object;
+    NoteGdiHeld(object_);
+  }
+  Handle get() const { return object_; }
+  explicit operator bool() const { return object_ != nullptr; }
+
+ private:
+  Handle object_ = nullptr;
 };
-using GdiBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, DeleteGdiObject>;
-using GdiBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, DeleteGdiObject>;
-using GdiFont = std::unique_ptr<std::remove_pointer_t<HFONT>, DeleteGdiObject>;
+using GdiBitmap = GdiObject<HBITMAP>;
+using GdiBrush = GdiObject<HBRUSH>;
+using GdiFont = GdiObject<HFONT>;
 
 struct DestroyIconHandle {
   void operator()(HICON icon) const {
@@ -172,6 +210,9 @@ class DibSurface {
   DibSurface& operator=(const DibSurface&) = delete;
   // Reshapes when the size differs; false when the system has no memory for it.
   bool Ensure(int width, int height);
+  // Reshapes only when smaller than width x height: rows then keep the
+  // surface's own width.
+  bool EnsureAtLeast(int width, int height);
   int Width() const { return width_; }
   int Height() const { return height_; }
   std::uint32_t* Row(int y) { return bits_ + static_cast<std::ptrdiff_t>(y) * width_; }
@@ -250,6 +291,9 @@ class Registry {
   int painting = 0;
   // The screen position of the mouse message being handled.
   std::optional<Point> messagePoint;
+  // The displays as last asked, until the system reports a change of the
+  // displays, their scale or their work areas.
+  std::optional<std::vector<platform::Display>> displays;
 
   // Adds a window of one of the program's classes, or subclasses one of
   // the system's controls; nullptr when the system refuses.

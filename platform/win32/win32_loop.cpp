@@ -59,6 +59,10 @@ void Win32Loop::RequestFrame() {
                   PostMessageW(frameWindow_.get(), kMsgFrame, 0, 0);
 }
 
+void Win32Loop::Pause(int milliseconds) {
+  if (milliseconds > 0) Sleep(static_cast<DWORD>(milliseconds));
+}
+
 void Win32Loop::FrameIfDue() {
   // The system sends WM_TIMER only when no other message waits: under a
   // steady stream of input (a 1000 Hz mouse during a pick) it would never

@@ -22,6 +22,15 @@ class Win32System {
 
   platform::Platform Services();
 
+  // The GDI objects and DCs the backend holds now, and how many objects it
+  // has made since the process started (DCs borrowed from a window or the
+  // screen are held, not made).
+  struct GdiCounts {
+    long held = 0;
+    long made = 0;
+  };
+  static GdiCounts Gdi();
+
  private:
   Win32System();
   struct Parts;

@@ -52,6 +52,10 @@ std::vector<std::uint8_t> MaskBits(const gfx::Picture& picture, bool masked) {
 Win32Screen::~Win32Screen() { registry_.cursors.clear(); }
 
 std::vector<platform::Display> Win32Screen::Displays() const {
+  // Asked for every movement of a pick: enumerated again only after the
+  // system reported a change (WM_DISPLAYCHANGE, WM_DPICHANGED,
+  // WM_SETTINGCHANGE).
+  if (registry_.displays) return *registry_.displays;
   std::vector<platform::Display> displays;
   EnumDisplayMonitors(nullptr, nullptr, &AddMonitor, reinterpret_cast<LPARAM>(&displays));
   if (displays.empty()) {
@@ -60,6 +64,7 @@ std::vector<platform::Display> Win32Screen::Displays() const {
     const bool haveWork = SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0) != 0;
     displays.push_back({screen, haveWork ? RectOf(work) : screen, static_cast<double>(SystemDpi()) / kLayoutDpi});
   }
+  registry_.displays = displays;
   return displays;
 }
 
@@ -75,8 +80,15 @@ bool Win32Screen::ReadRect(const Rect& screen, Image& out) const {
   if (screen.Empty()) return false;
   ScreenDc dc;
   if (dc.get() == nullptr) return false;
-  DibSurface snapshot;
-  if (!snapshot.Ensure(screen.Width(), screen.Height())) return false;
+  // The zoom view's square, read for every movement of a pick, goes through
+  // one DIB section kept for it; a larger read gets one of its own, so
+  // the kept one stays small.
+  DibSurface single;
+  const bool small = screen.Width() <= kKeptSnapshotSide && screen.Height() <= kKeptSnapshotSide;
+  DibSurface& snapshot = small ? snapshot_ : single;
+  if (!(small ? snapshot.EnsureAtLeast(screen.Width(), screen.Height()) : snapshot.Ensure(screen.Width(), screen.Height()))) {
+    return false;
+  }
   if (!BitBlt(snapshot.Dc(), 0, 0, screen.Width(), screen.Height(), dc.get(), screen.left, screen.top, SRCCOPY)) {
     return false;
   }
@@ -95,12 +107,14 @@ int Win32Screen::BitsPerPixel() const {
   return dc.get() == nullptr ? 32 : GetDeviceCaps(dc.get(), BITSPIXEL);
 }
 
-Point Win32Screen::CursorPos() const {
+std::optional<Point> Win32Screen::CursorPos() const {
   // While a mouse message is handled: where it was made.
   if (registry_.messagePoint) return *registry_.messagePoint;
+  // Fails while another desktop (a UAC prompt, the lock screen) has the
+  // input: the position is then unknown, not (0, 0).
   POINT p{};
-  if (!GetCursorPos(&p)) return {};
-  return {p.x, p.y};
+  if (!GetCursorPos(&p)) return std::nullopt;
+  return Point{p.x, p.y};
 }
 
 void Win32Screen::SetCursorPos(Point screen) { ::SetCursorPos(screen.x, screen.y); }

@@ -95,7 +95,7 @@ class Win32Screen final : public platform::Screen {
   colour::ColourValue PixelAt(Point screen) const override;
   bool ReadRect(const Rect& screen, Image& out) const override;
   int BitsPerPixel() const override;
-  Point CursorPos() const override;
+  std::optional<Point> CursorPos() const override;
   void SetCursorPos(Point screen) override;
   bool PrimaryButtonDown() const override;
   void SetCapture(WindowId window) override;
@@ -109,8 +109,11 @@ class Win32Screen final : public platform::Screen {
  private:
   Registry& registry_;
   CursorId nextCursor_ = 1;
+  // The side up to which a read goes through the kept snapshot surface.
+  static constexpr int kKeptSnapshotSide = 64;
 };
 
+  mutable DibSurface snapshot_;
 class Win32HotKeys final : public platform::HotKeys {
  public:
   bool Register(WindowId owner, int nativeId, int modifiers, int virtualKey) override;
@@ -156,6 +159,7 @@ class Win32Loop final : public platform::Loop {
   void RequestFrame() override;
 
  private:
+  void Pause(int milliseconds) override;
   static LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   void DeliverFrame();
   // Delivers the waiting frame when it is due, whatever messages keep coming.

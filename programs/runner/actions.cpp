@@ -166,14 +166,19 @@ Action ParseDesktop(Args& args) {
 }
 
 Action ParseFault(Args& args) {
-  const std::string what = args.OneOf("the fault", {"unreadable", "clipboard-busy", "alloc-fails"});
+  const std::string what = args.OneOf("the fault", {"unreadable", "clipboard-busy", "alloc-fails", "secure-desktop"});
   if (what == "unreadable") {
     if (args.TakeWord("off")) return [](Session& s) { s.Desk().ClearUnreadable(); };
     const ui::Rect r = args.Rect("the area");
     return [r](Session& s) { s.Desk().SetUnreadable(r); };
   }
+  if (what == "clipboard-busy" && args.TakeWord("for")) {
+    const int attempts = args.Count("the tries to open it that fail");
+    return [attempts](Session& s) { s.Desk().ClipboardService().HoldOpenFor(attempts); };
+  }
   const bool on = args.OnOff("on or off");
   if (what == "clipboard-busy") return [on](Session& s) { s.Desk().ClipboardService().SetHeldOpen(on); };
+  if (what == "secure-desktop") return [on](Session& s) { s.Desk().SetPointerHidden(on); };
   return [on](Session& s) { s.Desk().ClipboardService().SetAllocationFails(on); };
 }
 

@@ -309,7 +309,7 @@ Query ParseQuery(Args& args) {
     return {read, expected};
   }
   if (what == "pointer") {
-    return {[](Session& s) { return PointValue(s.Desk().CursorPos()); },
+    return {[](Session& s) { return PointValue(s.Desk().PointerPos()); },
             [](Args& a) { return PointValue(a.Point("the pointer")); }};
   }
   if (what == "invariants") {
@@ -341,6 +341,25 @@ Query ParseQuery(Args& args) {
       const std::size_t since = now - s.nativeWritesChecked;
       s.nativeWritesChecked = now;
       return Value::Integer(static_cast<long long>(since));
+    });
+  }
+  if (what == "clipboard-opens") {
+    // The program's tries to open the clipboard since the previous such
+    // check, those that found it busy included.
+    return Reading(ValueKind::Integer, [](Session& s) {
+      const int now = s.Desk().ClipboardService().OpenAttempts();
+      const int since = now - s.clipboardOpensChecked;
+      s.clipboardOpensChecked = now;
+      return Value::Integer(since);
+    });
+  }
+  if (what == "elapsed-ms") {
+    // The desktop's time that passed since the previous such check.
+    return Reading(ValueKind::Integer, [](Session& s) {
+      const long long now = s.Desk().Now();
+      const long long since = now - s.clockChecked;
+      s.clockChecked = now;
+      return Value::Integer(since);
     });
   }
   if (what == "frame-waiting") {

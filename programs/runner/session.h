@@ -73,6 +73,8 @@ class Session {
   // The count of screen reads at the last `expect screen-reads`.
   std::size_t screenReadsChecked = 0;
   std::size_t nativeWritesChecked = 0;
+  int clipboardOpensChecked = 0;
+  long long clockChecked = 0;
   ModalAnswers& Answers() { return dialogs_; }
   const RunOptions& Options() const { return options_; }
   bool Started() const { return program_ != nullptr; }

@@ -292,7 +292,7 @@ bool WaylandScreen::ReadRect(const Rect& screen, Image& out) const {
   return true;
 }
 
-Point WaylandScreen::CursorPos() const {
+std::optional<Point> WaylandScreen::CursorPos() const {
   if (registry_.dispatchedPointer) return *registry_.dispatchedPointer;
   if (Picking()) return virtual_;
   // Over the program's windows Qt knows where the pointer is; elsewhere,
@@ -348,7 +348,7 @@ void WaylandScreen::Freeze() {
   ++pick_;
   started_.start();
   lastStart_ = {};
-  virtual_ = CursorPos();
+  virtual_ = CursorPos().value_or(Point{});
   // The program's window the pick started in: shown live on the overlay,
   // and the pick's end should it go away.
   if (const NativeWindow* holder = registry_.Find(registry_.capture)) {

@@ -77,7 +77,7 @@ class WaylandScreen final : public platform::Screen {
   colour::ColourValue PixelAt(Point screen) const override;
   bool ReadRect(const Rect& screen, Image& out) const override;
   int BitsPerPixel() const override { return 32; }
-  Point CursorPos() const override;
+  std::optional<Point> CursorPos() const override;
   void SetCursorPos(Point screen) override;
   bool PrimaryButtonDown() const override;
   void SetCapture(WindowId window) override;
