@@ -59,6 +59,7 @@ class Sink final : public platform::EventSink {
   }
   void OnSliderScroll(WindowId, platform::ScrollCode) override {}
   void BeforeInput(WindowId) override {}
+  void OnColoursChanged() override { log.push_back("colours"); }
   void OnFrame() override {}
   void OnActivate(WindowId, bool) override {}
   bool OnKeyDown(WindowId focus, int virtualKey) override {
@@ -229,6 +230,40 @@ TEST_F(Win32Native, OnADpiChangeTheFrameGoesWhereSuggestedAndTheControlsGetTheFo
 // The system's group box draws with its parent's clipping (the BUTTON
 // class is CS_PARENTDC), which keeps nothing of its own children out: a
 // repaint of the frame alone must leave what it holds as it was painted.
+// The face the layout was drawn for, named, not the system's default GUI
+// font: the test prefixes make "MS Shell Dlg" a Latin face, as on an English
+// Windows, and give the Chinese faces through substitutes. Its Latin letters
+// are half the width of its ideographs, which the default GUI font's are not
+// ('i' and 'W' differ), and the controls and the control layer draw with the
+// one font at the window's DPI, antialiased alike.
+TEST_F(Win32Native, TheControlsAndTheControlLayerShareTheChineseFaceAtNinePoints) {
+  const double scale = SystemScale();
+  const WindowId box = Child(platform::NativeKind::EditBox, {10, 10, 80, 30});
+  const auto font = reinterpret_cast<HFONT>(SendMessageW(Hwnd(box), WM_GETFONT, 0, 0));
+  ASSERT_NE(font, nullptr);
+  LOGFONTW face{};
+  ASSERT_EQ(GetObjectW(font, sizeof face, &face), static_cast<int>(sizeof face));
+  EXPECT_EQ(std::wstring(face.lfFaceName), L"SimSun");
+  EXPECT_EQ(face.lfCharSet, GB2312_CHARSET);
+  EXPECT_EQ(face.lfHeight, -MulDiv(9, static_cast<int>(96 * scale), 72));
+  EXPECT_EQ(face.lfQuality, ANTIALIASED_QUALITY);
+
+  const gfx::Font& layer = p.windows->DefaultGuiFont(scale);
+  EXPECT_EQ(ControlLineHeight(Hwnd(box)), layer.LineHeight());
+  const int latin = layer.CharWidth("W");
+  EXPECT_GT(latin, 0);
+  EXPECT_EQ(layer.CharWidth("i"), latin);
+  EXPECT_EQ(layer.CharWidth("\xD6\xD0"), 2 * latin);  // 中
+  // The control measures with the same widths.
+  HDC dc = GetDC(Hwnd(box));
+  const HGDIOBJ old = SelectObject(dc, font);
+  SIZE wide{};
+  GetTextExtentPoint32W(dc, L"\x4E2D", 1, &wide);
+  SelectObject(dc, old);
+  ReleaseDC(Hwnd(box), dc);
+  EXPECT_EQ(wide.cx, 2 * latin);
+}
+
 TEST_F(Win32Native, AGroupBoxRepaintedAloneLeavesWhatItHoldsAsPainted) {
   Show();
   platform::ChildSpec group;
@@ -403,8 +438,6 @@ TEST(Win32Program, TheWindowOpensWholeAtTheSystemsScale) {
   program.Form().Close();
 }
 
-}  // namespace
-}  // namespace tinctora::win32
 // Ten thousand movements of a pick leave the backend holding as many GDI
 // objects and DCs as before them, and make none: the zoom view's snapshot
 // surface and the display list are kept, not made again for every
@@ -418,10 +451,20 @@ TEST(Win32Program, TenThousandPickMovementsMakeNoGdiObjects) {
   program.Start();
   ASSERT_FALSE(program.Finished());
   p.loop->ProcessPending();
-  const HWND pad = Hwnd(program.Form().FindOrDie("图片框1").Handle());
+  const HWND pad = Hwnd(program.GetContext().W().pad.Handle());
   ASSERT_NE(pad, nullptr);
-  SendMessageW(pad, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
-  p.loop->ProcessPending();
+  // The button really pressed on the pad: the pick asks the system whether
+  // it is down.
+  const Rect padRect = ScreenClientRect(pad);
+  SetCursorPos(padRect.left + 10, padRect.top + 10);
+  INPUT press{};
+  press.type = INPUT_MOUSE;
+  press.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  ASSERT_EQ(SendInput(1, &press, sizeof press), 1u);
+  for (int i = 0; i < 50 && program.GetContext().state.PickActive == 0; ++i) {
+    Sleep(10);
+    p.loop->ProcessPending();
+  }
   ASSERT_EQ(program.GetContext().state.PickActive, 1) << "the press on the picker pad started no pick";
 
   int handled = 0;
@@ -441,9 +484,17 @@ TEST(Win32Program, TenThousandPickMovementsMakeNoGdiObjects) {
   EXPECT_EQ(after.held, before.held) << "the movements left GDI objects or DCs behind";
   EXPECT_EQ(after.made, before.made) << "the movements made GDI objects";
 
-  SendMessageW(pad, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
-  p.loop->ProcessPending();
+  INPUT release{};
+  release.type = INPUT_MOUSE;
+  release.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(1, &release, sizeof release);
+  for (int i = 0; i < 50 && program.GetContext().state.PickActive != 0; ++i) {
+    Sleep(10);
+    p.loop->ProcessPending();
+  }
   EXPECT_EQ(program.GetContext().state.PickActive, 0);
   program.Form().Close();
 }
 
+}  // namespace
+}  // namespace tinctora::win32
