@@ -65,8 +65,9 @@ device_px() { echo $(((2 * $1 * dpi + 96) / 192)); }
 # any other: the window and the other program's window stay apart.
 screen_w=$(device_px 1280) screen_h=$(device_px 1024)
 
-# The prefix: Wine draws the frame itself and the dialog fonts are a CJK
-# face. Made once and kept in the build tree.
+# The prefix: Wine draws the frame itself, and the fonts are an English
+# Windows' (the default GUI font a Latin face, the Chinese faces the program
+# names found through substitutes). Made once and kept in the build tree.
 "$here"/../wine-prefix.sh "$prefix" "$dpi" >/dev/null || { echo "FAILED: the Wine prefix could not be made"; exit 1; }
 export WINEPREFIX=$(cd "$prefix" && pwd) WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 
