@@ -13,7 +13,12 @@
 # Exit 77 (skipped) when they or the X tools cannot be had.
 #
 # usage: desktop_compare.sh [PATH/TO/tinctora [PATH/TO/desktop_driver]]
-# environment: RUNS (10), PICK_RATE (1000 a second), PICK_SECONDS (10)
+# environment: RUNS (10), PICK_RATE (1000 a second), PICK_SECONDS (10),
+#   PICK_RUNS (1): picks of each build, reported one by one and as medians;
+#   BASELINE: another build of tinctora, picked in turn with the first on the
+#     same server, "before" beside "after";
+#   PICK_ONLY=1: the picks alone, without the start-up part (and without
+#     the other pickers).
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -23,14 +28,28 @@ driver=$(realpath "${2:-$root/build/bench/desktop_driver}")
 runs=${RUNS:-10}
 rate=${PICK_RATE:-1000}
 seconds=${PICK_SECONDS:-10}
-for file in "$program" "$driver"; do
+pick_runs=${PICK_RUNS:-1}
+pick_only=${PICK_ONLY:-0}
+builds=("$program")
+labels=(tinctora)
+if [ -n "${BASELINE:-}" ]; then
+  builds=("$(realpath "$BASELINE")" "$program")
+  labels=(before after)
+fi
+for file in "${builds[@]}" "$driver"; do
   [ -x "$file" ] || { echo "desktop_compare: $file is not built"; exit 1; }
 done
 
+needed=(Xvfb openbox)
+packages=(xvfb openbox)
+if [ "$pick_only" != 1 ]; then
+  needed+=(gpick gcolor3)
+  packages+=(gpick gcolor3)
+fi
 missing=()
-for tool in Xvfb openbox gpick gcolor3; do command -v "$tool" >/dev/null 2>&1 || missing+=("$tool"); done
+for tool in "${needed[@]}"; do command -v "$tool" >/dev/null 2>&1 || missing+=("$tool"); done
 if [ ${#missing[@]} -gt 0 ]; then
-  "$root"/tools/install-packages xvfb openbox gpick gcolor3 >/dev/null 2>&1 || true
+  "$root"/tools/install-packages "${packages[@]}" >/dev/null 2>&1 || true
   for tool in "${missing[@]}"; do
     if ! command -v "$tool" >/dev/null 2>&1; then
       echo "skipped: $tool is not installed and could not be installed"
@@ -58,50 +77,76 @@ commands=("$program" gpick gcolor3)
 start_run() {  # start_run INDEX OUTPUT
   "$driver" start --idle 1000 -- "${commands[$1]}" >"$2" 2>>"$work/${names[$1]}.log"
 }
-for i in "${!names[@]}"; do start_run "$i" "$work/warmup" || true; done
-for run in $(seq "$runs"); do
-  for i in "${!names[@]}"; do
-    start_run "$i" "$work/${names[i]}.$run" || echo "run $run of ${names[i]} failed" >&2
+if [ "$pick_only" != 1 ]; then
+  for i in "${!names[@]}"; do start_run "$i" "$work/warmup" || true; done
+  for run in $(seq "$runs"); do
+    for i in "${!names[@]}"; do
+      start_run "$i" "$work/${names[i]}.$run" || echo "run $run of ${names[i]} failed" >&2
+    done
   done
-done
+fi
 
 value() { awk -v k="$1" '$1 == k { print $2 }' "${@:2}"; }
 median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "n/a"; else if (NR % 2) printf "%.2f\n", v[(NR + 1) / 2]; else printf "%.2f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 range() { sort -g | awk 'NR == 1 { lo = $1 } { hi = $1 } END { if (NR) printf "%s-%s", lo, hi; else print "n/a" }'; }
 
-TINCTORA_STATS="$work/stats" "$driver" pick --server-pid "$xvfb_pid" --rate "$rate" --seconds "$seconds" \
-  -- "$program" >"$work/pick" 2>>"$work/tinctora.log"
-pick() { value "$1" "$work/pick"; }
-
-echo "Start-up and memory (median of $runs runs after a warm-up; Xvfb 1280x1024x24, openbox)"
-printf "%-10s %14s %16s %16s %6s\n" program "map ms" "map ms range" "VmHWM MB" runs
-for name in "${names[@]}"; do
-  files=("$work/$name".[0-9]*)
-  ms=$(value map_ms "${files[@]}" 2>/dev/null | median)
-  spread=$(value map_ms "${files[@]}" 2>/dev/null | range)
-  mb=$(value hwm_kb "${files[@]}" 2>/dev/null | awk '{ print $1 / 1024 }' | median)
-  n=$(value map_ms "${files[@]}" 2>/dev/null | wc -l)
-  printf "%-10s %14s %16s %16.1f %6s\n" "$name" "$ms" "$spread" "$mb" "$n"
+# The picks: each build in turn, PICK_RUNS times, on the same server.
+for run in $(seq "$pick_runs"); do
+  for j in "${!builds[@]}"; do
+    out="$work/pick.${labels[j]}.$run"
+    TINCTORA_STATS="$work/stats" "$driver" pick --server-pid "$xvfb_pid" --rate "$rate" --seconds "$seconds" \
+      -- "${builds[j]}" >"$out" 2>>"$work/tinctora.log" || echo "pick $run of ${labels[j]} failed" >&2
+    # Derived figures of the run, as more key VALUE lines.
+    awk '$1 == "movements" { s = $2 } $1 == "motion_handled" { h = $2 } $1 == "program_cpu_us_per_move" { c = $2 }
+         END { if (s > 0 && h != "") { printf "handled_percent %.2f\n", 100 * h / s
+                                       if (h > 0) printf "program_cpu_us_per_handled %.1f\n", c * s / h } }' \
+      "$out" >>"$out"
+  done
 done
-echo
-echo "tinctora's pick: $(pick movements) movements at $rate a second, sent in $(pick send_seconds) s ($(pick late_sends) sent late)"
-printf "%-44s %12s\n" "program CPU a movement (utime+stime)" "$(pick program_cpu_us_per_move) us"
-printf "%-44s %12s\n" "program CPU a movement (scheduler)" "$(pick program_run_us_per_move) us"
-printf "%-44s %12s\n" "X server CPU a movement (utime+stime)" "$(pick server_cpu_us_per_move) us"
-printf "%-44s %12s\n" "X server CPU a movement (scheduler)" "$(pick server_run_us_per_move) us"
-printf "%-44s %12s\n" "preview box up to date after the last move" "$(pick preview_ms) ms"
-printf "%-44s %12s\n" "zoom view up to date after the last move" "$(pick zoom_ms) ms"
-printf "%-44s %12s\n" "VmHWM after the pick" "$(( $(pick hwm_kb) / 1024 )) MB"
-if [ -n "$(pick motion_received)" ]; then
-  received=$(pick motion_received)
-  handled=$(pick motion_handled)
-  sent=$(pick movements)
-  printf "%-44s %12s\n" "motion events received / sent" "$received / $sent"
-  printf "%-44s %12s\n" "motion events handled / sent" "$handled / $sent ($(awk -v h="$handled" -v s="$sent" 'BEGIN { printf "%.2f %%", 100 * h / s }'))"
-  if [ "$handled" -gt 0 ]; then
-    printf "%-44s %12s\n" "program CPU a handled movement" \
-      "$(awk -v c="$(pick program_cpu_us_per_move)" -v h="$handled" -v s="$sent" 'BEGIN { printf "%.1f", c * s / h }') us"
-  fi
-else
-  printf "%-44s %12s\n" "motion events received / handled" "unavailable (no TINCTORA_STATS written)"
+
+if [ "$pick_only" != 1 ]; then
+  echo "Start-up and memory (median of $runs runs after a warm-up; Xvfb 1280x1024x24, openbox)"
+  printf "%-10s %14s %16s %16s %6s\n" program "map ms" "map ms range" "VmHWM MB" runs
+  for name in "${names[@]}"; do
+    files=("$work/$name".[0-9]*)
+    ms=$(value map_ms "${files[@]}" 2>/dev/null | median)
+    spread=$(value map_ms "${files[@]}" 2>/dev/null | range)
+    mb=$(value hwm_kb "${files[@]}" 2>/dev/null | awk '{ print $1 / 1024 }' | median)
+    n=$(value map_ms "${files[@]}" 2>/dev/null | wc -l)
+    printf "%-10s %14s %16s %16.1f %6s\n" "$name" "$ms" "$spread" "$mb" "$n"
+  done
+  echo
+fi
+
+first="$work/pick.${labels[0]}.1"
+echo "tinctora's pick: $(value movements "$first") movements at $rate a second" \
+  "($(value late_sends "$work"/pick.*.* | awk '{ s += $1 } END { print s + 0 }') sent late in all runs)," \
+  "$pick_runs run(s) of each build; the median last"
+rows=(
+  "program_cpu_us_per_move|program CPU a movement (utime+stime), us"
+  "program_run_us_per_move|program CPU a movement (scheduler), us"
+  "server_cpu_us_per_move|X server CPU a movement (utime+stime), us"
+  "server_run_us_per_move|X server CPU a movement (scheduler), us"
+  "preview_ms|preview box up to date after the last move, ms"
+  "zoom_ms|zoom view up to date after the last move, ms"
+  "hwm_kb|VmHWM after the pick, kB"
+  "motion_received|motion events received"
+  "motion_handled|motion events handled"
+  "handled_percent|handled / sent, %"
+  "program_cpu_us_per_handled|program CPU a handled movement, us"
+)
+for j in "${!builds[@]}"; do
+  [ ${#builds[@]} -gt 1 ] && echo "${labels[j]}: ${builds[j]}"
+  for row in "${rows[@]}"; do
+    key=${row%%|*}
+    line=$(printf "%-48s" "${row#*|}")
+    for run in $(seq "$pick_runs"); do
+      line+=$(printf " %10s" "$(value "$key" "$work/pick.${labels[j]}.$run" | head -1)")
+    done
+    [ "$pick_runs" -gt 1 ] && line+=$(printf " %10s" "$(value "$key" "$work/pick.${labels[j]}".[0-9]* | median)")
+    echo "$line"
+  done
+done
+if [ -z "$(value motion_received "$first")" ]; then
+  echo "motion events received / handled: unavailable (no TINCTORA_STATS written)"
 fi

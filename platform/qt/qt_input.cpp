@@ -1,7 +1,8 @@
 // Where input enters the backend and becomes the sink's calls: the raw XCB
 // events Qt passes through its native event filter (the hot keys' presses,
-// the end of a pointer grab, the pointer's motion counted), and Qt's own
-// mouse and key events on the program's widgets.
+// the end of a pointer grab, the pointer's motion counted, and taken there
+// while a custom-drawn window holds the capture), and Qt's own mouse and
+// key events on the program's widgets.
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -14,56 +15,11 @@
 #include <cstring>
 
 #include "platform/qt/qt_services.h"
+#include "platform/qt/x_events.h"
 
 namespace tinctora::qtb {
 
 namespace {
-
-// Whether a generic event is a motion of the master pointer in the X Input
-// extension's version 2 (the device and its source differ; Qt also
-// selects motion of the physical pointers, whose events it does not use
-// for the mouse).
-bool IsMasterMotion(const xcb_generic_event_t& event, std::uint8_t inputOpcode) {
-  constexpr std::uint16_t kMotion = 6;  // XI_Motion
-  const auto& generic = reinterpret_cast<const xcb_ge_generic_event_t&>(event);
-  if (generic.extension != inputOpcode || generic.event_type != kMotion) return false;
-  // The device event's layout as XCB hands it over (full_sequence inserted
-  // after the first 32 bytes): deviceid at 10, sourceid at 56.
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(&event);
-  std::uint16_t device = 0;
-  std::uint16_t source = 0;
-  std::memcpy(&device, bytes + 10, sizeof device);
-  std::memcpy(&source, bytes + 56, sizeof source);
-  return device != source;
-}
-
-// The server's time and the root position (physical pixels) of a pointer
-// event of the X Input extension's version 2 from the master pointer:
-// motion, button press or release.
-std::optional<Registry::RawPointer> InputPointer(const xcb_generic_event_t& event, std::uint8_t inputOpcode) {
-  constexpr std::uint16_t kPress = 4, kRelease = 5, kMotion = 6;  // XI_ButtonPress, XI_ButtonRelease, XI_Motion
-  const auto& generic = reinterpret_cast<const xcb_ge_generic_event_t&>(event);
-  if (generic.extension != inputOpcode) return std::nullopt;
-  if (generic.event_type != kPress && generic.event_type != kRelease && generic.event_type != kMotion) {
-    return std::nullopt;
-  }
-  // The device event's layout as XCB hands it over (full_sequence inserted
-  // after the first 32 bytes): deviceid at 10, time at 12, root_x and
-  // root_y (16.16 fixed point) at 36 and 40, sourceid at 56.
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(&event);
-  std::uint16_t device = 0, source = 0;
-  std::uint32_t time = 0;
-  std::int32_t x = 0, y = 0;
-  std::memcpy(&device, bytes + 10, sizeof device);
-  std::memcpy(&time, bytes + 12, sizeof time);
-  std::memcpy(&x, bytes + 36, sizeof x);
-  std::memcpy(&y, bytes + 40, sizeof y);
-  std::memcpy(&source, bytes + 56, sizeof source);
-  if (device == source) return std::nullopt;
-  // Whole pixels: the fraction a precise device may add is the server's
-  // own, not the screen's.
-  return Registry::RawPointer{time, {x >> 16, y >> 16}};
-}
 
 // Keeps the latest pointer events: a Qt event comes soon after its X event.
 void Remember(Registry& registry, const Registry::RawPointer& raw) {
@@ -85,22 +41,12 @@ std::optional<Point> ServerPosition(Registry& registry, const QMouseEvent& mouse
     if (std::abs(it->at.x - rounded.x) > slack || std::abs(it->at.y - rounded.y) > slack) continue;
     const Point at = it->at;
     // Qt delivers the server's events in order: the ones before are spent.
-    raw.erase(raw.begin(), it + 1);
-    return at;
+    // This one is kept: Qt may make a movement of its own to the place of a
+    // press or release, with the same time, before the button's event.
+    raw.erase(raw.begin(), it);
+    return raw.front().at;
   }
   return std::nullopt;
-}
-
-// The mode of a crossing event of the X Input extension's version 2
-// (XI_Enter, XI_Leave; its modes have the core values, Ungrab among them).
-std::optional<std::uint8_t> InputCrossingMode(const xcb_generic_event_t& event, std::uint8_t inputOpcode) {
-  constexpr std::uint16_t kEnter = 7;  // XI_Enter
-  constexpr std::uint16_t kLeave = 8;  // XI_Leave
-  const auto& generic = reinterpret_cast<const xcb_ge_generic_event_t&>(event);
-  if (generic.extension != inputOpcode || (generic.event_type != kEnter && generic.event_type != kLeave)) {
-    return std::nullopt;
-  }
-  return reinterpret_cast<const std::uint8_t*>(&event)[18];
 }
 
 // Every mouse event of a client widget goes to the sink first.
@@ -126,6 +72,16 @@ int ModifierBitsOf(Qt::KeyboardModifiers modifiers) {
   if (modifiers & Qt::ControlModifier) bits |= platform::ModCtrl;
   if (modifiers & Qt::ShiftModifier) bits |= platform::ModShift;
   if (modifiers & Qt::AltModifier) bits |= platform::ModAlt;
+  return bits;
+}
+
+// Modifier bits of the program from the X server's modifier mask (Mod1 is
+// Alt, as Qt takes it too).
+int ModifierBitsOfX(std::uint32_t mask) {
+  int bits = 0;
+  if (mask & XCB_MOD_MASK_CONTROL) bits |= platform::ModCtrl;
+  if (mask & XCB_MOD_MASK_SHIFT) bits |= platform::ModShift;
+  if (mask & XCB_MOD_MASK_1) bits |= platform::ModAlt;
   return bits;
 }
 
@@ -192,6 +148,29 @@ void NativeInput::NoteUnmap(xcb_window_t unmapped) {
   if (top->isVisible() && top->internalWinId() == unmapped) CaptureLost();
 }
 
+bool NativeInput::TakeMotion(const XInputPointer& pointer) {
+  // While a custom-drawn window holds the capture, every movement is its
+  // message wherever the pointer is: the motion becomes the message here,
+  // where it enters, and Qt never sees it (Qt's own path for it costs as
+  // much as the program's handling). Elsewhere Qt keeps the motion, for
+  // the system's controls and the windows under the pointer.
+  NativeWindow* holder = registry_.Find(registry_.capture);
+  if (holder == nullptr || holder->kind != platform::NativeKind::Surface || registry_.sink == nullptr) return false;
+  const Rect client = ScreenClient(registry_, *holder);
+  platform::MouseMessage message;
+  message.target = holder->id;
+  message.client = {pointer.root.x - client.left, pointer.root.y - client.top};
+  message.action = platform::MouseAction::Move;
+  message.keys = ModifierBitsOfX(pointer.modifiers);
+  ++registry_.motions.handled;
+  // While the message is handled, the pointer is where it was made.
+  const std::optional<Point> outer = registry_.dispatchedPointer;
+  registry_.dispatchedPointer = pointer.root;
+  registry_.sink->OnMouse(message);
+  registry_.dispatchedPointer = outer;
+  return true;
+}
+
 void NativeInput::CaptureLost() {
   const WindowId holder = registry_.capture;
   NativeWindow* window = registry_.Find(holder);
@@ -231,11 +210,18 @@ bool NativeInput::nativeEventFilter(const QByteArray& eventType, void* message, 
     return false;
   }
   if (type == XCB_GE_GENERIC && inputOpcode_ != 0) {
-    if (IsMasterMotion(*event, inputOpcode_)) ++registry_.motions.received;
-    if (const std::optional<Registry::RawPointer> raw = InputPointer(*event, inputOpcode_)) Remember(registry_, *raw);
+    if (const std::optional<XInputPointer> pointer = DecodeInputPointer(*event, inputOpcode_)) {
+      if (!pointer->master) return false;
+      if (pointer->kind == XInputPointer::Kind::Motion) {
+        ++registry_.motions.received;
+        if (TakeMotion(*pointer)) return true;
+      }
+      Remember(registry_, {pointer->time, pointer->root});
+      return false;
+    }
     // Qt grabs the pointer through the X Input extension when it can; the
     // end of such a grab comes as the extension's crossing events.
-    if (const std::optional<std::uint8_t> mode = InputCrossingMode(*event, inputOpcode_)) {
+    if (const std::optional<std::uint8_t> mode = DecodeInputCrossingMode(*event, inputOpcode_)) {
       NoteUngrab(*mode, event->sequence);
     }
     return false;

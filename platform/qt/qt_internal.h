@@ -277,6 +277,7 @@ bool ForwardMouse(Registry& registry, QWidget* widget, QEvent* event);
 void ForwardMouseOf(Registry& registry, QWidget* widget);
 // The program's modifier bits and virtual-key code (0 for none) of Qt's.
 int ModifierBitsOf(Qt::KeyboardModifiers modifiers);
+int ModifierBitsOfX(std::uint32_t mask);
 int VirtualKeyOf(int qtKey);
 // Offers a key the focused control left alone to the program (OnKeyDown
 // for `window`); true when taken.

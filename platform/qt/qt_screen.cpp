@@ -1,11 +1,13 @@
 // The screen, the pointer and the cursor. Pixels come from the root window
-// (xcb_get_image), the displays from RandR monitors with the window
-// manager's work area (_NET_WORKAREA) and Qt's scale of each, the pointer
-// from query_pointer and warp_pointer, all in physical pixels; the capture
-// is Qt's mouse grab, which grabs the X pointer, so every movement anywhere
-// reaches the holder.
+// (xcb_get_image) on a connection of their own, the displays from RandR
+// monitors with the window manager's work area (_NET_WORKAREA) and Qt's
+// scale of each, the pointer from query_pointer and warp_pointer, all in
+// physical pixels; the capture is Qt's mouse grab, which grabs the X
+// pointer, so every movement anywhere reaches the holder.
 
 #include <QBitmap>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QPixmap>
@@ -18,6 +20,7 @@
 #include <cmath>
 
 #include "platform/qt/qt_services.h"
+#include "platform/qt/x_pixels.h"
 
 namespace tinctora::qtb {
 
@@ -47,19 +50,86 @@ int BitsPerPixelOfDepth(xcb_connection_t* c, int depth) {
   return 0;
 }
 
-// One channel of a pixel value by the visual's mask, scaled to 8 bits.
-int Channel(std::uint32_t value, std::uint32_t mask) {
-  if (mask == 0) return 0;
-  int shift = 0;
-  while (((mask >> shift) & 1u) == 0) ++shift;
-  const std::uint32_t bits = mask >> shift;
-  const std::uint32_t raw = (value >> shift) & bits;
-  return static_cast<int>(bits == 0xFF ? raw : (raw * 255 + bits / 2) / bits);
-}
-
 }  // namespace
 
-QtScreen::QtScreen(Registry& registry) : registry_(registry) {
+// Marks the reader whenever Qt may have drawn on its own connection: a
+// widget painted, a window's backing store flushed for an update or an
+// exposure.
+class DrawingWatch : public QObject {
+ public:
+  explicit DrawingWatch(ScreenReader& reader) : reader_(reader) {}
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::Paint || type == QEvent::UpdateRequest || type == QEvent::Expose) reader_.NoteDrawing();
+    return false;
+  }
+
+ private:
+  ScreenReader& reader_;
+};
+
+ScreenReader::ScreenReader(xcb_connection_t* shared, xcb_window_t root) : shared_(shared), root_(root) {
+  // The reads go on a connection of their own: a reply on Qt's connection
+  // waits for Qt's event reader thread to hand it over. A server that is
+  // not the one Qt speaks to (no screen with Qt's root) is not used.
+  int screenNumber = 0;
+  xcb_connection_t* own = xcb_connect(nullptr, &screenNumber);
+  if (xcb_connection_has_error(own) == 0 && RootScreen(own, root) != nullptr) {
+    own_ = own;
+  } else {
+    xcb_disconnect(own);
+  }
+  xcb_connection_t* c = Connection();
+  const xcb_screen_t* screen = RootScreen(c, root);
+  const xcb_visualtype_t* visual = screen != nullptr ? RootVisual(c, screen) : nullptr;
+  if (visual == nullptr) return;
+  const xcb_setup_t* setup = xcb_get_setup(c);
+  format_.bitsPerPixel = BitsPerPixelOfDepth(c, screen->root_depth);
+  format_.lsbFirst = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
+  format_.scanlinePad = setup->bitmap_format_scanline_pad;
+  format_.redMask = visual->red_mask;
+  format_.greenMask = visual->green_mask;
+  format_.blueMask = visual->blue_mask;
+}
+
+ScreenReader::~ScreenReader() {
+  if (own_ != nullptr) xcb_disconnect(own_);
+}
+
+bool ScreenReader::Read(const Rect& screen, Image& out) {
+  if (screen.Empty() || screen.Width() > 0xFFFF || screen.Height() > 0xFFFF || !format_.Usable()) return false;
+  // What Qt drew before the read reaches the screen first, so the program
+  // never reads an older picture of its own windows: the server takes each
+  // connection's requests in order, and a round trip on Qt's connection
+  // returns once it has taken every drawing sent before.
+  if (own_ != nullptr && drawn_) {
+    drawn_ = false;
+    std::free(xcb_get_input_focus_reply(shared_, xcb_get_input_focus(shared_), nullptr));
+  }
+  xcb_connection_t* c = Connection();
+  xcb_generic_error_t* failure = nullptr;
+  const Reply<xcb_get_image_reply_t> image(xcb_get_image_reply(
+      c,
+      xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, static_cast<std::int16_t>(screen.left),
+                    static_cast<std::int16_t>(screen.top), static_cast<std::uint16_t>(screen.Width()),
+                    static_cast<std::uint16_t>(screen.Height()), ~0u),
+      &failure));
+  const Reply<xcb_generic_error_t> error(failure);
+  if (error || !image) return false;
+  return ConvertXImage(xcb_get_image_data(image.get()), xcb_get_image_data_length(image.get()), screen.Width(),
+                       screen.Height(), format_, out);
+}
+
+QtScreen::~QtScreen() {
+  if (QCoreApplication::instance() != nullptr) QCoreApplication::instance()->removeEventFilter(drawingWatch_.get());
+}
+
+QtScreen::QtScreen(Registry& registry)
+    : registry_(registry), reader_(registry.connection, registry.root),
+      drawingWatch_(std::make_unique<DrawingWatch>(reader_)) {
+  QCoreApplication::instance()->installEventFilter(drawingWatch_.get());
   // The displays are read once and again only after Qt has seen them change.
   const auto forget = [this] { displays_.reset(); };
   const auto watch = [this, forget](QScreen* screen) {
@@ -145,52 +215,11 @@ colour::ColourValue QtScreen::PixelAt(Point screen) const {
   return static_cast<colour::ColourValue>(one.At(0, 0));
 }
 
-bool QtScreen::ReadRect(const Rect& screen, Image& out) const {
-  xcb_connection_t* c = registry_.connection;
-  if (screen.Empty() || screen.Width() > 0xFFFF || screen.Height() > 0xFFFF) return false;
-  const xcb_screen_t* root = RootScreen(c, registry_.root);
-  const xcb_visualtype_t* visual = root != nullptr ? RootVisual(c, root) : nullptr;
-  if (visual == nullptr) return false;
-  xcb_generic_error_t* failure = nullptr;
-  const Reply<xcb_get_image_reply_t> image(xcb_get_image_reply(
-      c,
-      xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, registry_.root, static_cast<std::int16_t>(screen.left),
-                    static_cast<std::int16_t>(screen.top), static_cast<std::uint16_t>(screen.Width()),
-                    static_cast<std::uint16_t>(screen.Height()), ~0u),
-      &failure));
-  const Reply<xcb_generic_error_t> error(failure);
-  if (error || !image) return false;
-  const int bpp = BitsPerPixelOfDepth(c, image->depth);
-  if (bpp != 32 && bpp != 24 && bpp != 16) return false;
-  const xcb_setup_t* setup = xcb_get_setup(c);
-  const int bytes = bpp / 8;
-  const int pad = setup->bitmap_format_scanline_pad;
-  const int stride = ((screen.Width() * bpp + pad - 1) / pad) * pad / 8;
-  const std::uint8_t* data = xcb_get_image_data(image.get());
-  const int length = xcb_get_image_data_length(image.get());
-  if (length < stride * screen.Height()) return false;
-  const bool lsbFirst = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
-  out.Reset(screen.Width(), screen.Height());
-  for (int y = 0; y < screen.Height(); ++y) {
-    const std::uint8_t* row = data + static_cast<std::ptrdiff_t>(y) * stride;
-    Pixel* dst = out.Row(y);
-    for (int x = 0; x < screen.Width(); ++x) {
-      const std::uint8_t* p = row + x * bytes;
-      std::uint32_t value = 0;
-      for (int b = 0; b < bytes; ++b) {
-        const int shift = lsbFirst ? 8 * b : 8 * (bytes - 1 - b);
-        value |= static_cast<std::uint32_t>(p[b]) << shift;
-      }
-      dst[x] = gfx::RgbPixel(Channel(value, visual->red_mask), Channel(value, visual->green_mask),
-                             Channel(value, visual->blue_mask));
-    }
-  }
-  return true;
-}
+bool QtScreen::ReadRect(const Rect& screen, Image& out) const { return reader_.Read(screen, out); }
 
 int QtScreen::BitsPerPixel() const {
-  const xcb_screen_t* root = RootScreen(registry_.connection, registry_.root);
-  return root == nullptr ? 32 : BitsPerPixelOfDepth(registry_.connection, root->root_depth);
+  const int bits = reader_.Format().bitsPerPixel;
+  return bits > 0 ? bits : 32;
 }
 
 std::optional<Point> QtScreen::CursorPos() const {

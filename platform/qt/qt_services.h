@@ -15,6 +15,8 @@
 #include <xcb/xcb_keysyms.h>
 
 #include "platform/qt/qt_internal.h"
+#include "platform/qt/x_events.h"
+#include "platform/qt/x_pixels.h"
 
 class QEventLoop;
 
@@ -98,9 +100,37 @@ class QtPopups final : public platform::Popups {
   std::vector<WindowId> closed_;
 };
 
+// Reads the screen's pixels: on a connection of its own where it can open
+// one, after whatever Qt drew before the read has reached the screen.
+class ScreenReader {
+ public:
+  // Qt's connection and the root window of Qt's screen.
+  ScreenReader(xcb_connection_t* shared, xcb_window_t root);
+  ~ScreenReader();
+  ScreenReader(const ScreenReader&) = delete;
+  ScreenReader& operator=(const ScreenReader&) = delete;
+  bool Read(const Rect& screen, Image& out);
+  // Qt may have drawn on its connection since the last read.
+  void NoteDrawing() { drawn_ = true; }
+  // Whether the reads have a connection of their own.
+  bool Private() const { return own_ != nullptr; }
+  const XPixelFormat& Format() const { return format_; }
+
+ private:
+  xcb_connection_t* Connection() const { return own_ != nullptr ? own_ : shared_; }
+  xcb_connection_t* shared_;
+  xcb_connection_t* own_ = nullptr;
+  xcb_window_t root_;
+  XPixelFormat format_;
+  bool drawn_ = true;
+};
+
+class DrawingWatch;
+
 class QtScreen final : public platform::Screen {
  public:
   explicit QtScreen(Registry& registry);
+  ~QtScreen() override;
   std::vector<platform::Display> Displays() const override;
   colour::ColourValue PixelAt(Point screen) const override;
   bool ReadRect(const Rect& screen, Image& out) const override;
@@ -124,6 +154,8 @@ class QtScreen final : public platform::Screen {
   QByteArray ResourceManager() const;
   static int ResourceValue(const QByteArray& resources, const char* name);
   Registry& registry_;
+  mutable ScreenReader reader_;
+  std::unique_ptr<DrawingWatch> drawingWatch_;
   mutable std::optional<std::vector<platform::Display>> displays_;
   // The connections to the screens' signals go with the service.
   QObject connections_;
@@ -160,7 +192,7 @@ class QtHotKeys final : public platform::HotKeys {
 
 // The one place raw XCB events enter: the presses of the hot keys, the end
 // of a pointer grab the program did not release, the pointer's motion
-// events counted.
+// events counted, and handled here during a capture.
 class NativeInput final : public QAbstractNativeEventFilter {
  public:
   NativeInput(Registry& registry, const QtHotKeys& hotKeys);
@@ -176,6 +208,9 @@ class NativeInput final : public QAbstractNativeEventFilter {
   void NoteUnmap(xcb_window_t window);
   // The capture holder has lost the capture.
   void CaptureLost();
+  // The master pointer's motion as the capture holder's message, handled
+  // at once; false when no custom-drawn window holds the capture.
+  bool TakeMotion(const XInputPointer& pointer);
   Registry& registry_;
   const QtHotKeys& hotKeys_;
   std::uint8_t inputOpcode_ = 0;  // the X Input extension's, 0 without it

@@ -16,17 +16,21 @@ namespace tinctora::qtb {
 
 namespace {
 
-// What a custom-drawn window shows is kept in the program's own pixel order
-// (red in the lowest byte), which Qt reads as RGBX: the program's images
-// are copied row by row, and Qt converts them only when it paints. Qt
-// takes the X byte as the alpha, which a window with an alpha channel (a
-// Wayland surface) shows: the copy makes it opaque, whatever the program's
-// unused top byte holds.
-constexpr QImage::Format kSurfaceFormat = QImage::Format_RGBX8888;
-static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "the program's pixels are RGBX bytes in memory");
+// What a custom-drawn window shows is kept in the toolkit's native 32-bit
+// format (0xAARRGGBB words), the backing store's own on a 24- or 32-bit
+// screen, so that painting it is a plain copy: the program's images (red in
+// the lowest byte) are converted once, when they are handed over. The
+// alpha byte is set: Qt copies an RGB32 image's top byte as it stands, and
+// a window with an alpha channel (a Wayland surface) shows the desktop
+// through a pixel whose byte is not opaque, whatever the program's unused
+// top byte holds.
+constexpr QImage::Format kSurfaceFormat = QImage::Format_RGB32;
 
 void CopyOpaque(std::uint32_t* to, const Pixel* from, int count) {
-  for (int i = 0; i < count; ++i) to[i] = from[i] | 0xFF000000u;
+  for (int i = 0; i < count; ++i) {
+    const Pixel p = from[i];
+    to[i] = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
+  }
 }
 
 }  // namespace

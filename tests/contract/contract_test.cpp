@@ -741,6 +741,52 @@ TEST_F(Contract, WhatASurfaceShowsIsReadBackFromTheScreen) {
   EXPECT_EQ(p.windows->VisiblePixel(surface, {-1, 0}), platform::kInvalidPixel);
 }
 
+// A read of the screen over the program's own window, right after a
+// repaint, sees the new picture: whatever the system still had to draw for
+// the program goes before the read, however the backend reads the screen.
+TEST_F(Contract, AReadOverTheProgramsWindowRightAfterARepaintSeesTheNewPixels) {
+  if (!harness->ScreenReadable()) GTEST_SKIP() << "no screen to read here";
+  Show();
+  const WindowId surface = Child(NativeKind::Surface, {10, 10, 110, 110});
+  sink.fills[surface] = gfx::RgbHex(0x808080);
+  p.windows->Invalidate(surface);
+  p.windows->UpdateNow(top);
+  harness->Run(50);
+  const Rect client = p.windows->ClientRect(surface);
+  const Point inside{client.left + 40, client.top + 60};
+  const auto repaint = [&](Pixel fill) {
+    sink.fills[surface] = fill;
+    p.windows->Invalidate(surface);
+    p.windows->UpdateNow(top);
+  };
+  // Each picture is read at once, with no time for the system to catch up;
+  // a read that overtook the drawing would see the one before.
+  for (int i = 0; i < 48; ++i) {
+    const Pixel fill = gfx::RgbPixel(5 * i, 255 - 5 * i, i % 2 == 0 ? 0x20 : 0xD0);
+    repaint(fill);
+    if (i % 2 == 0) {
+      ASSERT_EQ(static_cast<Pixel>(p.screen->PixelAt(inside)), fill) << "picture " << i;
+    } else {
+      Image read;
+      ASSERT_TRUE(p.screen->ReadRect({inside.x, inside.y, inside.x + 3, inside.y + 2}, read));
+      ASSERT_EQ(read.At(2, 1), fill) << "picture " << i;
+    }
+  }
+  // The same while another program holds the system to itself: the
+  // drawing waits there, and the read goes after it all the same.
+  for (int i = 0; i < 3; ++i) {
+    const Pixel fill = gfx::RgbPixel(0x40 + 0x30 * i, 0x90, 0xE0 - 0x30 * i);
+    Pixel seen = 0;
+    if (!harness->HoldDisplayWhile(150, [&] {
+          repaint(fill);
+          seen = static_cast<Pixel>(p.screen->PixelAt(inside));
+        })) {
+      break;
+    }
+    EXPECT_EQ(seen, fill) << "held picture " << i;
+  }
+}
+
 TEST_F(Contract, ASiblingLyingAboveHidesThePixelsUnderIt) {
   if (!harness->ScreenReadable()) GTEST_SKIP() << "no screen to read here";
   Show();

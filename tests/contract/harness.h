@@ -5,6 +5,7 @@
 // Each backend's contract test program links the one suite
 // (contract_test.cpp) with its own harness, made by MakeHarness.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -61,6 +62,12 @@ class Harness {
   // The clipboard's plain text as another program reads it (GBK), or
   // nothing when it holds no text.
   virtual std::optional<Text> ClipboardText() = 0;
+
+  // Another program holds the display system to itself (an X server grab)
+  // from before `meanwhile` runs until about `ms` milliseconds after, so
+  // that what the program hands the system meanwhile waits there. False,
+  // `meanwhile` not run, where the harness cannot.
+  virtual bool HoldDisplayWhile(int /*ms*/, const std::function<void()>& /*meanwhile*/) { return false; }
 
   // Whether pixels shown on the screen can be read back here (a real
   // display, or the simulated one).

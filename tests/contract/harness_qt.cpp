@@ -25,10 +25,12 @@
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "text/gbk.h"
@@ -257,6 +259,30 @@ class QtHarness final : public Harness {
     for (QWidget* top : QApplication::topLevelWidgets()) {
       if (top->isVisible() && top->windowType() == Qt::Window) other_.Withdraw(static_cast<xcb_window_t>(top->winId()));
     }
+  }
+
+  bool HoldDisplayWhile(int ms, const std::function<void()>& meanwhile) override {
+    // A client of its own grabs the server and lets it go from a thread of
+    // its own, while this one is held up in what it sends meanwhile.
+    xcb_connection_t* holder = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(holder) != 0) {
+      xcb_disconnect(holder);
+      return false;
+    }
+    const auto sync = [holder] {
+      std::free(xcb_get_input_focus_reply(holder, xcb_get_input_focus(holder), nullptr));
+    };
+    xcb_grab_server(holder);
+    sync();
+    std::thread release([holder, ms, sync] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+      xcb_ungrab_server(holder);
+      sync();
+    });
+    meanwhile();
+    release.join();
+    xcb_disconnect(holder);
+    return true;
   }
 
   bool HoldHotKey(int modifiers, int virtualKey) override { return other_.GrabKey(modifiers, virtualKey, true); }

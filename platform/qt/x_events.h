@@ -1,0 +1,35 @@
+#pragma once
+
+// The pointer events of the X Input extension's version 2 as XCB hands them
+// over (its generic events, with the full sequence number inserted after
+// the first 32 bytes), decoded in one place. Pure, no connection.
+
+#include <cstdint>
+#include <optional>
+
+#include <xcb/xcb.h>
+
+#include "graphics/image.h"
+
+namespace tinctora::qtb {
+
+struct XInputPointer {
+  enum class Kind : std::uint8_t { Press, Release, Motion };
+  Kind kind = Kind::Motion;
+  // The master pointer's own event; the physical devices' events (which
+  // Qt also selects) come with their own device as the source.
+  bool master = false;
+  std::uint32_t time = 0;
+  gfx::Point root;            // whole physical pixels
+  std::uint32_t modifiers = 0;  // the effective core modifier mask
+};
+
+// A pointer event (button press, release or motion) of the extension whose
+// major opcode is `inputOpcode`; nothing for any other event.
+std::optional<XInputPointer> DecodeInputPointer(const xcb_generic_event_t& event, std::uint8_t inputOpcode);
+
+// The mode of a crossing event of the extension (enter, leave; its modes
+// have the core values, Ungrab among them); nothing for any other event.
+std::optional<std::uint8_t> DecodeInputCrossingMode(const xcb_generic_event_t& event, std::uint8_t inputOpcode);
+
+}  // namespace tinctora::qtb

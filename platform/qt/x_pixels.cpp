@@ -1,0 +1,77 @@
+#include "platform/qt/x_pixels.h"
+
+namespace tinctora::qtb {
+
+namespace {
+
+// One channel of a mask: where it starts and how many values it holds.
+struct Channel {
+  int shift = 0;
+  std::uint32_t bits = 0;  // the mask moved down to bit 0
+
+  explicit Channel(std::uint32_t mask) {
+    if (mask == 0) return;
+    while (((mask >> shift) & 1u) == 0) ++shift;
+    bits = mask >> shift;
+  }
+  // The channel of a pixel value, scaled to 8 bits.
+  int Of(std::uint32_t value) const {
+    if (bits == 0) return 0;
+    const std::uint32_t raw = (value >> shift) & bits;
+    return static_cast<int>(bits == 0xFF ? raw : (raw * 255 + bits / 2) / bits);
+  }
+};
+
+}  // namespace
+
+bool XPixelFormat::Usable() const {
+  return (bitsPerPixel == 32 || bitsPerPixel == 24 || bitsPerPixel == 16) && scanlinePad > 0 &&
+         scanlinePad % 8 == 0;
+}
+
+int XPixelFormat::Stride(int width) const {
+  return ((width * bitsPerPixel + scanlinePad - 1) / scanlinePad) * scanlinePad / 8;
+}
+
+bool ConvertXImage(const std::uint8_t* data, int length, int width, int height, const XPixelFormat& format,
+                   gfx::Image& out) {
+  if (!format.Usable() || width <= 0 || height <= 0) return false;
+  const int stride = format.Stride(width);
+  if (length < 0 || static_cast<long long>(length) < static_cast<long long>(stride) * height) return false;
+  out.Reset(width, height);
+  if (format.bitsPerPixel == 32 && format.lsbFirst && format.redMask == 0xFF0000u && format.greenMask == 0xFF00u &&
+      format.blueMask == 0xFFu) {
+    // Blue, green, red, unused in memory: red and blue change places and the
+    // unused byte goes.
+    for (int y = 0; y < height; ++y) {
+      const std::uint8_t* row = data + static_cast<std::ptrdiff_t>(y) * stride;
+      gfx::Pixel* to = out.Row(y);
+      for (int x = 0; x < width; ++x) {
+        const std::uint8_t* p = row + 4 * x;
+        to[x] = static_cast<gfx::Pixel>(p[2]) | (static_cast<gfx::Pixel>(p[1]) << 8) |
+                (static_cast<gfx::Pixel>(p[0]) << 16);
+      }
+    }
+    return true;
+  }
+  const Channel red(format.redMask);
+  const Channel green(format.greenMask);
+  const Channel blue(format.blueMask);
+  const int bytes = format.bitsPerPixel / 8;
+  for (int y = 0; y < height; ++y) {
+    const std::uint8_t* row = data + static_cast<std::ptrdiff_t>(y) * stride;
+    gfx::Pixel* to = out.Row(y);
+    for (int x = 0; x < width; ++x) {
+      const std::uint8_t* p = row + x * bytes;
+      std::uint32_t value = 0;
+      for (int b = 0; b < bytes; ++b) {
+        const int shift = format.lsbFirst ? 8 * b : 8 * (bytes - 1 - b);
+        value |= static_cast<std::uint32_t>(p[b]) << shift;
+      }
+      to[x] = gfx::RgbPixel(red.Of(value), green.Of(value), blue.Of(value));
+    }
+  }
+  return true;
+}
+
+}  // namespace tinctora::qtb
