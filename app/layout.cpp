@@ -21,21 +21,22 @@ constexpr ControlRow Swatch(std::string_view name, int left) {
 constexpr ControlRow ChannelBox(std::string_view name, std::string_view in) {
   return {.name = name, .kind = K::EditBox, .in = in, .left = 2, .top = 2, .width = 34, .height = 20,
           .tabStop = true, .text = "0", .background = kFace, .foreground = 0x000000,
-          .align = HAlign::Centre, .maxLength = 3, .input = Input::DigitsOnly};
+          .align = HAlign::Centre, .maxLength = 3, .input = Input::DigitsOnly, .contrast = ui::Contrast::Face};
 }
 constexpr ControlRow Frame(std::string_view name, int top, std::int64_t line) {
   return {.name = name, .kind = K::ShapeBox, .left = 413, .top = top, .width = 38, .height = 24,
-          .background = kFace, .foreground = line};
+          .background = kFace, .foreground = line, .contrast = ui::Contrast::Face};
 }
 constexpr ControlRow NotationBox(std::string_view name, int left, int top, int width, int maxLength = 0) {
   return {.name = name, .kind = K::EditBox, .left = left, .top = top, .width = width, .height = 20,
           .tabStop = true, .border = true, .background = 0xFFFFFF, .foreground = 0x000000,
-          .align = HAlign::Centre, .maxLength = maxLength};
+          .align = HAlign::Centre, .maxLength = maxLength, .contrast = ui::Contrast::Window};
 }
 constexpr ControlRow Caption(std::string_view name, int left, int top, const char* text,
                              HAlign align = HAlign::Right, int width = 49) {
   return {.name = name, .kind = K::Label, .left = left, .top = top, .width = width, .height = 24,
-          .text = text, .background = kFace, .foreground = 0x000000, .align = align};
+          .text = text, .background = kFace, .foreground = 0x000000, .align = align,
+          .contrast = ui::Contrast::Face};
 }
 constexpr ControlRow Slider(std::string_view name, int top) {
   return {.name = name, .kind = K::SliderBar, .left = 455, .top = top, .width = 143, .height = 36,
@@ -49,7 +50,7 @@ constexpr ControlRow Line(std::string_view name, std::string_view in, int left, 
 // The controls in creation order.
 const ControlRow kControls[] = {
     {.name = "标签20", .kind = K::Label, .left = 248, .top = 360, .width = 88, .height = 32, .text = kCredit,
-     .background = kFace, .foreground = 0xFF5080},
+     .background = kFace, .foreground = 0xFF5080, .contrast = ui::Contrast::Face},
     Swatch("图片框8", 254),
     Swatch("图片框9", 303),
     Swatch("图片框10", 352),
@@ -62,7 +63,7 @@ const ControlRow kControls[] = {
     Swatch("图片框6", 205),
     {.name = "分组框1", .kind = K::GroupBox, .left = 72, .top = 0, .width = 500, .height = 59, .background = kFace},
     {.name = "颜色选择器1", .kind = K::ColorPicker, .left = 152, .top = 364, .width = 50, .height = 30,
-     .tabStop = true, .foreground = 0xC0C0C0},
+     .tabStop = true, .foreground = 0xC0C0C0, .contrast = ui::Contrast::Face},
     ChannelBox("G编辑框", "外形框2"),
     ChannelBox("B编辑框", "外形框3"),
     Frame("外形框3", 248, 0x0088FF),
@@ -86,7 +87,7 @@ const ControlRow kControls[] = {
     {.name = "图片框7", .kind = K::PicBox, .left = 384, .top = 288, .width = 213, .height = 110, .border = true,
      .background = kFace, .pictureMode = ui::PictureMode::Stretch},
     {.name = "标签15", .kind = K::Label, .left = 240, .top = 321, .width = 11, .height = 9, .text = "\xA1\xF8",  // ▲
-     .background = kFace, .foreground = 0x000000},
+     .background = kFace, .foreground = 0x000000, .contrast = ui::Contrast::Face},
     {.name = "标签14", .kind = K::Label, .left = 154, .top = 294, .width = 184, .height = 25, .border = true,
      .background = kFace, .gradient = true},
     Slider("滑块条3", 243),
@@ -236,6 +237,7 @@ void AddLayout(ui::Form& form) {
     setup.shown = row.shown;
     setup.border = row.border;
     setup.tabStop = row.tabStop;
+    setup.contrast = row.contrast;
     made[i]->Configure(setup);
   }
   const auto png = PalettePng();

@@ -38,6 +38,9 @@ struct ControlRow {
   Input input = Input::Normal;
   ui::PictureMode pictureMode = ui::PictureMode::Natural;
   bool gradient = false;  // left-to-right FFFFFF, C0C0C0, 000000
+  // The system's colours the control takes in high contrast; Keep for
+  // content, which keeps its colours.
+  ui::Contrast contrast = ui::Contrast::Keep;
 };
 inline constexpr std::int64_t kFace = -1;
 

@@ -233,6 +233,24 @@ class EventSink {
   virtual void OnPaint(WindowId surface) = 0;
   // A popup lost the user: a click outside it, or another window activated.
   virtual void OnPopupDismissed(WindowId popup) = 0;
+  // The system's colours or its high-contrast setting changed while the
+  // program runs (Windows::Colours answers anew). The program gives its
+  // edit boxes their colours again and repaints what it paints; the backend
+  // repaints its own controls.
+  virtual void OnColoursChanged() = 0;
+};
+
+// The system's colours for the program's own look: the face of the window
+// and its controls with the text on it, and the background of an edit box
+// with its text. In high contrast the user chose them to be read; outside
+// it the program keeps its own fixed colours and uses only the face.
+struct SystemColours {
+  bool highContrast = false;
+  Pixel face = 0;        // the window's and the controls' face
+  Pixel faceText = 0;    // text and lines on the face
+  Pixel window = 0;      // an edit box's background
+  Pixel windowText = 0;  // its text
+  bool operator==(const SystemColours&) const = default;
 };
 
 // Windows and the system's own controls.
@@ -300,6 +318,9 @@ class Windows {
   // clamped to it). Raises nothing.
   virtual void SetEditSelection(WindowId box, EditRange range) = 0;
   virtual EditRange EditSelection(WindowId box) const = 0;
+  // A program write of an edit box's colours (EditSettings holds the first
+  // ones); the box shows them at once. Raises nothing.
+  virtual void SetEditColours(WindowId box, Pixel background, Pixel text) = 0;
   // A program write: moves the thumb and reports nothing.
   virtual void SetSliderPosition(WindowId slider, int position) = 0;
   virtual int SliderPosition(WindowId slider) const = 0;
@@ -312,6 +333,8 @@ class Windows {
   // Native controls of a window show their text in the font at the window's
   // scale, from the start and after every OnScaleChanged.
   virtual Pixel FaceColour() const = 0;
+  // The system's colours now; FaceColour is their face.
+  virtual SystemColours Colours() const = 0;
   virtual const gfx::Font& DefaultGuiFont(double scale) const = 0;
 };
 
@@ -457,6 +480,9 @@ class Loop {
   // included) about one display frame from now, at most 16 ms. Requests
   // made while one is waiting are that one.
   virtual void RequestFrame() = 0;
+  // Blocks the calling thread for about `milliseconds`, dispatching
+  // nothing: a short wait before trying a busy system service again.
+  virtual void Pause(int milliseconds) = 0;
 };
 
 // One backend: every service of the seam.
@@ -471,6 +497,3 @@ struct Platform {
 };
 
 }  // namespace tinctora::platform
-  // Blocks the calling thread for about `milliseconds`, dispatching
-  // nothing: a short wait before trying a busy system service again.
-  virtual void Pause(int milliseconds) = 0;

@@ -182,14 +182,17 @@ void ColourPopup::Paint(Image& client) const {
   const double s = scale_;
   const int t = LineWidth(s);
   const auto frame = [&](const Rect& r, Pixel colour) { FrameRect(client, r, colour, t); };
-  const Pixel face = form_.Resolve(colour::DefaultColour);
+  // The face and the text on it are the system's in high contrast; the
+  // swatches are content and keep their colours.
+  const Pixel face = form_.Resolve(colour::DefaultColour, Contrast::Face, Form::Part::Background);
+  const Pixel text = form_.Resolve(static_cast<ColourValue>(kText), Contrast::Face, Form::Part::Ink);
   client.Fill(face);
   frame({0, 0, client.Width(), client.Height()}, kFrame);
   for (int i = 0; i < static_cast<int>(std::size(kPresets)); ++i) {
     const Rect r = DeviceRect(SwatchRect(i), s);
     const bool hovered = hover_.kind == Hit::Kind::Preset && hover_.index == i;
     const bool current = (kPresets[i].colour & 0xFFFFFF) == (current_ & 0xFFFFFF);
-    if (hovered || current) frame(Grow(r, t), hovered ? kHighlight : kText);
+    if (hovered || current) frame(Grow(r, t), hovered ? kHighlight : text);
     frame(r, kFrame);
     FillRect(client, Grow(r, -t), form_.Resolve(kPresets[i].colour));
   }
@@ -199,7 +202,7 @@ void ColourPopup::Paint(Image& client) const {
   const int inside = other.Height() - 2 * t;
   const int lineTop = std::max(0, (inside - font.LineHeight()) / 2);
   Image line(other.Width() - 2 * t, inside - lineTop, face);
-  DrawCaption(line, kOtherColours, font, kText, HAlign::Centre, Wrap::None);
+  DrawCaption(line, kOtherColours, font, text, HAlign::Centre, Wrap::None);
   for (int y = 0; y < line.Height() && other.top + t + lineTop + y < client.Height(); ++y) {
     const int room = std::max(0, std::min(line.Width(), client.Width() - other.left - t));
     std::copy(line.Row(y), line.Row(y) + room, client.Row(other.top + t + lineTop + y) + other.left + t);

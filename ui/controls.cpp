@@ -48,7 +48,12 @@ void Control::Configure(const Setup& setup) {
   shown_ = setup.shown;
   border_ = setup.border;
   tabStop_ = setup.tabStop;
+  contrast_ = setup.contrast;
 }
+
+Pixel Control::Background(ColourValue own) const { return form_.Resolve(own, contrast_, Form::Part::Background); }
+
+Pixel Control::Ink(ColourValue own) const { return form_.Resolve(own, contrast_, Form::Part::Ink); }
 
 platform::ChildSpec Control::NativeSpec() const {
   platform::ChildSpec params;
@@ -230,11 +235,11 @@ void Label::SetGradientColour2(ColourValue value) {
 
 void Label::Paint(Image& client) const {
   LabelLook look;
-  look.background = form_.Resolve(look_.background);
+  look.background = Background(look_.background);
   look.gradientLeftToRight = look_.gradientLeftToRight;
   look.gradient = look_.gradient;
   look.caption = caption_;
-  look.textColour = form_.Resolve(look_.textColour);
+  look.textColour = Ink(look_.textColour);
   look.align = look_.align;
   look.wordWrap = look_.wordWrap;
   PaintLabel(client, look, form_.GuiFont());
@@ -247,9 +252,9 @@ EditBox::EditBox(Form& form, std::string name, Text initial, platform::EditSetti
     : Control(form, std::move(name), ControlKind::EditBox),
       initial_(std::move(initial)),
       settings_(settings),
-      rules_(rules) {
-  settings_.background = form.Resolve(background);
-}
+      rules_(rules),
+      background_(background),
+      text_(static_cast<ColourValue>(settings.textColour)) {}
 
 std::size_t EditBox::AcceptedBytes(TextView text, std::size_t kept, platform::Insertion how) const {
   if (settings_.readOnly || text.empty()) return 0;
@@ -274,6 +279,8 @@ platform::ChildSpec EditBox::NativeSpec() const {
   params.kind = platform::NativeKind::EditBox;
   params.text = initial_;
   params.edit = settings_;
+  params.edit.background = Background(background_);
+  params.edit.textColour = Ink(text_);
   return params;
 }
 
@@ -308,6 +315,10 @@ void EditBox::ShowPending() {
   if (windows.Focus() == handle_) windows.SetEditSelection(handle_, {0, text.size()});
 }
 
+void EditBox::ColoursChanged() {
+  form_.System().windows->SetEditColours(handle_, Background(background_), Ink(text_));
+}
+
 // ---- PicBox ----------------------------------------------------------------
 
 PicBox::PicBox(Form& form, std::string name, PictureMode mode)
@@ -336,7 +347,7 @@ ShapeBox::ShapeBox(Form& form, std::string name, ColourValue line, ColourValue b
     : Control(form, std::move(name), ControlKind::ShapeBox), line_(line), background_(background) {}
 
 void ShapeBox::Paint(Image& client) const {
-  PaintShapeBox(client, {form_.Resolve(background_), form_.Resolve(line_), LineWidth(form_.Scale())});
+  PaintShapeBox(client, {Background(background_), Ink(line_), LineWidth(form_.Scale())});
 }
 
 // ---- DrawPanel -------------------------------------------------------------
@@ -363,13 +374,22 @@ void DrawPanel::DrawPicture(const Image& picture, int left, int top, int width, 
   form_.QueueForFrame(*this);
 }
 
-void DrawPanel::Rescale() {
+template <class Fn>
+void DrawPanel::Redraw(Fn repaint) {
   const bool redraw = drawingWaiting_ || drawingShown_;
-  Control::Rescale();
+  repaint();
   if (!redraw || handle_ == 0) return;
   drawingWaiting_ = true;
   drawingShown_ = false;
   form_.QueueForFrame(*this);
+}
+
+void DrawPanel::Rescale() {
+  Redraw([this] { Control::Rescale(); });
+}
+
+void DrawPanel::ColoursChanged() {
+  Redraw([this] { Control::ColoursChanged(); });
 }
 
 void DrawPanel::ShowPending() {
@@ -467,10 +487,12 @@ void ColorPicker::SetColour(ColourValue value) {
 void ColorPicker::Paint(Image& client) const {
   // A push button: raised edge, the colour in a framed well, a drop-down
   // arrow; every line whole device pixels thick.
-  const Pixel face = form_.Resolve(colour::DefaultColour);
+  // In high contrast the dark edge and the arrow take the face's text
+  // colour, so that they show on a dark face.
+  const Pixel face = Background(colour::DefaultColour);
   const Pixel light = RgbPixel(255, 255, 255);
   const Pixel shadow = RgbPixel(105, 105, 105);
-  const Pixel dark = RgbPixel(0, 0, 0);
+  const Pixel dark = Ink(static_cast<ColourValue>(RgbPixel(0, 0, 0)));
   const double s = form_.Scale();
   const int t = LineWidth(s);
   client.Fill(face);

@@ -24,6 +24,14 @@ enum class ControlKind { Window, Label, EditBox, PicBox, ShapeBox, DrawPanel, Gr
 
 std::string_view KindName(ControlKind kind);
 
+// Which of the system's colours a control takes in high contrast. Keep:
+// none, its colours are content (pictures, swatches, the shade strip, the
+// cross lines, the current colour). Face: the face with its text for the
+// background and for text and lines (captions, channel boxes, frames).
+// Window: the window colour with its text (the white edit boxes). Outside
+// high contrast every control keeps its own colours.
+enum class Contrast { Keep, Face, Window };
+
 // Coordinates written to Left and Top are kept within this range; Width and
 // Height within 0 and this.
 inline constexpr int CoordinateLimit = 32627;
@@ -70,8 +78,10 @@ class Control {
     bool shown = true;
     bool border = false;
     bool tabStop = false;
+    Contrast contrast = Contrast::Keep;
   };
   void Configure(const Setup& setup);
+  Contrast ContrastRole() const { return contrast_; }
   bool Border() const { return border_; }
   bool TabStop() const { return tabStop_; }
   void CreateNative();
@@ -112,6 +122,10 @@ class Control {
   // What the control does with a mouse message after its handler ran.
   virtual void DefaultMouse(const platform::MouseMessage& message) {}
 
+  // The system's colours changed (Form::Colours holds the new ones): the
+  // control shows itself in them, a custom-drawn one with the next frame.
+  virtual void ColoursChanged() { Repaint(); }
+
   // Writes waiting for the next display frame reach the native control.
   // Form calls it, once a frame and whenever the native control must be up
   // to date (input for it, a pixel read, a direct drawing).
@@ -126,6 +140,10 @@ class Control {
   void Repaint();
   // A repaint was asked for: what was drawn before it is gone.
   virtual void RepaintRequested() {}
+  // The colours the control shows now for one of its own: its own, or in
+  // high contrast the system's for its role (DefaultColour is the face).
+  Pixel Background(ColourValue own) const;
+  Pixel Ink(ColourValue own) const;
   Form& form_;
   platform::WindowId handle_ = 0;
 
@@ -138,6 +156,7 @@ class Control {
   bool shown_ = false;
   bool border_ = false;
   bool tabStop_ = false;
+  Contrast contrast_ = Contrast::Keep;
   void MakeCursor();
   Bytes cursorBytes_;
   platform::CursorId cursor_ = 0;
@@ -201,6 +220,8 @@ struct EditRules {
 
 class EditBox : public Control {
  public:
+  // The settings' text colour and `background` are the box's own colours,
+  // shown outside high contrast.
   EditBox(Form& form, std::string name, Text initial, platform::EditSettings settings, EditRules rules,
           ColourValue background);
   // The text the box holds now: the program's last write, shown or not yet.
@@ -214,7 +235,6 @@ class EditBox : public Control {
   void SetContent(TextView text);
   // The user changed the native text: a write still waiting is older.
   void TakeUserEdit() { waiting_.reset(); }
-  const platform::EditSettings& Settings() const { return settings_; }
   const EditRules& Rules() const { return rules_; }
   // How many leading bytes of `text` the box takes when the user types or
   // pastes it over the selection, `kept` bytes of the old text remaining.
@@ -222,6 +242,8 @@ class EditBox : public Control {
   // break and at the length limit, never inside a double-byte character.
   std::size_t AcceptedBytes(TextView text, std::size_t kept, platform::Insertion how) const;
   void ShowPending() override;
+  // The native box takes the colours for the system's colours now.
+  void ColoursChanged() override;
 
  protected:
   platform::ChildSpec NativeSpec() const override;
@@ -230,6 +252,9 @@ class EditBox : public Control {
   Text initial_;
   platform::EditSettings settings_;
   EditRules rules_;
+  // The box's own colours, shown outside high contrast.
+  ColourValue background_;
+  ColourValue text_;
   std::optional<Text> waiting_;
 };
 
@@ -282,8 +307,10 @@ class DrawPanel : public Control {
   void ShowPending() override;
   // A repaint shows the background: a drawing still waiting goes with it.
   void RepaintRequested() override { drawingWaiting_ = false; }
-  // At a new scale the last drawing is made again at the new size.
+  // At a new scale the last drawing is made again at the new size; in new
+  // system colours it is made again over the repainted background.
   void Rescale() override;
+  void ColoursChanged() override;
   // The colour shown at a client point; the invalid colour outside the
   // visible part of the panel.
   ColourValue PixelOf(int x, int y) const;
@@ -292,6 +319,10 @@ class DrawPanel : public Control {
   bool CustomDrawn() const override { return true; }
 
  private:
+  // Shows the last drawing again with the next frame, after `repaint` asked
+  // for the background to be painted again.
+  template <class Fn>
+  void Redraw(Fn repaint);
   ColourValue background_;
   // The drawing waiting for the frame: the picture and where it goes.
   Image waitingPicture_;

@@ -31,7 +31,10 @@ const Image* Pictures::Find(int handle) const {
 
 // ---- Form ------------------------------------------------------------------
 
-Form::Form(const platform::Platform& platform) : platform_(platform) { platform_.windows->SetSink(this); }
+Form::Form(const platform::Platform& platform) : platform_(platform) {
+  platform_.windows->SetSink(this);
+  colours_ = platform_.windows->Colours();
+}
 
 Form::~Form() {
   if (platform_.windows != nullptr) platform_.windows->SetSink(nullptr);
@@ -89,8 +92,17 @@ void Form::BindMenuItem(std::string_view menu, int index, Handler handler) {
 }
 
 Pixel Form::Resolve(ColourValue value) const {
-  if (value == colour::DefaultColour) return platform_.windows->FaceColour();
+  if (value == colour::DefaultColour) return colours_.face;
   return static_cast<Pixel>(value) & 0x00FFFFFFu;
+}
+
+Pixel Form::Resolve(ColourValue own, Contrast role, Part part) const {
+  if (colours_.highContrast) {
+    const bool ink = part == Part::Ink;
+    if (role == Contrast::Face) return (ink ? colours_.faceText : colours_.face) & 0x00FFFFFFu;
+    if (role == Contrast::Window) return (ink ? colours_.windowText : colours_.window) & 0x00FFFFFFu;
+  }
+  return Resolve(own);
 }
 
 Point DeviceClientSize(int layoutWidth, int layoutHeight, double scale) {
@@ -119,6 +131,7 @@ void Form::SizeClientArea() {
 
 void Form::Build() {
   deliveryOn_ = false;
+  colours_ = platform_.windows->Colours();
   // The window opens on the primary display, at its scale; the system may
   // show it at another, which it then says.
   const std::vector<platform::Display> displays = platform_.screen->Displays();
@@ -216,6 +229,18 @@ void Form::OnScaleChanged(platform::WindowId top) {
   }
   ShowAllPending();
   window_->TakeNativeBounds();
+}
+
+void Form::OnColoursChanged() {
+  if (destroyed_) return;
+  const platform::SystemColours colours = platform_.windows->Colours();
+  // The system tells of many a setting that leaves the colours as they were.
+  if (colours == colours_) return;
+  colours_ = colours;
+  for (const auto& control : controls_) {
+    if (control.get() != window_ && control->Handle() != 0) control->ColoursChanged();
+  }
+  if (popup_ != nullptr && popup_->Window() != 0) platform_.windows->Invalidate(popup_->Window());
 }
 
 void Form::ShowCentred() {

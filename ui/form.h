@@ -133,7 +133,14 @@ class Form : public platform::EventSink {
   // losing it to anything else does.
   void CaptureMouse(Control& control);
   void ReleaseMouseCapture();
+  // A colour value as painted: DefaultColour is the system's face colour.
   Pixel Resolve(ColourValue value) const;
+  // The system's colours as last read (at start-up and when they change).
+  const platform::SystemColours& Colours() const { return colours_; }
+  // A colour of something painted with a contrast role: its own value, or
+  // in high contrast the system's colour of the role for that part.
+  enum class Part { Background, Ink };
+  Pixel Resolve(ColourValue own, Contrast role, Part part) const;
   // Closes the main window as the close box does.
   void Close();
   bool Destroyed() const { return destroyed_; }
@@ -156,6 +163,9 @@ class Form : public platform::EventSink {
   void BeforeInput(platform::WindowId control) override;
   void OnFrame() override;
   void OnScaleChanged(platform::WindowId top) override;
+  // Every control shows itself in the system's new colours, the colour
+  // popup too.
+  void OnColoursChanged() override;
 
   // The colour popup open now, whose window's messages go to it; null none.
   void HostPopup(ColourPopup* popup) { popup_ = popup; }
@@ -187,6 +197,7 @@ class Form : public platform::EventSink {
   std::vector<Control*> waiting_;  // controls with writes for the next frame
   bool frameRequested_ = false;
   double scale_ = 1.0;
+  platform::SystemColours colours_;
   // The mouse message being handled: its target, its point in the target's
   // client area in device pixels and in layout units.
   struct Handling {

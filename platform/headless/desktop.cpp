@@ -7,6 +7,7 @@ namespace tinctora::headless {
 using namespace internal;
 
 Desktop::Desktop() {
+  colours_ = kUsualColours;
   Display primary;
   primary.bounds = {0, 0, 1920, 1080};
   primary.bitsPerPixel = 32;
@@ -117,7 +118,7 @@ WindowId Desktop::CreateChild(WindowId parent, const platform::ChildSpec& params
   windows_.emplace(id, std::move(win));
   Win& made = *Find(id);
   const Rect c = ClientScreenRect(made);
-  made.client.Reset(c.Width(), c.Height(), kFace);
+  made.client.Reset(c.Width(), c.Height(), colours_.face);
   return id;
 }
 
@@ -194,7 +195,7 @@ void Desktop::SetBounds(WindowId window, const Rect& outer) {
   win->bounds = outer;
   const Rect c = ClientScreenRect(*win);
   win->direct = nullptr;
-  win->client.Reset(c.Width(), c.Height(), kFace);
+  win->client.Reset(c.Width(), c.Height(), colours_.face);
   win->nativeDirty = true;
   if (win->kind == platform::NativeKind::Surface) dirty_.insert(window);
 }
@@ -247,7 +248,22 @@ void Desktop::SetFocus(WindowId window) {
   if (Find(window) != nullptr) focus_ = window;
 }
 
-Pixel Desktop::FaceColour() const { return kFace; }
+Pixel Desktop::FaceColour() const { return colours_.face; }
+
+void Desktop::SetHighContrast(bool on) {
+  const platform::SystemColours colours = on ? kHighContrastColours : kUsualColours;
+  if (colours == colours_) return;
+  colours_ = colours;
+  // The system's own drawing follows at once; what the program paints is
+  // its own business, told by a message.
+  for (const auto& [id, win] : windows_) win->nativeDirty = true;
+  frameDirty_ = true;
+  if (top_ == 0) return;
+  Message m;
+  m.type = Message::Type::Colours;
+  Post(m);
+  Pump();
+}
 
 Rect Desktop::PrimaryDisplay() const { return displays_.empty() ? Rect{} : displays_.front().bounds; }
 

@@ -104,6 +104,13 @@ class Desktop final : public platform::Windows,
   // button release, as a drag in another program does.
   void StealCapture();
 
+  // The user switches high contrast on or off while the program runs: the
+  // system's colours become a dark scheme (a black face with white text,
+  // black edit boxes with yellow text) or the usual light one, the system's
+  // own controls and frame show them at once, and the program hears of it
+  // from the loop. Before the program starts it simply opens in them.
+  void SetHighContrast(bool on);
+
   // While the program is busy the user's actions only queue their messages;
   // they are dispatched, in order, when it is no longer busy.
   void SetBusy(bool busy);
@@ -212,11 +219,13 @@ class Desktop final : public platform::Windows,
   Text EditText(WindowId box) const override;
   void SetEditSelection(WindowId box, platform::EditRange range) override;
   platform::EditRange EditSelection(WindowId box) const override;
+  void SetEditColours(WindowId box, Pixel background, Pixel text) override;
   void SetSliderPosition(WindowId slider, int position) override;
   int SliderPosition(WindowId slider) const override;
   void SetFocus(WindowId window) override;
   WindowId Focus() const override { return focus_; }
   Pixel FaceColour() const override;
+  platform::SystemColours Colours() const override { return colours_; }
   const gfx::Font& DefaultGuiFont(double scale) const override;
   void SetClientSize(WindowId top, int width, int height) override;
   double Scale(WindowId top) const override { return scale_; }
@@ -264,18 +273,18 @@ class Desktop final : public platform::Windows,
   void Quit() override { quit_ = true; }
   void PostCommand(WindowId owner, int command) override;
   void RequestFrame() override;
+  // Time passes; a frame that falls due meanwhile comes when time next
+  // passes through Advance.
+  void Pause(int milliseconds) override { now_ += std::max(0, milliseconds); }
 
  private:
   struct Win;
   struct Message {
-    enum class Type { Mouse, HotKey, Command } type = Type::Mouse;
+    enum class Type { Mouse, HotKey, Command, Colours } type = Type::Mouse;
     platform::MouseMessage mouse;
     Point screen;  // where the pointer was when the mouse message was made
     WindowId owner = 0;
     int value = 0;
-  // Time passes; a frame that falls due meanwhile comes when time next
-  // passes through Advance.
-  void Pause(int milliseconds) override { now_ += std::max(0, milliseconds); }
   };
   struct SliderDrag {
     WindowId slider = 0;
@@ -343,6 +352,7 @@ class Desktop final : public platform::Windows,
   void FollowDisplayScale();
   FrameMetrics frame_;
   double scale_ = 1.0;
+  platform::SystemColours colours_;
   mutable std::map<double, std::unique_ptr<BuiltinFont>> fonts_;
   std::unordered_map<WindowId, std::unique_ptr<Win>> windows_;
   WindowId nextId_ = 0x100;
@@ -372,6 +382,7 @@ class Desktop final : public platform::Windows,
   std::deque<Message> queue_;
   int pumpDepth_ = 0;
   bool busy_ = false;
+  bool pointerHidden_ = false;
   bool quit_ = false;
 
   SimHotKeys hotKeys_;
@@ -382,7 +393,6 @@ class Desktop final : public platform::Windows,
   Text lastTooltip_;
 
   std::vector<Rect> unreadable_;
-  bool pointerHidden_ = false;
   mutable std::size_t screenReads_ = 0;
   std::deque<Answer> answers_;
   std::vector<MenuShown> menusShown_;

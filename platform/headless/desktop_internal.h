@@ -14,6 +14,11 @@ namespace tinctora::headless::internal {
 inline constexpr Pixel kInvalid = platform::kInvalidPixel;
 inline constexpr Pixel kBorder = gfx::RgbHex(0x646464);
 inline constexpr Pixel kFace = gfx::RgbHex(0xF0F0F0);
+// The system's colours, the usual ones and those of high contrast.
+inline constexpr platform::SystemColours kUsualColours{false, kFace, gfx::RgbHex(0x000000), gfx::RgbHex(0xFFFFFF),
+                                                       gfx::RgbHex(0x000000)};
+inline constexpr platform::SystemColours kHighContrastColours{true, gfx::RgbHex(0x000000), gfx::RgbHex(0xFFFFFF),
+                                                              gfx::RgbHex(0x000000), gfx::RgbHex(0xFFFF00)};
 inline constexpr Pixel kDesktop = gfx::RgbHex(0x3A6EA5);
 
 inline Rect Inset(const Rect& r, int left, int top, int right, int bottom) {

@@ -86,6 +86,9 @@ void Desktop::Dispatch(const Message& message) {
     case Message::Type::Command:
       sink_->OnCommand(message.owner, message.value);
       return;
+    case Message::Type::Colours:
+      sink_->OnColoursChanged();
+      return;
   }
 }
 
@@ -218,15 +221,15 @@ void Desktop::BeforeInput(WindowId control) {
   if (sink_ != nullptr) sink_->BeforeInput(control);
 }
 
-void Desktop::RequestFrame() {
-  if (!frameDue_) frameDue_ = now_ + kFrameMs;
-}
 std::optional<Point> Desktop::CursorPos() const {
   if (handling_) return *handling_;
   if (pointerHidden_) return std::nullopt;
   return pointer_;
 }
 
+void Desktop::RequestFrame() {
+  if (!frameDue_) frameDue_ = now_ + kFrameMs;
+}
 
 void Desktop::Advance(int ms) {
   const long long until = now_ + std::max(0, ms);

@@ -71,7 +71,7 @@ WindowId Desktop::CreatePopup(WindowId owner, const Rect& screen) {
   win->id = nextId_++;
   win->popup = true;
   win->bounds = screen;
-  win->client.Reset(screen.Width(), screen.Height(), kFace);
+  win->client.Reset(screen.Width(), screen.Height(), colours_.face);
   const WindowId id = win->id;
   windows_.emplace(id, std::move(win));
   return id;

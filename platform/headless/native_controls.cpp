@@ -45,6 +45,14 @@ platform::EditRange Desktop::EditSelection(WindowId box) const {
   return win == nullptr ? platform::EditRange{} : win->selection;
 }
 
+void Desktop::SetEditColours(WindowId box, Pixel background, Pixel text) {
+  Win* win = Find(box);
+  if (win == nullptr || win->kind != platform::NativeKind::EditBox) return;
+  win->edit.background = background;
+  win->edit.textColour = text;
+  win->nativeDirty = true;
+}
+
 void Desktop::SetSliderPosition(WindowId slider, int position) {
   Win* win = Find(slider);
   if (win == nullptr) return;

@@ -161,7 +161,7 @@ void Desktop::RenderFrame() const {
   if (top == nullptr) return;
   const int w = top->bounds.Width();
   const int h = top->bounds.Height();
-  frameImage_.Reset(w, h, kFace);
+  frameImage_.Reset(w, h, colours_.face);
   const Pixel titleColour = active_ ? gfx::RgbHex(0x0078D7) : gfx::RgbHex(0xAAAAAA);
   const Pixel titleText = active_ ? gfx::RgbHex(0xFFFFFF) : gfx::RgbHex(0x303030);
   FrameRect(frameImage_, {0, 0, w, h}, kBorder);
@@ -207,7 +207,7 @@ void Desktop::RenderNative(const Win& win) const {
       return;
     }
     case platform::NativeKind::Slider: {
-      img.Fill(kFace);
+      img.Fill(colours_.face);
       const Rect thumb = SliderThumb(win);
       const int trackY = thumb.top + thumb.Height() / 2;
       FillRect(img, {Px(8), trackY - Px(2), w - Px(8), trackY + Px(2)}, gfx::RgbHex(0xE7EAEA));
@@ -216,20 +216,20 @@ void Desktop::RenderNative(const Win& win) const {
       if (win.slider.tickFrequency > 0) {
         for (int v = win.slider.minimum; v <= win.slider.maximum; v += win.slider.tickFrequency) {
           const int tx = Px(13) + (w - Px(26)) * (v - win.slider.minimum) / span;
-          FillRect(img, {tx, thumb.top - Px(5), tx + 1, thumb.top - Px(2)}, gfx::RgbHex(0x000000));
+          FillRect(img, {tx, thumb.top - Px(5), tx + 1, thumb.top - Px(2)}, colours_.faceText);
         }
       }
       FillRect(img, thumb, gfx::RgbHex(0x007AD9));
       return;
     }
     case platform::NativeKind::GroupFrame: {
-      img.Fill(kFace);
+      img.Fill(colours_.face);
       const gfx::Font& font = Font();
       const int lineY = font.LineHeight() / 2;
       FrameRect(img, {0, lineY, w, h}, gfx::RgbHex(0xDCDCDC));
       if (!win.text.empty()) {
-        FillRect(img, {Px(7), 0, Px(9) + TextWidth(font, win.text), font.LineHeight()}, kFace);
-        DrawText(img, font, win.text, Px(8), 0, gfx::RgbHex(0x000000));
+        FillRect(img, {Px(7), 0, Px(9) + TextWidth(font, win.text), font.LineHeight()}, colours_.face);
+        DrawText(img, font, win.text, Px(8), 0, colours_.faceText);
       }
       return;
     }
@@ -242,13 +242,13 @@ Pixel Desktop::WindowPixel(const Win& win, Point screen) const {
     RenderNative(win);
     const int x = screen.x - outer.left;
     const int y = screen.y - outer.top;
-    return x < win.client.Width() && y < win.client.Height() ? win.client.At(x, y) : kFace;
+    return x < win.client.Width() && y < win.client.Height() ? win.client.At(x, y) : colours_.face;
   }
   if (win.topLevel) {
     if (frameDirty_) RenderFrame();
     const Rect client = ClientScreenRect(win);
     if (!client.Contains(screen.x, screen.y)) return frameImage_.At(screen.x - outer.left, screen.y - outer.top);
-    return win.params.background.value_or(kFace);
+    return win.params.background.value_or(colours_.face);
   }
   const Rect client = ClientScreenRect(win);
   if (!client.Contains(screen.x, screen.y)) return kBorder;
@@ -260,7 +260,7 @@ Pixel Desktop::WindowPixel(const Win& win, Point screen) const {
     const int dy = y - win.directAt.y;
     if (dx >= 0 && dy >= 0 && dx < direct->Width() && dy < direct->Height()) return direct->At(dx, dy);
   }
-  if (x >= win.client.Width() || y >= win.client.Height()) return kFace;
+  if (x >= win.client.Width() || y >= win.client.Height()) return colours_.face;
   return win.client.At(x, y);
 }
 

@@ -68,11 +68,13 @@ class QtWindows final : public platform::Windows {
   Text EditText(WindowId box) const override;
   void SetEditSelection(WindowId box, platform::EditRange range) override;
   platform::EditRange EditSelection(WindowId box) const override;
+  void SetEditColours(WindowId box, Pixel background, Pixel text) override;
   void SetSliderPosition(WindowId slider, int position) override;
   int SliderPosition(WindowId slider) const override;
   void SetFocus(WindowId window) override;
   WindowId Focus() const override;
   Pixel FaceColour() const override;
+  platform::SystemColours Colours() const override;
   const gfx::Font& DefaultGuiFont(double scale) const override;
 
  private:
@@ -249,6 +251,7 @@ class QtLoop final : public platform::Loop {
   void Quit() override;
   void PostCommand(WindowId owner, int command) override;
   void RequestFrame() override;
+  void Pause(int milliseconds) override;
 
  private:
   Registry& registry_;
@@ -258,4 +261,3 @@ class QtLoop final : public platform::Loop {
 };
 
 }  // namespace tinctora::qtb
-  void Pause(int milliseconds) override;

@@ -78,6 +78,18 @@ class TopWindow : public QWidget {
   TopWindow(Registry& registry, Qt::WindowFlags flags) : QWidget(nullptr, flags), registry_(registry) {}
   void SetId(WindowId id) { id_ = id; }
 
+  void ReportColours() {
+    QPointer<TopWindow> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self] {
+          if (self && self->registry_.sink != nullptr && self->registry_.Find(self->id_) != nullptr) {
+            self->registry_.sink->OnColoursChanged();
+          }
+        },
+        Qt::QueuedConnection);
+  }
+
   // Tells the program once the window is shown at another scale (its
   // display's changed, or it went to another display), from the loop.
   void CheckScale() {
@@ -109,6 +121,12 @@ class TopWindow : public QWidget {
         // Where the server has the window is read again when next asked.
         if (NativeWindow* window = registry_.Find(id_)) window->placed.known = false;
         CheckScale();
+        break;
+      case QEvent::ApplicationPaletteChange:
+        // The desktop's colours changed (its theme, a colour scheme): the
+        // program hears of it from the loop, once every widget has its
+        // new palette.
+        ReportColours();
         break;
       case QEvent::ScreenChangeInternal:
 #if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
@@ -251,10 +269,13 @@ WindowId QtWindows::CreateTopLevel(const platform::TopLevelSpec& params) {
   } else {
     widget->setFixedSize(size);
   }
-  const Pixel background = params.background.value_or(FaceColour());
-  QPalette palette = widget->palette();
-  palette.setColor(QPalette::Window, QColor::fromRgb(ToQRgb(background)));
-  widget->setPalette(palette);
+  // Without a colour of its own the window keeps the application's
+  // palette, whose face follows the desktop's colours.
+  if (params.background) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, QColor::fromRgb(ToQRgb(*params.background)));
+    widget->setPalette(palette);
+  }
   widget->setAutoFillBackground(true);
   auto window = std::make_unique<NativeWindow>();
   window->topLevel = true;
@@ -587,6 +608,29 @@ WindowId QtWindows::Focus() const {
 }
 
 Pixel QtWindows::FaceColour() const { return FromQRgb(QApplication::palette().color(QPalette::Window).rgb()); }
+
+platform::SystemColours QtWindows::Colours() const {
+  // Qt 6.4 tells of no high-contrast setting: the palette's colours are the
+  // desktop's, and the program keeps its own fixed ones.
+  const QPalette palette = QApplication::palette();
+  platform::SystemColours colours;
+  colours.highContrast = false;
+  colours.face = FromQRgb(palette.color(QPalette::Window).rgb());
+  colours.faceText = FromQRgb(palette.color(QPalette::WindowText).rgb());
+  colours.window = FromQRgb(palette.color(QPalette::Base).rgb());
+  colours.windowText = FromQRgb(palette.color(QPalette::Text).rgb());
+  return colours;
+}
+
+void QtWindows::SetEditColours(WindowId id, Pixel background, Pixel text) {
+  auto* edit = WidgetOf<EditWidget>(registry_, id);
+  if (edit == nullptr) return;
+  QPalette palette = edit->palette();
+  palette.setColor(QPalette::Base, QColor::fromRgb(ToQRgb(background)));
+  palette.setColor(QPalette::Text, QColor::fromRgb(ToQRgb(text)));
+  edit->setPalette(palette);
+  edit->update();
+}
 
 const gfx::Font& QtWindows::DefaultGuiFont(double scale) const {
   std::unique_ptr<QtFont>& font = fonts_[scale];

@@ -196,6 +196,16 @@ void SetUpEdit(NativeWindow& box, const platform::ChildSpec& params) {
   SendMessageW(box.hwnd, EM_LIMITTEXT, 0, 0);
 }
 
+void Win32Windows::SetEditColours(WindowId id, Pixel background, Pixel text) {
+  NativeWindow* box = registry_.Find(id);
+  if (box == nullptr || box->kind != platform::NativeKind::EditBox) return;
+  box->edit.background = background;
+  box->edit.textColour = text;
+  // WM_CTLCOLOREDIT hands the box the brush and colours from now on.
+  box->brush.reset(CreateSolidBrush(background & 0xFFFFFF));
+  InvalidateRect(box->hwnd, nullptr, TRUE);
+}
+
 void Win32Windows::SetEditText(WindowId id, TextView text) {
   NativeWindow* box = registry_.Find(id);
   if (box == nullptr || box->kind != platform::NativeKind::EditBox) return;

@@ -358,12 +358,38 @@ LRESULT CALLBACK TopProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
         return 1;
       }
       break;
+    case WM_SYSCOLORCHANGE:
+      // A top-level window hands the change on to the common controls it
+      // holds (the track bars), which keep their colours otherwise.
+      for (NativeWindow* child : registry.All()) {
+        if (child->kind == platform::NativeKind::Slider && GetAncestor(child->hwnd, GA_ROOT) == hwnd) {
+          SendMessageW(child->hwnd, WM_SYSCOLORCHANGE, wParam, lParam);
+        }
+      }
+      if (Gone(registry, hwnd, *window)) return 0;
+      if (sink != nullptr) sink->OnColoursChanged();
+      return 0;
+    case WM_DISPLAYCHANGE:
+      // Displays added, removed, moved or of another resolution.
+      registry.displays.reset();
+      break;
+    case WM_SETTINGCHANGE:
+      // A work area (the task bar) may have changed, or a display's scale.
+      registry.displays.reset();
+      [[fallthrough]];
+    case WM_THEMECHANGED:
+      // High contrast switched on or off, another theme: the program reads
+      // the colours again and does nothing when they are unchanged.
+      if (sink != nullptr) sink->OnColoursChanged();
+      if (Gone(registry, hwnd, *window)) return 0;
+      break;
     case WM_DPICHANGED: {
       // The window went to a display of another scale, or its display's
       // scale changed: the frame goes where the system suggests, the
       // controls get the font and the caption its icons at the new DPI, then
       // the program lays the window out again.
       window->dpi = LOWORD(wParam) > 0 ? LOWORD(wParam) : WindowDpi(hwnd);
+      registry.displays.reset();
       if (const auto* suggested = reinterpret_cast<const RECT*>(lParam)) {
         SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                      suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);

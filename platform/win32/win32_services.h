@@ -56,11 +56,13 @@ class Win32Windows final : public platform::Windows {
   Text EditText(WindowId box) const override;
   void SetEditSelection(WindowId box, platform::EditRange range) override;
   platform::EditRange EditSelection(WindowId box) const override;
+  void SetEditColours(WindowId box, Pixel background, Pixel text) override;
   void SetSliderPosition(WindowId slider, int position) override;
   int SliderPosition(WindowId slider) const override;
   void SetFocus(WindowId window) override;
   WindowId Focus() const override;
   Pixel FaceColour() const override;
+  platform::SystemColours Colours() const override;
   void SetClientSize(WindowId top, int width, int height) override;
   double Scale(WindowId top) const override;
   const gfx::Font& DefaultGuiFont(double scale) const override;
@@ -107,13 +109,13 @@ class Win32Screen final : public platform::Screen {
   void SetWindowCursor(WindowId window, CursorId cursor) override;
 
  private:
-  Registry& registry_;
-  CursorId nextCursor_ = 1;
   // The side up to which a read goes through the kept snapshot surface.
   static constexpr int kKeptSnapshotSide = 64;
+  Registry& registry_;
+  CursorId nextCursor_ = 1;
+  mutable DibSurface snapshot_;
 };
 
-  mutable DibSurface snapshot_;
 class Win32HotKeys final : public platform::HotKeys {
  public:
   bool Register(WindowId owner, int nativeId, int modifiers, int virtualKey) override;
@@ -157,9 +159,9 @@ class Win32Loop final : public platform::Loop {
   void Quit() override;
   void PostCommand(WindowId owner, int command) override;
   void RequestFrame() override;
+  void Pause(int milliseconds) override;
 
  private:
-  void Pause(int milliseconds) override;
   static LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   void DeliverFrame();
   // Delivers the waiting frame when it is due, whatever messages keep coming.

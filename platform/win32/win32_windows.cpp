@@ -248,4 +248,18 @@ WindowId Win32Windows::Focus() const {
 
 Pixel Win32Windows::FaceColour() const { return static_cast<Pixel>(GetSysColor(COLOR_BTNFACE) & 0xFFFFFF); }
 
+platform::SystemColours Win32Windows::Colours() const {
+  const auto colour = [](int index) { return static_cast<Pixel>(GetSysColor(index) & 0xFFFFFF); };
+  platform::SystemColours colours;
+  HIGHCONTRASTW contrast{};
+  contrast.cbSize = sizeof(contrast);
+  colours.highContrast = SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) != FALSE &&
+                         (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+  colours.face = colour(COLOR_BTNFACE);
+  colours.faceText = colour(COLOR_BTNTEXT);
+  colours.window = colour(COLOR_WINDOW);
+  colours.windowText = colour(COLOR_WINDOWTEXT);
+  return colours;
+}
+
 }  // namespace tinctora::win32

@@ -291,6 +291,12 @@ Action ParseOne(const std::string& command, Args& args, int line) {
     };
   }
   if (command == "desktop") return ParseDesktop(args);
+  if (command == "system") {
+    // The user's settings of the system, before start or while the program runs.
+    args.OneOf("the setting", {"high-contrast"});
+    const bool on = args.OnOff("on or off");
+    return [on](Session& s) { s.Desk().SetHighContrast(on); };
+  }
   if (command == "start") return [](Session& s) { s.Start(); };
   if (command == "fault") return ParseFault(args);
   if (command == "other") return ParseOther(args);

@@ -15,6 +15,7 @@
 #include "context/context.h"
 #include "programs/runner/session.h"
 #include "ui/controls.h"
+#include "ui/scale.h"
 
 namespace tinctora::headless::runner {
 
@@ -34,6 +35,21 @@ Value PointValue(platform::Point p) { return Value::List({Value::Integer(p.x), V
 
 // What a query about the last menu, popup or dialog reads when none was shown.
 Value Nothing(const std::string& what) { return Value::Word(what); }
+
+// Whether an image shows a colour in a rectangle (clipped to it).
+bool Shows(const ui::Image& image, const ui::Rect& area, ui::Pixel colour) {
+  for (int y = std::max(0, area.top); y < std::min(image.Height(), area.bottom); ++y) {
+    for (int x = std::max(0, area.left); x < std::min(image.Width(), area.right); ++x) {
+      if ((image.At(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF)) return true;
+    }
+  }
+  return false;
+}
+
+Query ShowsQuery(std::function<Value(Session&, ui::Pixel)> read, ui::Pixel colour) {
+  return {[read, colour](Session& s) { return read(s, colour); },
+          [](Args& a) { return Value::Word(a.OneOf("yes or no", {"yes", "no"})); }};
+}
 
 // Control properties by the control's kind and the property's name; a row
 // without a kind applies to every control.
@@ -296,6 +312,18 @@ Query ParseQuery(Args& args) {
       return Value::Colour(Raw(s.Desk().ShownPixel(at)));
     });
   }
+  if (what == "client-shows") {
+    // Whether any pixel of a control's client area shows a colour, as the
+    // screen shows it once it has caught up.
+    const std::string control = args.Name("the control's name");
+    const ui::Pixel colour = static_cast<ui::Pixel>(args.Colour("the colour"));
+    return ShowsQuery(
+        [control](Session& s, ui::Pixel c) {
+          const ui::Image image = s.ClientImage(control);
+          return Value::Word(Shows(image, {0, 0, image.Width(), image.Height()}, c) ? "yes" : "no");
+        },
+        colour);
+  }
   if (what == "clipboard") {
     const auto expected = [](Args& a) {
       if (a.TakeWord("none")) return Value::Word("none");
@@ -440,7 +468,22 @@ Query ParseQuery(Args& args) {
     return {read, expected};
   }
   if (what == "last-popup") {
-    const std::string part = args.OneOf("what of the popup", {"swatches", "swatch", "other"});
+    const std::string part = args.OneOf("what of the popup", {"swatches", "swatch", "other", "other-shows"});
+    if (part == "other-shows") {
+      // Whether the entry for the colour dialog, inside its frame, showed a
+      // colour: its face or its text.
+      const ui::Pixel colour = static_cast<ui::Pixel>(args.Colour("the colour"));
+      return ShowsQuery(
+          [](Session& s, ui::Pixel c) {
+            if (s.Desk().PopupsShown().empty()) return Nothing("no popup shown");
+            const double scale = s.Form().Scale();
+            const int t = ui::LineWidth(scale);
+            const ui::Rect r = ui::DeviceRect(ui::ColourPopup::OtherRect(), scale);
+            const ui::Rect inside{r.left + t, r.top + t, r.right - t, r.bottom - t};
+            return Value::Word(Shows(s.Desk().PopupsShown().back().client, inside, c) ? "yes" : "no");
+          },
+          colour);
+    }
     if (part == "swatches") {
       return Reading(ValueKind::Integer, [](Session& s) {
         if (s.Desk().PopupsShown().empty()) return Nothing("no popup shown");

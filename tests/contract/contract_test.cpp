@@ -106,6 +106,12 @@ class RecordingSink final : public platform::EventSink {
   }
   void OnPopupDismissed(WindowId) override {}
   void OnScaleChanged(WindowId) override { log.push_back("scale"); }
+  void OnColoursChanged() override {
+    log.push_back("colours");
+    coloursSeen.push_back(p.windows->Colours());
+  }
+  // The colours Windows::Colours gave while each OnColoursChanged ran.
+  std::vector<platform::SystemColours> coloursSeen;
 };
 
 class Contract : public ::testing::Test {
@@ -815,6 +821,63 @@ TEST_F(Contract, ASiblingLyingAboveHidesThePixelsUnderIt) {
   p.windows->UpdateNow(top);
   harness->Run(50);
   EXPECT_EQ(p.windows->VisiblePixel(lower, inLower), sink.fills[lower]);
+}
+
+// ---- the system's colours -------------------------------------------------------------------
+
+// The program gives an edit box other colours while it runs (the system's
+// in high contrast): the box shows the new background at once, and nothing
+// is reported.
+TEST_F(Contract, AnEditBoxShowsTheColoursTheProgramGivesIt) {
+  if (!harness->ScreenReadable()) GTEST_SKIP() << "no screen to read here";
+  Show();
+  platform::ChildSpec spec;
+  spec.kind = NativeKind::EditBox;
+  spec.bounds = {10, 10, 120, 32};
+  spec.tabStop = true;
+  spec.edit.background = gfx::RgbHex(0xFFFFFF);
+  spec.edit.textColour = gfx::RgbHex(0x000000);
+  const WindowId box = p.windows->CreateChild(top, spec);
+  p.windows->SetVisible(box, true);
+  harness->Run(50);
+  sink.log.clear();
+  const Rect client = p.windows->ClientRect(box);
+  // Right of the (empty) text, clear of the frame a toolkit may draw.
+  const Point inside{client.Width() - 5, client.Height() / 2};
+  EXPECT_EQ(p.windows->VisiblePixel(box, inside), gfx::RgbHex(0xFFFFFF));
+  p.windows->SetEditColours(box, gfx::RgbHex(0x203040), gfx::RgbHex(0xFFFF00));
+  harness->Run(50);
+  EXPECT_EQ(p.windows->VisiblePixel(box, inside), gfx::RgbHex(0x203040));
+  EXPECT_EQ(static_cast<Pixel>(p.screen->PixelAt({client.left + inside.x, client.top + inside.y})),
+            gfx::RgbHex(0x203040));
+  // The user's typing shows on the new background too.
+  p.windows->SetFocus(box);
+  harness->Type("8");
+  harness->Run(50);
+  EXPECT_EQ(p.windows->VisiblePixel(box, inside), gfx::RgbHex(0x203040));
+  EXPECT_EQ(sink.CountKind("edit"), 1);  // the typing only
+}
+
+// The user changes the system's colours while the program runs: the program
+// hears of it, and reads the new colours while it does; putting them back
+// is heard of too.
+TEST_F(Contract, AChangeOfTheSystemsColoursIsReportedWithTheNewColours) {
+  Show();
+  const platform::SystemColours before = p.windows->Colours();
+  EXPECT_EQ(before.face, p.windows->FaceColour());
+  if (!harness->ChangeColours()) GTEST_SKIP() << "the harness cannot change the system's colours";
+  harness->Run(100);
+  const platform::SystemColours changed = p.windows->Colours();
+  const std::vector<platform::SystemColours> seenChanging = sink.coloursSeen;
+  harness->RestoreColours();
+  harness->Run(100);
+  EXPECT_NE(changed.face, before.face);
+  EXPECT_NE(changed.faceText, before.faceText);
+  ASSERT_FALSE(seenChanging.empty()) << "the change was not reported";
+  EXPECT_EQ(seenChanging.back(), changed);
+  EXPECT_EQ(p.windows->Colours(), before);
+  EXPECT_GT(sink.coloursSeen.size(), seenChanging.size()) << "putting the colours back was not reported";
+  if (!sink.coloursSeen.empty()) EXPECT_EQ(sink.coloursSeen.back(), before);
 }
 
 }  // namespace

@@ -63,6 +63,13 @@ class Harness {
   // nothing when it holds no text.
   virtual std::optional<Text> ClipboardText() = 0;
 
+  // The user gives the system other colours while the program runs (the
+  // face and the text on it differ from now): a high-contrast scheme, the
+  // system's colour settings, the desktop's palette. False where the
+  // harness cannot. RestoreColours puts back the ones before.
+  virtual bool ChangeColours() { return false; }
+  virtual void RestoreColours() {}
+
   // Another program holds the display system to itself (an X server grab)
   // from before `meanwhile` runs until about `ms` milliseconds after, so
   // that what the program hands the system meanwhile waits there. False,

@@ -52,6 +52,11 @@ class HeadlessHarness final : public Harness {
     desktop_.HotKeyRegistry().Release(modifiers, virtualKey);
   }
   std::optional<Text> ClipboardText() override { return desktop_.ClipboardService().Contents(); }
+  bool ChangeColours() override {
+    desktop_.SetHighContrast(true);
+    return true;
+  }
+  void RestoreColours() override { desktop_.SetHighContrast(false); }
 
  private:
   Point OnScreen(WindowId window, Point client) const {

@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMouseEvent>
+#include <QPalette>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStyleHints>
@@ -31,6 +32,7 @@
 #include <functional>
 #include <memory>
 #include <thread>
+#include <optional>
 #include <vector>
 
 #include "text/gbk.h"
@@ -186,6 +188,7 @@ class OtherClient {
 class QtHarness final : public Harness {
  public:
   QtHarness() : system_(tinctora::qtb::QtSystem::Create()) {}
+  ~QtHarness() override { RestoreColours(); }
   bool Ready() const { return system_ != nullptr; }
 
   platform::Platform Services() override { return system_->Services(); }
@@ -288,6 +291,23 @@ class QtHarness final : public Harness {
   bool HoldHotKey(int modifiers, int virtualKey) override { return other_.GrabKey(modifiers, virtualKey, true); }
   void ReleaseHotKey(int modifiers, int virtualKey) override { other_.GrabKey(modifiers, virtualKey, false); }
 
+  bool ChangeColours() override {
+    // The desktop's palette changes, as a platform theme changes it.
+    if (!saved_) saved_ = QApplication::palette();
+    QPalette changed = *saved_;
+    const QColor face = saved_->color(QPalette::Window) == QColor(0x20, 0x30, 0x40) ? QColor(0x40, 0x30, 0x20)
+                                                                                     : QColor(0x20, 0x30, 0x40);
+    changed.setColor(QPalette::Window, face);
+    changed.setColor(QPalette::WindowText, QColor(0xFF, 0xFF, 0x00));
+    QApplication::setPalette(changed);
+    return true;
+  }
+  void RestoreColours() override {
+    if (!saved_) return;
+    QApplication::setPalette(*saved_);
+    saved_.reset();
+  }
+
   std::optional<Text> ClipboardText() override {
     if (xclip_.isEmpty()) {
       const QString text = QGuiApplication::clipboard()->text();
@@ -369,6 +389,8 @@ class QtHarness final : public Harness {
   std::unique_ptr<tinctora::qtb::QtSystem> system_;
   OtherClient other_;
   QString xclip_ = QStandardPaths::findExecutable("xclip");
+  // The application's palette before ChangeColours.
+  std::optional<QPalette> saved_;
 };
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -45,6 +46,7 @@ class Win32Harness final : public Harness {
                              GetModuleHandleW(nullptr), nullptr);
   }
   ~Win32Harness() override {
+    RestoreColours();
     if (GetCapture() == other_) ReleaseCapture();
     if (other_ != nullptr) DestroyWindow(other_);
     system_.reset();
@@ -128,6 +130,22 @@ class Win32Harness final : public Harness {
 
   void ReleaseHotKey(int, int) override { UnregisterHotKey(other_, kHeldHotKeyId); }
 
+  bool ChangeColours() override {
+    // The system's colours for the face and its text, as the colour
+    // settings change them: SetSysColors tells every top-level window.
+    const int which[] = {COLOR_BTNFACE, COLOR_BTNTEXT};
+    if (!saved_) saved_ = {GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_BTNTEXT)};
+    const COLORREF face = (*saved_)[0] == RGB(0x20, 0x30, 0x40) ? RGB(0x40, 0x30, 0x20) : RGB(0x20, 0x30, 0x40);
+    const COLORREF colours[] = {face, RGB(0xFF, 0xFF, 0x00)};
+    return SetSysColors(2, which, colours) != FALSE;
+  }
+  void RestoreColours() override {
+    if (!saved_) return;
+    const int which[] = {COLOR_BTNFACE, COLOR_BTNTEXT};
+    SetSysColors(2, which, saved_->data());
+    saved_.reset();
+  }
+
   std::optional<Text> ClipboardText() override {
     // The plain text as a program of the same code page reads it.
     if (!OpenClipboard(other_)) return std::nullopt;
@@ -165,6 +183,8 @@ class Win32Harness final : public Harness {
 
   std::unique_ptr<win32::Win32System> system_;
   HWND other_ = nullptr;
+  // The system's face colours before ChangeColours.
+  std::optional<std::array<COLORREF, 2>> saved_;
 };
 
 // Says once when the system's DPI is not the run's: the scale cases then
