@@ -97,8 +97,10 @@ for run in $(seq "$pick_runs"); do
     TINCTORA_STATS="$work/stats" "$driver" pick --server-pid "$xvfb_pid" --rate "$rate" --seconds "$seconds" \
       -- "${builds[j]}" >"$out" 2>>"$work/tinctora.log" || echo "pick $run of ${labels[j]} failed" >&2
     # Derived figures of the run, as more key VALUE lines.
-    awk '$1 == "movements" { s = $2 } $1 == "motion_handled" { h = $2 } $1 == "program_cpu_us_per_move" { c = $2 }
-         END { if (s > 0 && h != "") { printf "handled_percent %.2f\n", 100 * h / s
+    awk '$1 == "movements" { s = $2 } $1 == "motion_received" { r = $2 } $1 == "motion_handled" { h = $2 }
+         $1 == "program_cpu_us_per_move" { c = $2 }
+         END { if (r > 0 && h != "") printf "handled_of_received_percent %.2f\n", 100 * h / r
+               if (s > 0 && h != "") { printf "handled_percent %.2f\n", 100 * h / s
                                        if (h > 0) printf "program_cpu_us_per_handled %.1f\n", c * s / h } }' \
       "$out" >>"$out"
   done
@@ -132,6 +134,7 @@ rows=(
   "hwm_kb|VmHWM after the pick, kB"
   "motion_received|motion events received"
   "motion_handled|motion events handled"
+  "handled_of_received_percent|handled / received, %"
   "handled_percent|handled / sent, %"
   "program_cpu_us_per_handled|program CPU a handled movement, us"
 )
