@@ -877,7 +877,9 @@ TEST_F(Contract, AChangeOfTheSystemsColoursIsReportedWithTheNewColours) {
   EXPECT_EQ(seenChanging.back(), changed);
   EXPECT_EQ(p.windows->Colours(), before);
   EXPECT_GT(sink.coloursSeen.size(), seenChanging.size()) << "putting the colours back was not reported";
-  if (!sink.coloursSeen.empty()) EXPECT_EQ(sink.coloursSeen.back(), before);
+  if (!sink.coloursSeen.empty()) {
+    EXPECT_EQ(sink.coloursSeen.back(), before);
+  }
 }
 
 }  // namespace

@@ -3,7 +3,8 @@
 // signed coordinates, UTF-16 surrogate pairs, the dialog manager's Esc)
 // are decoded, and that a program write inside the user's edit is still
 // not the user's; the window at the system's DPI and after WM_DPICHANGED,
-// and the program's own window laid out whole at the system's scale.
+// the program's own window laid out whole at the system's scale, and its
+// captions and channel boxes following the system's face colour.
 // Messages are sent to the real windows as the system would send them.
 
 #include <windows.h>
@@ -17,6 +18,8 @@
 
 #include "app/program.h"
 #include "platform/win32/win32_platform.h"
+#include "ui/controls.h"
+#include "ui/form.h"
 #include "ui/scale.h"
 
 namespace tinctora::win32 {
@@ -493,6 +496,48 @@ TEST(Win32Program, TenThousandPickMovementsMakeNoGdiObjects) {
     p.loop->ProcessPending();
   }
   EXPECT_EQ(program.GetContext().state.PickActive, 0);
+  program.Form().Close();
+}
+
+// The user changes the system's face colour while the program runs
+// (SetSysColors tells every top-level window with WM_SYSCOLORCHANGE): a
+// caption and a channel box show the new face, a notation box keeps its
+// white outside high contrast, and the old face comes back with the old
+// colour.
+TEST(Win32Program, TheCaptionsAndChannelBoxesFollowTheSystemsFaceColour) {
+  std::unique_ptr<Win32System> system = Win32System::Create();
+  ASSERT_NE(system, nullptr);
+  const platform::Platform p = system->Services();
+  app::Program program(p);
+  program.Start();
+  ASSERT_FALSE(program.Finished());
+  // Long enough for the display frame that brings the repaints.
+  const auto settle = [&p] {
+    for (int i = 0; i < 10; ++i) {
+      p.loop->ProcessPending();
+      Sleep(10);
+    }
+    p.loop->ProcessPending();
+  };
+  settle();
+  const WindowId caption = program.Form().Get<ui::Label>("标签1").Handle();
+  const WindowId channel = program.Form().Get<ui::EditBox>("R编辑框").Handle();
+  const WindowId notation = program.Form().Get<ui::EditBox>("编辑框3").Handle();
+  const int which[] = {COLOR_BTNFACE};
+  const COLORREF before = GetSysColor(COLOR_BTNFACE);
+  const COLORREF other = before == RGB(0x20, 0x30, 0x40) ? RGB(0x40, 0x30, 0x20) : RGB(0x20, 0x30, 0x40);
+  ASSERT_TRUE(SetSysColors(1, which, &other));
+  settle();
+  const Pixel captionShown = p.windows->VisiblePixel(caption, {0, 0});
+  const Pixel channelShown = p.windows->VisiblePixel(channel, {1, 1});
+  const Pixel notationShown = p.windows->VisiblePixel(notation, {1, 1});
+  SetSysColors(1, which, &before);
+  settle();
+  EXPECT_EQ(captionShown, static_cast<Pixel>(other));
+  EXPECT_EQ(channelShown, static_cast<Pixel>(other));
+  EXPECT_EQ(notationShown, gfx::RgbHex(0xFFFFFF));
+  EXPECT_EQ(p.windows->VisiblePixel(caption, {0, 0}), static_cast<Pixel>(before & 0xFFFFFF));
+  EXPECT_EQ(p.windows->VisiblePixel(channel, {1, 1}), static_cast<Pixel>(before & 0xFFFFFF));
   program.Form().Close();
 }
 
