@@ -22,9 +22,11 @@
 // face is looked for first among the system's fonts with the Simplified
 // Chinese character set. One font serves the system's controls, the popup
 // menus and the control layer, with one antialiasing (greyscale): for the
-// control layer GDI renders each character once, white on black, into a DIB
-// section, and the green channel is kept as the glyph's coverage. The
-// system's font linking supplies the faces of characters the font lacks.
+// control layer GDI renders each character once into a DIB section, black
+// on white as the controls' texts are drawn (GDI's greyscale rendering
+// depends on the text's colour: white on black comes out bolder), and the
+// green channel's darkness is kept as the glyph's coverage. The system's
+// font linking supplies the faces of characters the font lacks.
 
 #include <algorithm>
 #include <cwchar>
@@ -148,11 +150,13 @@ struct Win32Font::Impl {
     glyph.width = Width(gbkChar) + metrics.tmOverhang + 2;
     if (dc != nullptr && !text.empty() && canvas.Ensure(glyph.width, height)) {
       {
+        // Dark on light, as the controls draw their texts, so that the
+        // coverage is the controls' own.
         const Selected selected(canvas.Dc(), font.get());
         RECT all{0, 0, glyph.width, height};
-        FillRect(canvas.Dc(), &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        FillRect(canvas.Dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         SetBkMode(canvas.Dc(), TRANSPARENT);
-        SetTextColor(canvas.Dc(), RGB(255, 255, 255));
+        SetTextColor(canvas.Dc(), RGB(0, 0, 0));
         TextOutW(canvas.Dc(), 0, 0, text.c_str(), static_cast<int>(text.size()));
         GdiFlush();
       }
@@ -160,7 +164,8 @@ struct Win32Font::Impl {
       for (int y = 0; y < height; ++y) {
         const std::uint32_t* row = canvas.Row(y);
         for (int x = 0; x < glyph.width; ++x) {
-          glyph.coverage[static_cast<std::size_t>(y) * glyph.width + x] = static_cast<std::uint8_t>((row[x] >> 8) & 0xFF);
+          glyph.coverage[static_cast<std::size_t>(y) * glyph.width + x] =
+              static_cast<std::uint8_t>(0xFF - ((row[x] >> 8) & 0xFF));
         }
       }
     }

@@ -267,6 +267,47 @@ TEST_F(Win32Native, TheControlsAndTheControlLayerShareTheChineseFaceAtNinePoints
   EXPECT_EQ(wide.cx, 2 * latin);
 }
 
+// The control layer's glyphs carry as much ink as the system's own drawing
+// of the same text in an edit box, black on white: the two are antialiased
+// alike (GDI renders white on black bolder than black on white).
+TEST_F(Win32Native, TheControlLayersTextIsInkedAsTheEditBoxsOwn) {
+  Show();
+  platform::ChildSpec params;
+  params.kind = platform::NativeKind::EditBox;
+  params.bounds = {10, 10, 250, 40};
+  params.edit.background = gfx::RgbHex(0xFFFFFF);
+  params.edit.textColour = gfx::RgbHex(0x000000);
+  const WindowId box = p.windows->CreateChild(top, params);
+  p.windows->SetVisible(box, true);
+  SetWindowTextW(Hwnd(box), L"13395507\x53D6\x8272");  // 13395507取色
+  SetFocus(Hwnd(top));  // no caret in the box
+  p.windows->UpdateNow(top);
+  p.loop->ProcessPending();
+  const Rect client = p.windows->ClientRect(box);
+  Image shown;
+  ASSERT_TRUE(p.screen->ReadRect(client, shown));
+  // Ink: how much darker than white, in the green channel.
+  const auto ink = [](const Image& image) {
+    long sum = 0;
+    for (int y = 0; y < image.Height(); ++y) {
+      for (int x = 0; x < image.Width(); ++x) sum += 0xFF - static_cast<long>((image.At(x, y) >> 8) & 0xFF);
+    }
+    return sum;
+  };
+  const gfx::Font& font = p.windows->DefaultGuiFont(SystemScale());
+  Image drawn(client.Width(), client.Height(), gfx::RgbHex(0xFFFFFF));
+  int x = 0;
+  for (const char* c : {"1", "3", "3", "9", "5", "5", "0", "7", "\xC8\xA1", "\xC9\xAB"}) {
+    font.DrawChar(drawn, x, 0, c, gfx::RgbHex(0x000000));
+    x += font.CharWidth(c);
+  }
+  const long system = ink(shown);
+  const long layer = ink(drawn);
+  ASSERT_GT(system, 0) << "the box shows no text";
+  EXPECT_NEAR(static_cast<double>(layer) / static_cast<double>(system), 1.0, 0.2)
+      << "ink of the control layer's text " << layer << ", of the box's " << system;
+}
+
 TEST_F(Win32Native, AGroupBoxRepaintedAloneLeavesWhatItHoldsAsPainted) {
   Show();
   platform::ChildSpec group;
