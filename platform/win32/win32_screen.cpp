@@ -68,7 +68,29 @@ std::vector<platform::Display> Win32Screen::Displays() const {
   return displays;
 }
 
+void Win32Screen::ShowOwnDrawing(const Rect& screen) const {
+  bool over = false;
+  for (const NativeWindow* window : registry_.All()) {
+    if (!(window->topLevel || window->popup) || !IsWindowVisible(window->hwnd)) continue;
+    RECT r{};
+    if (!GetWindowRect(window->hwnd, &r)) continue;
+    if (screen.left < r.right && r.left < screen.right && screen.top < r.bottom && r.top < screen.bottom) {
+      over = true;
+      break;
+    }
+  }
+  if (!over) return;
+  GdiFlush();
+  // Wine keeps what a window drew in a surface of its own and hands it to
+  // the X server when the thread next looks for a message and finds none:
+  // a look for a message no one ever posts does that. On Windows it finds
+  // nothing and changes nothing.
+  MSG message{};
+  PeekMessageW(&message, nullptr, kNeverPosted, kNeverPosted, PM_NOREMOVE | PM_NOYIELD);
+}
+
 colour::ColourValue Win32Screen::PixelAt(Point screen) const {
+  ShowOwnDrawing({screen.x, screen.y, screen.x + 1, screen.y + 1});
   ScreenDc dc;
   if (dc.get() == nullptr) return colour::InvalidColour;
   const COLORREF c = GetPixel(dc.get(), screen.x, screen.y);
@@ -78,6 +100,7 @@ colour::ColourValue Win32Screen::PixelAt(Point screen) const {
 
 bool Win32Screen::ReadRect(const Rect& screen, Image& out) const {
   if (screen.Empty()) return false;
+  ShowOwnDrawing(screen);
   ScreenDc dc;
   if (dc.get() == nullptr) return false;
   // The zoom view's square, read for every movement of a pick, goes through

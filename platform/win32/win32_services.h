@@ -111,6 +111,12 @@ class Win32Screen final : public platform::Screen {
  private:
   // The side up to which a read goes through the kept snapshot surface.
   static constexpr int kKeptSnapshotSide = 64;
+  // A message number in the application's range that the program never
+  // posts.
+  static constexpr UINT kNeverPosted = WM_APP + 0x3FEF;
+  // A read over one of the program's own windows sees what the program drew
+  // before it.
+  void ShowOwnDrawing(const Rect& screen) const;
   Registry& registry_;
   CursorId nextCursor_ = 1;
   mutable DibSurface snapshot_;
