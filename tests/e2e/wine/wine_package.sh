@@ -23,7 +23,7 @@ prefix=$(cd "$5" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 packaging=$root/packaging/windows
-for tool in wine Xvfb xdotool wixl msiinfo msiextract osslsigncode openssl zip python3; do
+for tool in wine winepath Xvfb xdotool wixl msiinfo msiextract osslsigncode openssl zip unzip python3; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "skipped: $tool is not installed (tools/test-windows-core installs it)"
     exit 77
@@ -38,13 +38,22 @@ if ! "$root"/tools/runs-32-bit-code; then
   exit 77
 fi
 
-test_name=wine_package
-source "$here"/../lib.sh
+# The checks and waits the end-to-end scripts share (check, poll_until).
+source "$here"/../checks.sh
+on_check_failed() { :; }
+work=$(mktemp -d)
+pids=()
 cleanup() {
   WINEPREFIX=$prefix wineserver -k 2>/dev/null
-  e2e_cleanup
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
 }
 trap cleanup EXIT
+window_named() {  # window_named NAME: sets found_window
+  found_window=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+  [ -n "$found_window" ]
+}
 started=$(date +%s%N)
 elapsed() { echo "$(( ($(date +%s%N) - started) / 1000000 )) ms"; }
 
@@ -117,6 +126,9 @@ appdata=$(folder_of APPDATA)
 install_dir=$local_appdata/Programs/Tinctora
 shortcut="$appdata/Microsoft/Windows/Start Menu/Programs/Tinctora.lnk"
 product_code() { msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }'; }
+# msiexec, given at most 120 s: an installer that waits for something
+# fails the test instead of hanging it.
+msiexec() { timeout 120 wine msiexec "$@" </dev/null >/dev/null 2>&1; }
 reg_has() { wine reg query "$@" </dev/null >/dev/null 2>&1; }
 # Whether the MSI's product has its uninstall entry: under HKCU as Windows
 # writes a per-user product's, or under HKLM, where Wine writes every
@@ -127,7 +139,7 @@ uninstall_entry() {  # uninstall_entry MSI
 }
 
 rm -f "$clean_mark"
-wine msiexec /i "$msi" /qn /l*v "$(winepath -w "$work/install.log" 2>/dev/null)" </dev/null >/dev/null 2>&1
+msiexec /i "$msi" /qn /l*v "$(winepath -w "$work/install.log" 2>/dev/null)"
 check "msiexec /i's status" 0 $?
 echo "installed after $(elapsed)"
 installed=$(cd "$install_dir" 2>/dev/null && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
@@ -148,7 +160,7 @@ next=${version%.*}.$((${version##*.} + 1))
 "$packaging"/make-package --exe "$program" --version "$next" --deps-prefix "$deps_prefix" \
   --out "$work/next" >/dev/null || { echo "FAILED: make-package $next"; exit 1; }
 next_msi=$work/next/tinctora-$next-win32.msi
-wine msiexec /i "$next_msi" /qn </dev/null >/dev/null 2>&1
+msiexec /i "$next_msi" /qn
 check "msiexec /i's status for $next over $version" 0 $?
 check "the uninstall entry of $version after the upgrade" gone "$(uninstall_entry "$msi" && echo left || echo gone)"
 check "the uninstall entry of $next" yes "$(uninstall_entry "$next_msi" && echo yes || echo no)"
@@ -156,8 +168,10 @@ echo "upgraded after $(elapsed)"
 
 # The program, started from the shortcut as from the Start menu: its
 # window shows, and Escape closes it and ends the process.
-running() { pgrep -f 'Programs.Tinctora.tinctora\.exe' >/dev/null; }
-wine start /unix "$shortcut" </dev/null >"$work/tinctora.log" 2>&1
+# Whether a process runs the installed program (Wine gives it its Windows
+# path as its command line).
+running() { grep -qsa 'Programs.Tinctora.tinctora\.exe' /proc/[0-9]*/cmdline; }
+timeout 20 wine start /unix "$shortcut" </dev/null >"$work/tinctora.log" 2>&1
 if poll_until 60 window_named 'Tinctora V1'; then
   check "the program started from the shortcut" yes "$(running && echo yes || echo no)"
   echo "the window showed after $(elapsed)"
@@ -169,16 +183,20 @@ if poll_until 60 window_named 'Tinctora V1'; then
 else
   check "the program's window from the shortcut" shown "not shown in 60 s"
 fi
+# Whatever still runs in the prefix (a program the shortcut started in
+# its place, one that outlived Escape) would hold the installed files.
+wineserver -k
 
-wine msiexec /x "$next_msi" /qn </dev/null >/dev/null 2>&1
+msiexec /x "$next_msi" /qn
 check "msiexec /x's status" 0 $?
 echo "uninstalled after $(elapsed)"
 check "the install folder after uninstalling" gone "$([ -e "$install_dir" ] && echo left || echo gone)"
 check "the shortcut after uninstalling" gone "$([ -e "$shortcut" ] && echo left || echo gone)"
 check "HKCU\\Software\\Tinctora after uninstalling" gone "$(reg_has 'HKCU\Software\Tinctora' && echo left || echo gone)"
 check "the uninstall entry after uninstalling" gone "$(uninstall_entry "$next_msi" && echo left || echo gone)"
-[ "$failures" -eq 0 ] && [ ! -s "$work/timeouts" ] && touch "$clean_mark"
-if [ "$failures" -ne 0 ] && [ -f "$work/install.log" ]; then
-  echo "--- msiexec's log (end)"; tr -d '\0\r' <"$work/install.log" | tail -40
+if [ "$failures" -ne 0 ]; then
+  echo "--- msiexec's log (end)"; tr -d '\0\r' <"$work/install.log" 2>/dev/null | tail -40
+  echo "--- program output"; cat "$work/tinctora.log" 2>/dev/null
+  exit 1
 fi
-e2e_finish
+touch "$clean_mark"
