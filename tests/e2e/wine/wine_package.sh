@@ -102,7 +102,7 @@ echo "packages checked after $(elapsed)"
 # Windows Installer's records of its components: the prefix is made afresh
 # unless the last run uninstalled cleanly.
 clean_mark=$prefix/.uninstalled-cleanly
-[ -f "$clean_mark" ] || rm -rf "$prefix"
+if [ ! -f "$clean_mark" ] && [ -f "$prefix/system.reg" ]; then rm -rf "$prefix"; fi
 "$here"/../wine-prefix.sh "$prefix" >/dev/null || { echo "FAILED: the Wine prefix could not be made"; exit 1; }
 export WINEPREFIX=$(cd "$prefix" && pwd) WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
