@@ -83,8 +83,10 @@ void Win32Screen::ShowOwnDrawing(const Rect& screen) const {
   GdiFlush();
   // Wine keeps what a window drew in a surface of its own and hands it to
   // the X server when the thread next looks for a message and finds none:
-  // a look for a message no one ever posts does that. On Windows it finds
-  // nothing and changes nothing.
+  // a look for a message no one ever posts does that. Only there: the look
+  // also delivers messages other threads send, which a read should not.
+  static const bool underWine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  if (!underWine) return;
   MSG message{};
   PeekMessageW(&message, nullptr, kNeverPosted, kNeverPosted, PM_NOREMOVE | PM_NOYIELD);
 }
