@@ -39,7 +39,6 @@ std::optional<Point> ServerPosition(Registry& registry, const QMouseEvent& mouse
   for (auto it = raw.begin(); it != raw.end(); ++it) {
     if (it->time != static_cast<std::uint32_t>(mouse.timestamp())) continue;
     if (std::abs(it->at.x - rounded.x) > slack || std::abs(it->at.y - rounded.y) > slack) continue;
-    const Point at = it->at;
     // Qt delivers the server's events in order: the ones before are spent.
     // This one is kept: Qt may make a movement of its own to the place of a
     // press or release, with the same time, before the button's event.
