@@ -480,8 +480,9 @@ class Loop {
   // included) about one display frame from now, at most 16 ms. Requests
   // made while one is waiting are that one.
   virtual void RequestFrame() = 0;
-  // Blocks the calling thread for about `milliseconds`, dispatching
-  // nothing: a short wait before trying a busy system service again.
+  // Blocks the calling thread for about `milliseconds`: a short wait before
+  // trying a busy system service again. Nothing posted is dispatched;
+  // messages other programs send and wait on are answered.
   virtual void Pause(int milliseconds) = 0;
 };
 

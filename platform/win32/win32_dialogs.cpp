@@ -55,10 +55,10 @@ LRESULT CALLBACK MenuOwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     const std::wstring* caption = item.CtlType == ODT_MENU ? look.Caption(item.itemID, item.itemData) : nullptr;
     if (caption != nullptr) {
       RECT text{};
-      if (HDC dc = GetDC(hwnd); dc != nullptr) {
-        const Selected font(dc, look.font);
-        DrawTextW(dc, caption->c_str(), static_cast<int>(caption->size()), &text, kMenuText | DT_CALCRECT);
-        ReleaseDC(hwnd, dc);
+      // The font leaves the DC before the DC goes back.
+      if (const WindowDc dc(hwnd); dc.get() != nullptr) {
+        const Selected font(dc.get(), look.font);
+        DrawTextW(dc.get(), caption->c_str(), static_cast<int>(caption->size()), &text, kMenuText | DT_CALCRECT);
       }
       item.itemWidth = static_cast<UINT>(text.right + look.Px(kMenuLeft + kMenuRight));
       item.itemHeight = static_cast<UINT>(look.lineHeight + 2 * look.Px(kMenuPadding));

@@ -211,6 +211,7 @@ void Win32Windows::SetEditText(WindowId id, TextView text) {
   if (box == nullptr || box->kind != platform::NativeKind::EditBox) return;
   const ProgramWrite write(*box);
   const std::wstring wide = Wide(text);
+  registry_.drawn = true;
   SetWindowTextW(box->hwnd, wide.c_str());
   // Nothing selected, the caret at the end.
   const auto end = static_cast<WPARAM>(wide.size());

@@ -291,6 +291,9 @@ class Registry {
   int painting = 0;
   // The screen position of the mouse message being handled.
   std::optional<Point> messagePoint;
+  // The program's windows were drawn on since the last screen read that
+  // made sure its drawing had reached the screen.
+  bool drawn = true;
   // The displays as last asked, until the system reports a change of the
   // displays, their scale or their work areas.
   std::optional<std::vector<platform::Display>> displays;

@@ -60,7 +60,19 @@ void Win32Loop::RequestFrame() {
 }
 
 void Win32Loop::Pause(int milliseconds) {
-  if (milliseconds > 0) Sleep(static_cast<DWORD>(milliseconds));
+  if (milliseconds <= 0) return;
+  // Messages other programs send are answered meanwhile: the system holds
+  // the sender until they are. Another program that empties the clipboard
+  // the program owns waits on its WM_DESTROYCLIPBOARD, and a copy waiting
+  // for that program to let go of the clipboard would otherwise wait in
+  // vain. Nothing posted is dispatched.
+  const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
+  for (ULONGLONG now = GetTickCount64(); now < until; now = GetTickCount64()) {
+    const DWORD woke = MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(until - now), QS_SENDMESSAGE, 0);
+    if (woke != WAIT_OBJECT_0) break;
+    MSG message{};
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
 }
 
 void Win32Loop::FrameIfDue() {

@@ -69,6 +69,7 @@ std::vector<platform::Display> Win32Screen::Displays() const {
 }
 
 void Win32Screen::ShowOwnDrawing(const Rect& screen) const {
+  if (!registry_.drawn) return;
   bool over = false;
   for (const NativeWindow* window : registry_.All()) {
     if (!(window->topLevel || window->popup) || !IsWindowVisible(window->hwnd)) continue;
@@ -87,8 +88,11 @@ void Win32Screen::ShowOwnDrawing(const Rect& screen) const {
   // also delivers messages other threads send, which a read should not.
   static const bool underWine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
   if (!underWine) return;
+  // The look may deliver what other threads send, and so call the program
+  // inside the read: it is made only when something was drawn since.
   MSG message{};
   PeekMessageW(&message, nullptr, kNeverPosted, kNeverPosted, PM_NOREMOVE | PM_NOYIELD);
+  registry_.drawn = false;
 }
 
 colour::ColourValue Win32Screen::PixelAt(Point screen) const {

@@ -45,6 +45,7 @@ class PaintScope {
 void PaintSurface(NativeWindow& window) {
   const HWND hwnd = window.hwnd;
   Registry& registry = *window.registry;
+  registry.drawn = true;
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd, &ps);
   if (dc == nullptr) return;
@@ -73,6 +74,7 @@ void Win32Windows::UpdateNow(WindowId id) {
 
 void Win32Windows::Present(WindowId id, const Image& client) {
   NativeWindow* window = registry_.Find(id);
+  registry_.drawn = true;
   if (window == nullptr) return;
   StoreImage(*window, client);
   // In answer to a paint, the paint shows it; otherwise it is shown now,
@@ -87,6 +89,7 @@ void Win32Windows::Present(WindowId id, const Image& client) {
 
 void Win32Windows::DrawDirect(WindowId id, const Image& pixels, Point at) {
   NativeWindow* window = registry_.Find(id);
+  registry_.drawn = true;
   if (window == nullptr || !IsWindowVisible(window->hwnd)) return;
   const std::optional<RECT> client = ClientOf(window->hwnd);
   if (!client) return;
