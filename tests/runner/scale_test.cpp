@@ -51,12 +51,6 @@ std::string PatternColour(int x, int y) {
   return text;
 }
 
-// The device pixel in the middle of a layout point of a control's client
-// area, from the control's layout client width and its device width.
-int Middle(int layout, int layoutExtent, int deviceExtent) {
-  return ui::DeviceOffset(layout, deviceExtent, layoutExtent, 1.0);
-}
-
 class AtScale : public ::testing::TestWithParam<int> {
  protected:
   double Scale() const { return GetParam() / 100.0; }
