@@ -270,8 +270,13 @@ void Form::ShowPopupMenu(const PopupMenu& menu, std::optional<int> x, std::optio
   // Beside the pointer, or where the window's client area begins when the
   // system will not tell where the pointer is.
   const std::optional<Point> pointer = platform_.screen->CursorPos();
-  const Point corner = pointer ? *pointer : Point{platform_.windows->ClientRect(window_->Handle()).left,
-                                                  platform_.windows->ClientRect(window_->Handle()).top};
+  Point corner;
+  if (pointer) {
+    corner = *pointer;
+  } else {
+    const Rect client = platform_.windows->ClientRect(window_->Handle());
+    corner = {client.left, client.top};
+  }
   const Point at{x.value_or(corner.x + 3), y.value_or(corner.y + 3)};
   std::vector<Text> captions;
   captions.reserve(menu.items.size());

@@ -69,7 +69,12 @@ std::vector<platform::Display> Win32Screen::Displays() const {
 }
 
 void Win32Screen::ShowOwnDrawing(const Rect& screen) const {
-  if (!registry_.drawn) return;
+  // Wine keeps what a window drew in a surface of its own and hands it to
+  // the X server when the thread next looks for a message and finds none:
+  // a look for a message no one ever posts does that. Only there: the look
+  // also delivers messages other threads send, which a read should not.
+  static const bool underWine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  if (!underWine || !registry_.drawn) return;
   bool over = false;
   for (const NativeWindow* window : registry_.All()) {
     if (!(window->topLevel || window->popup) || !IsWindowVisible(window->hwnd)) continue;
@@ -82,14 +87,8 @@ void Win32Screen::ShowOwnDrawing(const Rect& screen) const {
   }
   if (!over) return;
   GdiFlush();
-  // Wine keeps what a window drew in a surface of its own and hands it to
-  // the X server when the thread next looks for a message and finds none:
-  // a look for a message no one ever posts does that. Only there: the look
-  // also delivers messages other threads send, which a read should not.
-  static const bool underWine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-  if (!underWine) return;
-  // The look may deliver what other threads send, and so call the program
-  // inside the read: it is made only when something was drawn since.
+  // The look may call the program inside the read, through what other
+  // threads send: it is made only when something was drawn since.
   MSG message{};
   PeekMessageW(&message, nullptr, kNeverPosted, kNeverPosted, PM_NOREMOVE | PM_NOYIELD);
   registry_.drawn = false;

@@ -122,12 +122,12 @@ class Contract : public ::testing::Test {
     p = harness->Services();
     sink.p = p;
     p.windows->SetSink(&sink);
-    platform::TopLevelSpec spec;
-    spec.caption = "contract";
-    spec.clientWidth = 390;
-    spec.clientHeight = 270;
-    spec.minimiseBox = true;
-    top = p.windows->CreateTopLevel(spec);
+    platform::TopLevelSpec params;
+    params.caption = "contract";
+    params.clientWidth = 390;
+    params.clientHeight = 270;
+    params.minimiseBox = true;
+    top = p.windows->CreateTopLevel(params);
     ASSERT_NE(top, 0u);
   }
   void TearDown() override {
@@ -136,14 +136,14 @@ class Contract : public ::testing::Test {
   }
 
   WindowId Child(NativeKind kind, const Rect& bounds) {
-    platform::ChildSpec spec;
-    spec.kind = kind;
-    spec.bounds = bounds;
-    spec.tabStop = kind == NativeKind::EditBox || kind == NativeKind::Slider;
-    spec.slider.maximum = 255;
-    spec.slider.position = 1;
-    spec.slider.tickFrequency = 15;
-    const WindowId id = p.windows->CreateChild(top, spec);
+    platform::ChildSpec params;
+    params.kind = kind;
+    params.bounds = bounds;
+    params.tabStop = kind == NativeKind::EditBox || kind == NativeKind::Slider;
+    params.slider.maximum = 255;
+    params.slider.position = 1;
+    params.slider.tickFrequency = 15;
+    const WindowId id = p.windows->CreateChild(top, params);
     p.windows->SetVisible(id, true);
     return id;
   }
@@ -321,11 +321,11 @@ TEST_F(Contract, EditingKeysAreNoInsertionButAreTheUsersEdits) {
 
 TEST_F(Contract, AReadOnlyBoxOffersNothing) {
   Show();
-  platform::ChildSpec spec;
-  spec.kind = NativeKind::EditBox;
-  spec.bounds = {10, 10, 120, 32};
-  spec.edit.readOnly = true;
-  const WindowId box = p.windows->CreateChild(top, spec);
+  platform::ChildSpec params;
+  params.kind = NativeKind::EditBox;
+  params.bounds = {10, 10, 120, 32};
+  params.edit.readOnly = true;
+  const WindowId box = p.windows->CreateChild(top, params);
   p.windows->SetVisible(box, true);
   p.windows->SetEditText(box, "123");
   p.windows->SetFocus(box);
@@ -831,13 +831,13 @@ TEST_F(Contract, ASiblingLyingAboveHidesThePixelsUnderIt) {
 TEST_F(Contract, AnEditBoxShowsTheColoursTheProgramGivesIt) {
   if (!harness->ScreenReadable()) GTEST_SKIP() << "no screen to read here";
   Show();
-  platform::ChildSpec spec;
-  spec.kind = NativeKind::EditBox;
-  spec.bounds = {10, 10, 120, 32};
-  spec.tabStop = true;
-  spec.edit.background = gfx::RgbHex(0xFFFFFF);
-  spec.edit.textColour = gfx::RgbHex(0x000000);
-  const WindowId box = p.windows->CreateChild(top, spec);
+  platform::ChildSpec params;
+  params.kind = NativeKind::EditBox;
+  params.bounds = {10, 10, 120, 32};
+  params.tabStop = true;
+  params.edit.background = gfx::RgbHex(0xFFFFFF);
+  params.edit.textColour = gfx::RgbHex(0x000000);
+  const WindowId box = p.windows->CreateChild(top, params);
   p.windows->SetVisible(box, true);
   harness->Run(50);
   sink.log.clear();
