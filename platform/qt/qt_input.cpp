@@ -16,6 +16,7 @@
 
 #include "platform/qt/qt_services.h"
 #include "platform/qt/x_events.h"
+#include "platform/qt/x_grab.h"
 
 namespace tinctora::qtb {
 
@@ -147,27 +148,31 @@ void NativeInput::NoteUnmap(xcb_window_t unmapped) {
   if (top->isVisible() && top->internalWinId() == unmapped) CaptureLost();
 }
 
+bool DispatchCaptured(Registry& registry, platform::MouseAction action, Point root, std::uint32_t mask) {
+  NativeWindow* holder = registry.Find(registry.capture);
+  if (holder == nullptr || holder->kind != platform::NativeKind::Surface || registry.sink == nullptr) return false;
+  const Rect client = ScreenClient(registry, *holder);
+  platform::MouseMessage message;
+  message.target = holder->id;
+  message.client = {root.x - client.left, root.y - client.top};
+  message.action = action;
+  message.keys = ModifierBitsOfX(mask);
+  if (action == platform::MouseAction::Move) ++registry.motions.handled;
+  // While the message is handled, the pointer is where it was made.
+  const std::optional<Point> outer = registry.dispatchedPointer;
+  registry.dispatchedPointer = root;
+  registry.sink->OnMouse(message);
+  registry.dispatchedPointer = outer;
+  return true;
+}
+
 bool NativeInput::TakeMotion(const XInputPointer& pointer) {
   // While a custom-drawn window holds the capture, every movement is its
   // message wherever the pointer is: the motion becomes the message here,
   // where it enters, and Qt never sees it (Qt's own path for it costs as
   // much as the program's handling). Elsewhere Qt keeps the motion, for
   // the system's controls and the windows under the pointer.
-  NativeWindow* holder = registry_.Find(registry_.capture);
-  if (holder == nullptr || holder->kind != platform::NativeKind::Surface || registry_.sink == nullptr) return false;
-  const Rect client = ScreenClient(registry_, *holder);
-  platform::MouseMessage message;
-  message.target = holder->id;
-  message.client = {pointer.root.x - client.left, pointer.root.y - client.top};
-  message.action = platform::MouseAction::Move;
-  message.keys = ModifierBitsOfX(pointer.modifiers);
-  ++registry_.motions.handled;
-  // While the message is handled, the pointer is where it was made.
-  const std::optional<Point> outer = registry_.dispatchedPointer;
-  registry_.dispatchedPointer = pointer.root;
-  registry_.sink->OnMouse(message);
-  registry_.dispatchedPointer = outer;
-  return true;
+  return DispatchCaptured(registry_, platform::MouseAction::Move, pointer.root, pointer.modifiers);
 }
 
 void NativeInput::CaptureLost() {
@@ -176,6 +181,7 @@ void NativeInput::CaptureLost() {
   if (window == nullptr) return;
   registry_.capture = 0;
   window->inner->releaseMouse();
+  if (registry_.pointerGrab != nullptr) registry_.pointerGrab->Release();
   if (registry_.sink != nullptr) registry_.sink->OnCaptureLost(holder);
 }
 
@@ -210,7 +216,12 @@ bool NativeInput::nativeEventFilter(const QByteArray& eventType, void* message, 
   }
   if (type == XCB_GE_GENERIC && inputOpcode_ != 0) {
     if (const std::optional<XInputPointer> pointer = DecodeInputPointer(*event, inputOpcode_)) {
-      if (!pointer->master) return false;
+      if (!pointer->master) {
+        // The physical device a button went down on: Qt holds its implicit
+        // grab until its button goes up.
+        if (pointer->kind == XInputPointer::Kind::Press) registry_.pressedDevice = pointer->device;
+        return false;
+      }
       if (pointer->kind == XInputPointer::Kind::Motion) {
         ++registry_.motions.received;
         if (TakeMotion(*pointer)) return true;
@@ -261,6 +272,19 @@ bool ForwardMouse(Registry& registry, QWidget* widget, QEvent* event) {
   // what still reaches the program's windows (the release of the press that
   // started the pick) is not the pick's.
   registry.lastInWindow = {TopOf(registry, *receiver)->id, mouse->scenePosition()};
+  if (registry.qtCatchUp) {
+    // The release Qt was sent after a grab of the backend's took the real
+    // one, and the movement Qt makes to its place: the program has had both.
+    if (event->type() == QEvent::MouseButtonRelease && mouse->buttons() == Qt::NoButton) {
+      registry.qtCatchUp = false;
+      registry.pressed = 0;
+      return true;
+    }
+    if (event->type() == QEvent::MouseButtonRelease || (event->type() == QEvent::MouseMove && mouse->buttons() != Qt::NoButton)) {
+      return true;
+    }
+    registry.qtCatchUp = false;
+  }
   if (registry.pickOnOverlay) {
     if (mouse->buttons() == Qt::NoButton) registry.pressed = 0;
     return true;

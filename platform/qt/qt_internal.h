@@ -29,6 +29,8 @@ class QKeyEvent;
 
 namespace tinctora::qtb {
 
+class PointerGrab;
+
 using platform::CursorId;
 using platform::EventSink;
 using platform::WindowId;
@@ -155,6 +157,16 @@ class Registry {
   void MarkGrab();
   std::unordered_map<CursorId, QCursor> cursors;
   CursorId nextCursor = 1;
+  // The capture's pointer grab on the backend's own connection, where it
+  // has one (X11).
+  PointerGrab* pointerGrab = nullptr;
+  // Qt saw a button pressed that a grab of the backend's own then took the
+  // release of: Qt's own release, sent to it afterwards, and its movement
+  // to the release's place are not the program's.
+  bool qtCatchUp = false;
+  // The physical pointer device (the X Input extension's) a button last
+  // went down on; 0 before any.
+  std::uint16_t pressedDevice = 0;
 
   // While a mouse message is being handled: where it was made.
   std::optional<Point> dispatchedPointer;
@@ -278,6 +290,10 @@ void ForwardMouseOf(Registry& registry, QWidget* widget);
 // The program's modifier bits and virtual-key code (0 for none) of Qt's.
 int ModifierBitsOf(Qt::KeyboardModifiers modifiers);
 int ModifierBitsOfX(std::uint32_t mask);
+// A pointer event at `root` (physical pixels) with the server's modifier
+// and button mask as the message of the custom-drawn window that holds the
+// capture, handled at once; false when no such window holds it.
+bool DispatchCaptured(Registry& registry, platform::MouseAction action, Point root, std::uint32_t mask);
 int VirtualKeyOf(int qtKey);
 // Offers a key the focused control left alone to the program (OnKeyDown
 // for `window`); true when taken.

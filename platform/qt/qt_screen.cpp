@@ -2,8 +2,9 @@
 // (xcb_get_image) on a connection of their own, the displays from RandR
 // monitors with the window manager's work area (_NET_WORKAREA) and Qt's
 // scale of each, the pointer from query_pointer and warp_pointer, all in
-// physical pixels; the capture is Qt's mouse grab, which grabs the X
-// pointer, so every movement anywhere reaches the holder.
+// physical pixels; the capture is a grab of the X pointer (a custom-drawn
+// window's on a connection of the backend's own, x_grab.cpp, else Qt's
+// mouse grab), so every movement anywhere reaches the holder.
 
 #include <QBitmap>
 #include <QCoreApplication>
@@ -127,7 +128,7 @@ QtScreen::~QtScreen() {
 }
 
 QtScreen::QtScreen(Registry& registry)
-    : registry_(registry), reader_(registry.connection, registry.root),
+    : registry_(registry), reader_(registry.connection, registry.root), pointerGrab_(registry),
       drawingWatch_(std::make_unique<DrawingWatch>(reader_)) {
   QCoreApplication::instance()->installEventFilter(drawingWatch_.get());
   // The displays are read once and again only after Qt has seen them change.
@@ -267,9 +268,36 @@ void QtScreen::Grab(NativeWindow& window) {
   // Qt releases a grab it replaces; released here first, the end of it
   // comes before the marker.
   if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
-  registry_.MarkGrab();
-  // The grab shows the holder's cursor wherever the pointer goes.
   const auto cursor = registry_.cursors.find(window.cursor);
+  // A custom-drawn window's capture: the grab is made on the backend's own
+  // connection, whose events the main thread reads itself (Qt's event
+  // reader thread would wake it for each movement), showing the holder's
+  // cursor wherever the pointer goes.
+  const xcb_window_t top = window.inner->window()->internalWinId();
+  if (window.kind == platform::NativeKind::Surface && cursor != registry_.cursors.end() && top != XCB_NONE) {
+    xcb_connection_t* c = registry_.connection;
+    if (!pointerGrab_.Held()) {
+      // The pointer grabs Qt holds for a press in its window (the implicit
+      // ones) end first: the master pointer's, or the other connection's
+      // grab is refused; the physical device's, or its own events keep
+      // going to Qt wherever the pointer is. A round trip puts their end
+      // before the marker and before the new grab.
+      xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
+      if (registry_.pressedDevice != 0) UngrabInputDevice(c, registry_.pressedDevice);
+      const xcb_get_input_focus_cookie_t marker = xcb_get_input_focus(c);
+      registry_.grabMarker = static_cast<std::uint16_t>(marker.sequence);
+      std::free(xcb_get_input_focus_reply(c, marker, nullptr));
+    }
+    if (pointerGrab_.Take(top, window.cursor, cursor->second)) {
+      // An end of this grab the server reports to Qt's windows comes
+      // after a request past the marker.
+      xcb_discard_reply(c, xcb_get_input_focus(c).sequence);
+      xcb_flush(c);
+      return;
+    }
+  }
+  pointerGrab_.Release();
+  registry_.MarkGrab();
   if (cursor != registry_.cursors.end()) {
     window.inner->grabMouse(cursor->second);
   } else {
@@ -279,6 +307,7 @@ void QtScreen::Grab(NativeWindow& window) {
 
 void QtScreen::ReleaseCapture() {
   if (NativeWindow* holder = registry_.Find(registry_.capture)) holder->inner->releaseMouse();
+  pointerGrab_.Release();
   registry_.capture = 0;
 }
 
@@ -363,7 +392,10 @@ CursorId AddCursor(Registry& registry, const gfx::CursorImage& image, double pix
 
 CursorId QtScreen::CreateCursor(const gfx::CursorImage& image) { return AddCursor(registry_, image, 1.0); }
 
-void QtScreen::DestroyCursor(CursorId cursor) { registry_.cursors.erase(cursor); }
+void QtScreen::DestroyCursor(CursorId cursor) {
+  pointerGrab_.Forget(cursor);
+  registry_.cursors.erase(cursor);
+}
 
 const QCursor* ShowCursor(Registry& registry, NativeWindow& window, CursorId cursor) {
   window.cursor = cursor;

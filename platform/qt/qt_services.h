@@ -16,6 +16,7 @@
 
 #include "platform/qt/qt_internal.h"
 #include "platform/qt/x_events.h"
+#include "platform/qt/x_grab.h"
 #include "platform/qt/x_pixels.h"
 
 class QEventLoop;
@@ -157,6 +158,7 @@ class QtScreen final : public platform::Screen {
   static int ResourceValue(const QByteArray& resources, const char* name);
   Registry& registry_;
   mutable ScreenReader reader_;
+  PointerGrab pointerGrab_;
   std::unique_ptr<DrawingWatch> drawingWatch_;
   mutable std::optional<std::vector<platform::Display>> displays_;
   // The connections to the screens' signals go with the service.

@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include <sys/uio.h>
+#include <xcb/xcbext.h>
+
 namespace tinctora::qtb {
 
 namespace {
@@ -39,7 +42,8 @@ std::optional<XInputPointer> DecodeInputPointer(const xcb_generic_event_t& event
   pointer.kind = *type == kMotion        ? XInputPointer::Kind::Motion
                  : *type == kButtonPress ? XInputPointer::Kind::Press
                                          : XInputPointer::Kind::Release;
-  pointer.master = At<std::uint16_t>(event, 10) != At<std::uint16_t>(event, 56);
+  pointer.device = At<std::uint16_t>(event, 10);
+  pointer.master = pointer.device != At<std::uint16_t>(event, 56);
   pointer.time = At<std::uint32_t>(event, 12);
   // Whole pixels: the fraction a precise device may add is the server's
   // own, not the screen's.
@@ -52,6 +56,28 @@ std::optional<std::uint8_t> DecodeInputCrossingMode(const xcb_generic_event_t& e
   const std::optional<std::uint16_t> type = GenericType(event, inputOpcode);
   if (!type || (*type != kEnter && *type != kLeave)) return std::nullopt;
   return At<std::uint8_t>(event, 18);
+}
+
+void UngrabInputDevice(xcb_connection_t* c, std::uint16_t device) {
+  static xcb_extension_t input = {"XInputExtension", 0};
+  constexpr std::uint8_t kUngrabDevice = 52;
+  // The request: its header (major opcode, minor opcode, length, filled in
+  // by XCB), the time, the device and two bytes of padding.
+  struct {
+    std::uint8_t major = 0;
+    std::uint8_t minor = 0;
+    std::uint16_t length = 0;
+    std::uint32_t time = XCB_CURRENT_TIME;
+    std::uint16_t device = 0;
+    std::uint8_t pad[2] = {};
+  } request;
+  static_assert(sizeof request == 12);
+  request.device = device;
+  iovec parts[4] = {};
+  parts[2].iov_base = &request;
+  parts[2].iov_len = sizeof request;
+  xcb_protocol_request_t kind = {2, &input, kUngrabDevice, 1};
+  xcb_send_request(c, 0, parts + 2, &kind);
 }
 
 }  // namespace tinctora::qtb

@@ -19,6 +19,8 @@ struct XInputPointer {
   // The master pointer's own event; the physical devices' events (which
   // Qt also selects) come with their own device as the source.
   bool master = false;
+  // The device the event is reported for (the master, or the physical one).
+  std::uint16_t device = 0;
   std::uint32_t time = 0;
   gfx::Point root;            // whole physical pixels
   std::uint32_t modifiers = 0;  // the effective core modifier mask
@@ -31,5 +33,10 @@ std::optional<XInputPointer> DecodeInputPointer(const xcb_generic_event_t& event
 // The mode of a crossing event of the extension (enter, leave; its modes
 // have the core values, Ungrab among them); nothing for any other event.
 std::optional<std::uint8_t> DecodeInputCrossingMode(const xcb_generic_event_t& event, std::uint8_t inputOpcode);
+
+// Sends the extension's XIUngrabDevice for `device` on `c` (a grab the
+// connection's client holds on that device ends, an implicit one of a press
+// among them), without its client library.
+void UngrabInputDevice(xcb_connection_t* c, std::uint16_t device);
 
 }  // namespace tinctora::qtb

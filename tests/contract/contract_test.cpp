@@ -56,6 +56,8 @@ class RecordingSink final : public platform::EventSink {
   std::map<WindowId, Pixel> fills;
   // What OnMouse answers: false keeps the message from the native control.
   bool passMouse = true;
+  // Called after each mouse message is logged.
+  std::function<void(const platform::MouseMessage&)> onMouse;
   // Read inside OnDestroyed: whether the window's child still had its area.
   WindowId childToCheck = 0;
   bool childExistedWhileDestroyed = false;
@@ -72,6 +74,7 @@ class RecordingSink final : public platform::EventSink {
     mice.push_back(message);
     pointerWhileHandled.push_back(p.screen->CursorPos().value_or(Point{-1, -1}));
     log.push_back("mouse " + std::to_string(message.target));
+    if (onMouse) onMouse(message);
     return passMouse;
   }
   void OnCaptureLost(WindowId window) override { log.push_back("lost " + std::to_string(window)); }
@@ -428,6 +431,62 @@ TEST_F(Contract, OnlyACaptureTakenAwayIsReportedLost) {
   p.screen->ReleaseCapture();
   harness->Run(20);
   EXPECT_EQ(sink.CountKind("lost"), 1);
+}
+
+TEST_F(Contract, ADragUnderTheCaptureReachesItsHolderOnceAndLeavesNoButtonHeld) {
+  Show();
+  const WindowId a = Child(NativeKind::Surface, {10, 10, 48, 48});
+  const WindowId b = Child(NativeKind::Surface, {60, 10, 98, 48});
+  // The holder shows a cursor of the program's, as a pick's pad does.
+  gfx::CursorImage reticle;
+  reticle.picture.colour = Image(16, 16, 0x0000FF);
+  reticle.hotSpot = {8, 8};
+  const platform::CursorId cursor = p.screen->CreateCursor(reticle);
+  p.screen->SetWindowCursor(a, cursor);
+  harness->Run(20);
+  // A press on the holder captures, its release ends the capture.
+  sink.onMouse = [&](const platform::MouseMessage& m) {
+    if (m.target == a && m.action == platform::MouseAction::LeftDown) p.screen->SetCapture(a);
+    if (m.target == a && m.action == platform::MouseAction::LeftUp) p.screen->ReleaseCapture();
+  };
+  sink.mice.clear();
+  sink.log.clear();
+  const std::vector<Point> path{{-30, 20}, {200, 90}, {60, 5}, {6, 7}};
+  if (!harness->Drag(a, {5, 5}, path)) GTEST_SKIP() << "the harness cannot move the pointer";
+  sink.onMouse = nullptr;
+  EXPECT_EQ(p.screen->Capture(), 0u);
+  EXPECT_EQ(sink.CountKind("lost"), 0);
+  // Every message went to the holder, wherever the pointer was; each
+  // movement came with its own place, the button's up once.
+  std::vector<Point> moves;
+  int downs = 0;
+  int ups = 0;
+  for (const platform::MouseMessage& m : sink.mice) {
+    EXPECT_EQ(m.target, a);
+    if (m.action == platform::MouseAction::Move) moves.push_back(m.client);
+    downs += m.action == platform::MouseAction::LeftDown ? 1 : 0;
+    ups += m.action == platform::MouseAction::LeftUp ? 1 : 0;
+  }
+  EXPECT_EQ(downs, 1);
+  EXPECT_EQ(ups, 1) << "the release reached the program more than once";
+  for (const Point& at : path) {
+    EXPECT_NE(std::find(moves.begin(), moves.end(), at), moves.end()) << at.x << "," << at.y << " was not handled";
+  }
+  EXPECT_EQ(sink.mice.empty() ? Point{} : sink.mice.back().client, path.back());
+
+  // The toolkit holds no button afterwards: a click elsewhere is that
+  // window's, and a plain movement carries no drag to the holder.
+  sink.mice.clear();
+  harness->Click(b, {5, 5});
+  harness->Run(20);
+  int toB = 0;
+  for (const platform::MouseMessage& m : sink.mice) {
+    EXPECT_EQ(m.target, b);
+    toB += m.action == platform::MouseAction::LeftDown || m.action == platform::MouseAction::LeftUp ? 1 : 0;
+  }
+  EXPECT_EQ(toB, 2);
+  p.screen->SetWindowCursor(a, 0);
+  p.screen->DestroyCursor(cursor);
 }
 
 TEST_F(Contract, AMouseMessageTheProgramKeepsNeverReachesTheControl) {

@@ -6,6 +6,7 @@
 // (contract_test.cpp) with its own harness, made by MakeHarness.
 
 #include <functional>
+#include <vector>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,6 +52,11 @@ class Harness {
   // goes on to `then` (client coordinates of the same window). Returns false
   // where the harness cannot hold the message back.
   virtual bool MoveThenMoveOn(WindowId window, Point client, Point then) = 0;
+  // The left button pressed at `from` (client coordinates of `window`), the
+  // pointer moved through `path` (the same coordinates, outside the window
+  // too) and the button released at the last point. Returns false where the
+  // harness cannot move the pointer itself.
+  virtual bool Drag(WindowId /*window*/, Point /*from*/, const std::vector<Point>& /*path*/) { return false; }
 
   // ---- other programs
   // Another window takes the mouse capture (a grab) away from the program.

@@ -257,6 +257,25 @@ class QtHarness final : public Harness {
     return true;
   }
 
+  bool Drag(WindowId window, Point from, const std::vector<Point>& path) override {
+    if (path.empty()) return false;
+    const QPoint start = Global(window, from);
+    if (other_.PointerAt() != start) {
+      Deliver(QEvent::MouseMove, [&] { other_.Pointer(XCB_MOTION_NOTIFY, 0, start.x(), start.y()); });
+    }
+    Deliver(QEvent::MouseButtonPress, [&] { other_.Pointer(XCB_BUTTON_PRESS, 1, start.x(), start.y()); });
+    // The movements and the release need not pass through Qt's events: they
+    // are sent as the user makes them, and handled as they come.
+    for (const Point& client : path) {
+      const QPoint at = Global(window, client);
+      other_.Pointer(XCB_MOTION_NOTIFY, 0, at.x(), at.y());
+    }
+    const QPoint end = Global(window, path.back());
+    other_.Pointer(XCB_BUTTON_RELEASE, 1, end.x(), end.y());
+    Run(100);
+    return true;
+  }
+
   void StealCapture() override {
     // The window that holds the grab stops being viewable.
     for (QWidget* top : QApplication::topLevelWidgets()) {

@@ -163,6 +163,9 @@ TEST(XInputEvents, APointerEventIsDecodedToWholePixelsOfTheMasterPointer) {
   const auto slave = InputEvent(6, 4, 4, 0, 0, 1, 0);
   ASSERT_TRUE(DecodeInputPointer(AsEvent(slave), kOpcode));
   EXPECT_FALSE(DecodeInputPointer(AsEvent(slave), kOpcode)->master);
+  // The device reported: the one whose implicit grab a press starts.
+  EXPECT_EQ(DecodeInputPointer(AsEvent(InputEvent(4, 7, 7, 0, 0, 1, 0)), kOpcode)->device, 7);
+  EXPECT_EQ(decoded->device, 2);
 
   EXPECT_EQ(DecodeInputPointer(AsEvent(InputEvent(4, 2, 4, 0, 0, 1, 0)), kOpcode)->kind, XInputPointer::Kind::Press);
   EXPECT_EQ(DecodeInputPointer(AsEvent(InputEvent(5, 2, 4, 0, 0, 1, 0)), kOpcode)->kind,
