@@ -1,5 +1,6 @@
 #include "colour/notations.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "text/gbk.h"
@@ -10,16 +11,17 @@ namespace tinctora::colour {
 
 using text::GbkCharLength;
 using text::IntToDecimalText;
-using text::RealToText;
 
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-void AppendHexPair(Text& out, std::int32_t x) {
+// Upper-case hex digits of x, at least two; a negative x writes "0".
+// Returns the end (8 characters at most).
+char* WriteHexPair(char* out, std::int32_t x) {
   if (x < 0) {
-    out.push_back('0');
-    return;
+    *out++ = '0';
+    return out;
   }
   char digits[8];
   int count = 0;
@@ -28,12 +30,14 @@ void AppendHexPair(Text& out, std::int32_t x) {
     digits[count++] = kHexDigits[rest & 0xFu];
     rest >>= 4;
   } while (rest != 0);
-  if (count < 2) out.push_back('0');
-  while (count > 0) out.push_back(digits[--count]);
+  if (count < 2) *out++ = '0';
+  while (count > 0) *out++ = digits[--count];
+  return out;
 }
 
-// Upper-case hex digits of the value's unsigned 32-bit pattern, unpadded.
-void AppendValueHex(Text& out, ColourValue value) {
+// Upper-case hex digits of the value's unsigned 32-bit pattern, unpadded
+// (8 characters at most).
+char* WriteValueHex(char* out, ColourValue value) {
   char digits[8];
   int count = 0;
   auto rest = static_cast<std::uint32_t>(value);
@@ -41,32 +45,39 @@ void AppendValueHex(Text& out, ColourValue value) {
     digits[count++] = kHexDigits[rest & 0xFu];
     rest >>= 4;
   } while (rest != 0);
-  while (count > 0) out.push_back(digits[--count]);
+  while (count > 0) *out++ = digits[--count];
+  return out;
 }
 
-Text PrefixedValueHex(const char* prefix, ColourValue value, const char* suffix) {
-  Text out(prefix);
-  AppendValueHex(out, value);
-  out.append(suffix);
-  return out;
+// The prefix and suffix are two characters at most.
+Text PrefixedValueHex(TextView prefix, ColourValue value, TextView suffix) {
+  char buffer[16];
+  char* end = std::copy(prefix.begin(), prefix.end(), buffer);
+  end = WriteValueHex(end, value);
+  end = std::copy(suffix.begin(), suffix.end(), end);
+  return Text(buffer, end);
+}
+
+// The three channels' hex pairs, after `lead` when it is not 0.
+Text ChannelsHex(char lead, std::int32_t red, std::int32_t green, std::int32_t blue) {
+  char buffer[32];
+  char* end = buffer;
+  if (lead != 0) *end++ = lead;
+  end = WriteHexPair(end, red);
+  end = WriteHexPair(end, green);
+  end = WriteHexPair(end, blue);
+  return Text(buffer, end);
 }
 
 }  // namespace
 
 Text HexPair(std::int32_t x) {
-  Text out;
-  AppendHexPair(out, x);
-  return out;
+  char buffer[8];
+  return Text(buffer, WriteHexPair(buffer, x));
 }
 
 Text HtmlColourText(std::int32_t red, std::int32_t green, std::int32_t blue) {
-  Text out;
-  out.reserve(7);
-  out.push_back('#');
-  AppendHexPair(out, red);
-  AppendHexPair(out, green);
-  AppendHexPair(out, blue);
-  return out;
+  return ChannelsHex('#', red, green, blue);
 }
 
 Text TextAfterLast(TextView text, TextView mark) {
@@ -88,21 +99,17 @@ Text DecimalNotation(ColourValue value) { return IntToDecimalText(value); }
 
 Text HexNotation(std::int32_t red, std::int32_t green, std::int32_t blue) {
   // HexPair never writes '#', so this is the HTML text after its '#'.
-  Text out;
-  out.reserve(6);
-  AppendHexPair(out, red);
-  AppendHexPair(out, green);
-  AppendHexPair(out, blue);
-  return out;
+  return ChannelsHex(0, red, green, blue);
 }
 
 Text RgbNotation(double red, double green, double blue) {
-  Text out = RealToText(red);
-  out.push_back(',');
-  out.append(RealToText(green));
-  out.push_back(',');
-  out.append(RealToText(blue));
-  return out;
+  char buffer[3 * text::kRealTextMax + 2];
+  char* end = text::WriteRealText(buffer, red);
+  *end++ = ',';
+  end = text::WriteRealText(end, green);
+  *end++ = ',';
+  end = text::WriteRealText(end, blue);
+  return Text(buffer, end);
 }
 
 Text CCppNotation(ColourValue value) { return PrefixedValueHex("0x", value, ""); }

@@ -1,5 +1,6 @@
 #include "colour/script.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -29,12 +30,9 @@ double ScriptMin(double a, double b) {
 
 // The script's number-to-text conversion for finite magnitudes of 10^21
 // and more: the shortest round-trip digits in exponent form, "1e+21",
-// "1.5e+300".
-void AppendLargeNumber(Text& out, double magnitude) {
-  char buffer[32];
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, magnitude,
-                                 std::chars_format::scientific).ptr;
-  out.append(buffer, end);
+// "1.5e+300" (24 characters at most).
+char* WriteLargeNumber(char* out, double magnitude) {
+  return std::to_chars(out, out + 24, magnitude, std::chars_format::scientific).ptr;
 }
 
 // An unsigned number of up to 128 bits as two 64-bit halves, as wide as
@@ -82,22 +80,20 @@ std::size_t WriteWide(char* buffer, Wide n) {
   return count;
 }
 
-void AppendFixedFour(Text& out, double x) {
-  if (std::isnan(x)) {
-    out.append("NaN");
-    return;
-  }
+// The most characters WriteFixedFour writes: a sign, 21 integer digits, the
+// point and four decimals, or a sign and a 24-character exponent form.
+constexpr std::size_t kFixedFourMax = 32;
+
+// Writes x's four-decimal text at `out`; returns the end.
+char* WriteFixedFour(char* out, double x) {
+  if (std::isnan(x)) return std::copy_n("NaN", 3, out);
   if (x < 0) {  // -0 is not below 0 and prints without a sign
-    out.push_back('-');
+    *out++ = '-';
     x = -x;
   }
   if (x >= 1e21) {
-    if (std::isinf(x)) {
-      out.append("Infinity");
-    } else {
-      AppendLargeNumber(out, x);
-    }
-    return;
+    if (std::isinf(x)) return std::copy_n("Infinity", 8, out);
+    return WriteLargeNumber(out, x);
   }
   // x is m * 2^q exactly; n is x * 10^4 rounded to nearest, ties upward,
   // computed in integers so no rounding of the product can move a tie.
@@ -128,14 +124,14 @@ void AppendFixedFour(Text& out, double x) {
   char digits[48];
   const std::size_t count = WriteWide(digits, n);
   if (count < 5) {
-    out.append("0.");
-    out.append(4 - count, '0');
-    out.append(digits, count);
-    return;
+    *out++ = '0';
+    *out++ = '.';
+    out = std::fill_n(out, 4 - count, '0');
+    return std::copy_n(digits, count, out);
   }
-  out.append(digits, count - 4);
-  out.push_back('.');
-  out.append(digits + count - 4, 4);
+  out = std::copy_n(digits, count - 4, out);
+  *out++ = '.';
+  return std::copy_n(digits + count - 4, 4, out);
 }
 
 bool IsScriptSpaceByte(unsigned char c) {
@@ -164,19 +160,22 @@ bool IsDigitAt(TextView text, std::size_t pos) {
 }
 
 // The script's results: each value in four-decimal form, joined by ",".
+// At most four values.
 Text JoinFixedFour(std::initializer_list<double> values) {
-  Text out;
-  out.reserve(values.size() * 8);
+  char buffer[4 * (kFixedFourMax + 1)];
+  char* end = buffer;
   for (const double v : values) {
-    if (!out.empty()) out.push_back(',');
-    AppendFixedFour(out, v);
+    if (end != buffer) *end++ = ',';
+    end = WriteFixedFour(end, v);
   }
-  return out;
+  return Text(buffer, end);
 }
 
 }  // namespace
 
 std::optional<double> ScriptChannelNumber(TextView text) {
+  // A plain whole number, the channel boxes' usual text, reads directly.
+  if (const std::optional<double> whole = text::detail::ReadPlainWhole(text)) return whole;
   text::detail::NumberBuffer number;
   std::size_t pos = SkipScriptSpace(text, 0);
   if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
@@ -211,9 +210,8 @@ std::optional<double> ScriptChannelNumber(TextView text) {
 }
 
 Text FixedFourText(double x) {
-  Text out;
-  AppendFixedFour(out, x);
-  return out;
+  char buffer[kFixedFourMax];
+  return Text(buffer, WriteFixedFour(buffer, x));
 }
 
 Text ScriptHsvOfNumbers(double red, double green, double blue) {

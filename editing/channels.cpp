@@ -9,8 +9,9 @@ using text::RealToInt;
 using text::TextToReal;
 
 void CheckChannelBox(context::Context& c, ui::EditBox& box) {
-  if (box.Content().empty()) box.SetContent("0");
-  const double v = TextToReal(box.Content());
+  Text native;
+  if (box.ContentView(native).empty()) box.SetContent("0");
+  const double v = TextToReal(box.ContentView(native));
   if (v - 255 > 0.0000001) {
     box.SetContent("255");
   } else if (v < 0) {
@@ -23,9 +24,10 @@ void CheckChannelBox(context::Context& c, ui::EditBox& box) {
 
 void ApplyChannelBoxes(context::Context& c) {
   const context::Widgets& w = c.W();
-  const double realRed = TextToReal(w.red.Content());
-  const double realGreen = TextToReal(w.green.Content());
-  const double realBlue = TextToReal(w.blue.Content());
+  Text native;
+  const double realRed = TextToReal(w.red.ContentView(native));
+  const double realGreen = TextToReal(w.green.ContentView(native));
+  const double realBlue = TextToReal(w.blue.ContentView(native));
   const std::int32_t red = RealToInt(realRed);
   const std::int32_t green = RealToInt(realGreen);
   const std::int32_t blue = RealToInt(realBlue);
@@ -48,7 +50,8 @@ void ApplyChannelBoxes(context::Context& c) {
 void SetCurrentColourThroughValueBox(context::Context& c, std::int32_t value) {
   const context::Widgets& w = c.W();
   w.colourValue.SetContent(text::IntToDecimalText(value));
-  w.current.SetBackColour(RealToInt(TextToReal(w.colourValue.Content())));
+  Text native;
+  w.current.SetBackColour(RealToInt(TextToReal(w.colourValue.ContentView(native))));
 }
 
 void WriteChannelBoxes(context::Context& c, colour::Channels channels) {

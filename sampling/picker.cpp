@@ -72,7 +72,13 @@ void PickerLeftButtonDown(context::Context& c, const ui::EventArgs&) {
 std::optional<ui::Pixel> ZoomSnapshot(context::Context& c, ui::Point centre, ui::Pixel outside, ui::Image& out) {
   const ui::Rect square{centre.x - kZoomRadius, centre.y - kZoomRadius, centre.x + kZoomRadius + 1,
                         centre.y + kZoomRadius + 1};
-  out.Reset(square.Width(), square.Height(), outside);
+  // `out` is filled with the background only when a piece goes into it; the
+  // usual square, wholly on one display, is read straight into it.
+  bool started = false;
+  const auto start = [&] {
+    if (!started) out.Reset(square.Width(), square.Height(), outside);
+    started = true;
+  };
   std::optional<ui::Pixel> centrePixel;
   // Each display shows its own part of the square; what lies on none of
   // them, or cannot be read, keeps the zoom view's background.
@@ -81,8 +87,19 @@ std::optional<ui::Pixel> ZoomSnapshot(context::Context& c, ui::Point centre, ui:
     const ui::Rect& display = shown.bounds;
     const ui::Rect part{std::max(square.left, display.left), std::max(square.top, display.top),
                         std::min(square.right, display.right), std::min(square.bottom, display.bottom)};
-    if (part.Empty() || !c.system.screen->ReadRect(part, piece)) continue;
+    if (part.Empty()) continue;
+    if (!started && part == square) {
+      started = true;
+      if (!c.system.screen->ReadRect(part, out) || out.Width() != part.Width() || out.Height() != part.Height()) {
+        out.Reset(square.Width(), square.Height(), outside);
+        continue;
+      }
+      centrePixel = out.At(centre.x - square.left, centre.y - square.top);
+      continue;
+    }
+    if (!c.system.screen->ReadRect(part, piece)) continue;
     if (piece.Width() != part.Width() || piece.Height() != part.Height()) continue;
+    start();
     for (int y = 0; y < part.Height(); ++y) {
       const ui::Pixel* src = piece.Row(y);
       std::copy(src, src + part.Width(), out.Row(part.top - square.top + y) + (part.left - square.left));
@@ -91,6 +108,7 @@ std::optional<ui::Pixel> ZoomSnapshot(context::Context& c, ui::Point centre, ui:
       centrePixel = piece.At(centre.x - part.left, centre.y - part.top);
     }
   }
+  start();
   return centrePixel;
 }
 
@@ -98,11 +116,11 @@ void PickerMouseMove(context::Context& c, const ui::EventArgs&) {
   if (c.state.PickActive != 1) return;
   const context::Widgets& w = c.W();
   ui::Pictures& pictures = c.form.PictureStore();
-  pictures.Free(c.state.ZoomImage);
+  // The last square's picture is freed; its pixels' storage holds the new one.
+  ui::Image square = pictures.Take(c.state.ZoomImage);
   c.state.ZoomImage = 0;
 
   const ui::Pixel outside = c.form.Resolve(w.zoom.BackColour());
-  ui::Image square;
   // Where the pointer is, unless another desktop (a secure prompt, the lock
   // screen) has it: then nothing under it can be read, the coordinates stay
   // the last known ones, and the zoom view shows only its background.

@@ -1,5 +1,6 @@
 #include "text/numbers.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -16,6 +17,7 @@ namespace tinctora::text {
 namespace detail {
 
 double ReadCleanDecimal(std::string_view chars) {
+  if (const std::optional<double> whole = ReadPlainWhole(chars)) return *whole;
   double value = 0.0;
   const auto result = std::from_chars(chars.data(), chars.data() + chars.size(), value,
                                       std::chars_format::general);
@@ -78,38 +80,39 @@ Text IntToDecimalText(std::int32_t n) {
 
 namespace {
 
-// Appends the %.13g layout of 13 significant digits with the decimal
-// exponent of the first one.
-void AppendGeneral(Text& out, const char* digits, int exponent) {
+// Writes the %.13g layout of 13 significant digits with the decimal
+// exponent of the first one; returns the end.
+char* WriteGeneral(char* out, const char* digits, int exponent) {
   int last = 12;
   while (last > 0 && digits[last] == '0') --last;  // trailing zeros never print
   if (exponent >= -4 && exponent < 13) {
     if (exponent >= 0) {
-      out.append(digits, static_cast<std::size_t>(exponent) + 1);
+      out = std::copy_n(digits, exponent + 1, out);
       if (last > exponent) {
-        out.push_back('.');
-        out.append(digits + exponent + 1, static_cast<std::size_t>(last - exponent));
+        *out++ = '.';
+        out = std::copy_n(digits + exponent + 1, last - exponent, out);
       }
     } else {
-      out.append("0.");
-      out.append(static_cast<std::size_t>(-exponent - 1), '0');
-      out.append(digits, static_cast<std::size_t>(last) + 1);
+      *out++ = '0';
+      *out++ = '.';
+      out = std::fill_n(out, -exponent - 1, '0');
+      out = std::copy_n(digits, last + 1, out);
     }
-    return;
+    return out;
   }
-  out.push_back(digits[0]);
+  *out++ = digits[0];
   if (last > 0) {
-    out.push_back('.');
-    out.append(digits + 1, static_cast<std::size_t>(last));
+    *out++ = '.';
+    out = std::copy_n(digits + 1, last, out);
   }
-  out.push_back('e');
-  out.push_back(exponent < 0 ? '-' : '+');
+  *out++ = 'e';
+  *out++ = exponent < 0 ? '-' : '+';
   const int magnitude = exponent < 0 ? -exponent : exponent;
   char expDigits[8];
   const auto end = std::to_chars(expDigits, expDigits + sizeof expDigits, magnitude).ptr;
-  const auto count = static_cast<std::size_t>(end - expDigits);
-  if (count < 3) out.append(3 - count, '0');
-  out.append(expDigits, count);
+  const auto count = static_cast<int>(end - expDigits);
+  if (count < 3) out = std::fill_n(out, 3 - count, '0');
+  return std::copy_n(expDigits, count, out);
 }
 
 // Parses the exponent that std::to_chars writes after 'e' in scientific form.
@@ -121,25 +124,18 @@ int ScientificExponent(const char* e, const char* end) {
 
 }  // namespace
 
-Text RealToText(double x) {
-  Text out;
+char* WriteRealText(char* out, double x) {
   if (std::isnan(x)) {
-    out = "nan";
-    return out;
+    return std::copy_n("nan", 3, out);
   }
-  if (std::signbit(x)) out.push_back('-');
+  if (std::signbit(x)) *out++ = '-';
   const double magnitude = std::fabs(x);
   if (std::isinf(magnitude)) {
-    out.append("inf");
-    return out;
+    return std::copy_n("inf", 3, out);
   }
   // Whole numbers below 10^13 print as their plain digits.
   if (magnitude < 1e13 && magnitude == std::floor(magnitude)) {
-    char buffer[24];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer,
-                                   static_cast<std::uint64_t>(magnitude)).ptr;
-    out.append(buffer, end);
-    return out;
+    return std::to_chars(out, out + 13, static_cast<std::uint64_t>(magnitude)).ptr;
   }
 
   // 13 significant digits, correctly rounded with ties to even.
@@ -183,8 +179,12 @@ Text RealToText(double x) {
       }
     }
   }
-  AppendGeneral(out, digits, exponent);
-  return out;
+  return WriteGeneral(out, digits, exponent);
+}
+
+Text RealToText(double x) {
+  char buffer[kRealTextMax];
+  return Text(buffer, WriteRealText(buffer, x));
 }
 
 namespace {
@@ -228,6 +228,9 @@ class NormalisedReader {
 }  // namespace
 
 double TextToReal(TextView text) {
+  // The texts the program writes into its own boxes are mostly plain whole
+  // numbers, which read the same without the character walk.
+  if (const std::optional<double> whole = detail::ReadPlainWhole(text)) return *whole;
   NormalisedReader reader(text);
   while (reader.Peek() >= 0 && IsSpace(static_cast<unsigned char>(reader.Peek()))) {
     reader.Advance();

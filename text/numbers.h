@@ -16,6 +16,10 @@ Text IntToDecimalText(std::int32_t n);
 // -0.0 -> "-0". A tie at 13 significant digits rounds away from zero.
 // Infinities and NaN, which no caller passes, give "inf", "-inf", "nan".
 Text RealToText(double x);
+// RealToText's characters written at `out`, which has room for
+// kRealTextMax of them; returns the end of what was written.
+inline constexpr int kRealTextMax = 24;
+char* WriteRealText(char* out, double x);
 
 // The real written at the start of the text after GBK full-width
 // normalisation and leading white space; "d"/"D" also introduce an exponent.

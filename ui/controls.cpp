@@ -1,6 +1,7 @@
 #include "ui/controls.h"
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 #include "text/gbk.h"
@@ -284,20 +285,49 @@ platform::ChildSpec EditBox::NativeSpec() const {
   return params;
 }
 
+namespace {
+
+// Replaces `to` with `text` in the storage `to` already has. A text that
+// lies within `to` itself goes through assign, which allows for that.
+void CopyInto(Text& to, TextView text) {
+  const char* const begin = to.data();
+  if (std::less_equal<>{}(begin, text.data()) && std::less_equal<>{}(text.data(), begin + to.size())) {
+    to.assign(text);
+    return;
+  }
+  to.clear();
+  to.append(text);
+}
+
+}  // namespace
+
 Text EditBox::Content() const {
   if (waiting_) return *waiting_;
   return handle_ != 0 ? form_.System().windows->EditText(handle_) : initial_;
 }
 
+TextView EditBox::ContentView(Text& native) const {
+  if (waiting_) return *waiting_;
+  if (handle_ == 0) return initial_;
+  native = form_.System().windows->EditText(handle_);
+  return native;
+}
+
 void EditBox::SetContent(TextView text) {
   // The native box reports nothing for a program write: exactly one
   // ContentChanged follows here, so a write of the same text notifies too.
+  // The text goes into the string already there, which keeps its storage
+  // from the last write.
   if (handle_ != 0) {
-    waiting_ = Text(text);
+    if (waiting_) {
+      CopyInto(*waiting_, text);
+    } else {
+      waiting_.emplace(text);
+    }
     form_.QueueForFrame(*this);
   } else {
     // Not made yet: the box is made with this text.
-    initial_ = Text(text);
+    CopyInto(initial_, text);
   }
   form_.Raise(*this, EventId::ContentChanged);
 }

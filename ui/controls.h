@@ -226,6 +226,11 @@ class EditBox : public Control {
           ColourValue background);
   // The text the box holds now: the program's last write, shown or not yet.
   Text Content() const;
+  // The same text without a copy where the box holds it itself (a write
+  // waiting for the frame, or the text of a box not made yet); the native
+  // box's text goes into `native` and the view is of that. A view of the
+  // box's own text lasts until its next write.
+  TextView ContentView(Text& native) const;
   // Replaces the text and then raises ContentChanged exactly once, before
   // returning, also when the text is unchanged. The maximum length does not
   // apply to program writes. The native box shows the text with the next

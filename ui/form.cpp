@@ -24,6 +24,11 @@ int Pictures::Load(Image image) {
 
 void Pictures::Free(int handle) { images_.erase(handle); }
 
+Image Pictures::Take(int handle) {
+  auto node = images_.extract(handle);
+  return node.empty() ? Image{} : std::move(node.mapped());
+}
+
 const Image* Pictures::Find(int handle) const {
   const auto it = images_.find(handle);
   return it == images_.end() ? nullptr : &it->second;

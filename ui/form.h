@@ -35,6 +35,9 @@ class Pictures {
   explicit Pictures(int lastHandle = 0) : last_(lastHandle) {}
   [[nodiscard]] int Load(Image image);
   void Free(int handle);
+  // Frees the picture and gives back its image (an empty one for no
+  // picture), whose storage a caller making the next picture can reuse.
+  [[nodiscard]] Image Take(int handle);
   const Image* Find(int handle) const;
   std::size_t Count() const { return images_.size(); }
 

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "tests/table.h"
 
@@ -127,6 +129,20 @@ TEST(ScriptTexts, OutOfRangeAndSpecialValues) {
       {"full-width space", {"\xA1\xA1" "5", "0", "0"},
        {"0.0000,1.0000,0.0196", "0.0000,1.0000,1.0000,0.9804"}},
   }, BothTexts);
+}
+
+// A plain whole number reads directly; with a space before it the same
+// number goes through the general reading, which must agree.
+TEST(ScriptChannelNumber, PlainWholeNumbersReadAsWithSpaceAround) {
+  std::vector<Text> texts = {"-0", "000", "0255", "-255", "999999999999999", "9007199254740993"};
+  for (int v = -300; v <= 1000; ++v) texts.push_back(std::to_string(v));
+  for (const Text& t : texts) {
+    const std::optional<double> direct = ScriptChannelNumber(t);
+    const std::optional<double> general = ScriptChannelNumber(" " + t);
+    ASSERT_TRUE(direct.has_value()) << "text " << t;
+    ASSERT_TRUE(general.has_value()) << "text " << t;
+    EXPECT_TRUE(testing::SameReal(*direct, *general)) << "text " << t;
+  }
 }
 
 TEST(FixedFourText, MatchesToFixedFour) {

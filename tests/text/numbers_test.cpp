@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "colour/colour_value.h"
 #include "tests/table.h"
@@ -95,6 +97,25 @@ TEST(TextToReal, MalformedTextReadsAsZero) {
       {"second byte of a character is not a digit", "\x81\x35", 0.0},
       {"lone lead byte", "\xB0", 0.0},
   }, TextToReal);
+}
+
+// Plain whole numbers, the program's own channel and colour texts, take a
+// shorter road; they read as the correctly rounded reading of the standard
+// library does, and as the same number after a space.
+TEST(TextToReal, PlainWholeNumbersReadAsTheGeneralReadingDoes) {
+  std::vector<Text> texts = {"-0", "00", "007", "-007", "999999999999999", "-999999999999999",
+                             "9007199254740993", "-9007199254740993", "123456789012345678901234"};
+  for (int v = -1000; v <= 100000; ++v) texts.push_back(std::to_string(v));
+  for (std::int64_t v = 1; v < 1'000'000'000'000'000; v = v * 7 + 3) texts.push_back(std::to_string(v));
+  for (const Text& t : texts) {
+    double rounded = 0;
+    ASSERT_EQ(std::from_chars(t.data(), t.data() + t.size(), rounded).ec, std::errc()) << "text " << t;
+    EXPECT_TRUE(testing::SameReal(TextToReal(t), rounded)) << "text " << t;
+    EXPECT_TRUE(testing::SameReal(TextToReal(" " + t), rounded)) << "text " << t;
+  }
+  EXPECT_TRUE(std::signbit(TextToReal("-0")));
+  // Past 2^53 the nearest double wins, ties to even: 2^53 + 1 reads as 2^53.
+  EXPECT_EQ(TextToReal("9007199254740993"), 9007199254740992.0);
 }
 
 TEST(TextToReal, LongestNumericPrefix) {

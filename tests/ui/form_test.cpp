@@ -94,6 +94,26 @@ TEST_F(FormTest, EveryContentWriteRaisesOneChangeBeforeItReturns) {
   EXPECT_EQ(box->Content(), "9");
 }
 
+TEST_F(FormTest, ContentViewReadsWhatContentReadsAndAWriteMayTakeTheBoxsOwnText) {
+  Text native;
+  // Not made yet, waiting for the frame, and shown natively.
+  EXPECT_EQ(box->ContentView(native), "start");
+  form.Build();
+  EXPECT_EQ(box->ContentView(native), box->Content());
+  box->SetContent("a longer text than a short string holds");
+  EXPECT_EQ(box->ContentView(native), "a longer text than a short string holds");
+  // A write of a part of the box's own waiting text.
+  box->SetContent(box->ContentView(native).substr(2, 11));
+  EXPECT_EQ(box->Content(), "longer text");
+  box->SetContent(box->ContentView(native));
+  EXPECT_EQ(box->Content(), "longer text");
+  desktop.Advance(20);
+  EXPECT_EQ(desktop.EditText(box->Handle()), "longer text");
+  EXPECT_EQ(box->ContentView(native), "longer text");
+  box->SetContent("");
+  EXPECT_EQ(box->ContentView(native), "");
+}
+
 TEST_F(FormTest, ProgramWritesOfSlidersAndColoursRaiseNothing) {
   form.Bind("slider", EventId::PositionChanged, [&](const EventArgs&) { log.push_back("unexpected"); });
   form.Build();
@@ -268,6 +288,23 @@ TEST_F(FormTest, EditBoxDecidesWhatATypedCharacterOrAPasteInserts) {
   EditBox& value = form.Add<EditBox>("value", "", readOnly, EditRules{}, colour::DefaultColour);
   EXPECT_EQ(value.AcceptedBytes("1", 0, Insertion::Typed), 0u);
   EXPECT_EQ(value.AcceptedBytes("1", 0, Insertion::Pasted), 0u);
+}
+
+TEST(Pictures, TakeFreesThePictureAndGivesItsImageBack) {
+  Pictures store;
+  Image image(2, 1);
+  image.Set(1, 0, 0x123456);
+  const int handle = store.Load(image);
+  const Image taken = store.Take(handle);
+  EXPECT_EQ(taken.Width(), 2);
+  EXPECT_EQ(taken.At(1, 0), 0x123456u);
+  EXPECT_EQ(store.Find(handle), nullptr);
+  EXPECT_EQ(store.Count(), 0u);
+  // No picture, or one already taken, gives an empty image.
+  EXPECT_TRUE(store.Take(handle).Empty());
+  EXPECT_TRUE(store.Take(0).Empty());
+  // Handles go on counting after a take as after a free.
+  EXPECT_EQ(store.Load(Image(1, 1)), handle + 1);
 }
 
 TEST(Pictures, HandlesWrapPastTheLargestToOne) {
