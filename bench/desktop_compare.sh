@@ -134,6 +134,8 @@ rows=(
   "hwm_kb|VmHWM after the pick, kB"
   "motion_received|motion events received"
   "motion_handled|motion events handled"
+  "screen_reads|screen reads the program made"
+  "server_reads|screen reads that asked the X server"
   "handled_of_received_percent|handled / received, %"
   "handled_percent|handled / sent, %"
   "program_cpu_us_per_handled|program CPU a handled movement, us"

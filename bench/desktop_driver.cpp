@@ -457,7 +457,7 @@ int Pick(char** program, pid_t serverPid, int rate, double seconds, double scale
   std::string key;
   long value = 0;
   while (stats >> key >> value) {
-    if (key == "motion_received" || key == "motion_handled") {
+    if (key == "motion_received" || key == "motion_handled" || key == "screen_reads" || key == "server_reads") {
       std::printf("%s %ld\n", key.c_str(), value);
       any = true;
     }

@@ -14,6 +14,7 @@
 
 #include <cstdlib>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -160,6 +161,8 @@ class Registry {
   // The capture's pointer grab on the backend's own connection, where it
   // has one (X11).
   PointerGrab* pointerGrab = nullptr;
+  // Asks the loop for a display frame (QtLoop::RequestFrame).
+  std::function<void()> requestFrame;
   // Qt saw a button pressed that a grab of the backend's own then took the
   // release of: Qt's own release, sent to it afterwards, and its movement
   // to the release's place are not the program's.

@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include "platform/qt/qt_services.h"
+#include "platform/qt/x_grab.h"
 
 namespace tinctora::qtb {
 
@@ -21,9 +22,15 @@ QtLoop::QtLoop(Registry& registry) : registry_(registry) {
   frame_.setTimerType(Qt::PreciseTimer);
   frame_.setInterval(kFrameMs);
   QObject::connect(&frame_, &QTimer::timeout, [this] {
+    // The pick's movements that came since the last frame are handled
+    // first, each in turn, and the frame shows the last of them.
+    if (registry_.pointerGrab != nullptr) registry_.pointerGrab->TakeWaiting();
     if (registry_.sink != nullptr) registry_.sink->OnFrame();
   });
+  registry_.requestFrame = [this] { RequestFrame(); };
 }
+
+QtLoop::~QtLoop() { registry_.requestFrame = nullptr; }
 
 void QtLoop::Run() {
   // A window destroyed before the loop started has already asked it to stop.

@@ -14,10 +14,14 @@ namespace tinctora::qtb {
 
 // Pointer movements: those the X server delivered to the program's windows
 // (motion events at the backend's native event filter) and those that
-// reached the program as mouse messages.
+// reached the program as mouse messages. Screen reads on X11: those the
+// program made and those that asked the server (the others were served
+// from the kept surroundings of an earlier one).
 struct MotionCounts {
   std::uint64_t received = 0;
   std::uint64_t handled = 0;
+  std::uint64_t screenReads = 0;
+  std::uint64_t serverReads = 0;
 };
 
 // How the last pick on Wayland took the screen ("screencopy", "portal",

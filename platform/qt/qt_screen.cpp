@@ -15,6 +15,7 @@
 #include <QWidget>
 
 
+#include <xcb/damage.h>
 #include <xcb/randr.h>
 
 #include <algorithm>
@@ -71,6 +72,16 @@ class DrawingWatch : public QObject {
   ScreenReader& reader_;
 };
 
+namespace {
+
+// The pixels kept around a read made for a pointer event, on every side:
+// a pointer that moves a few pixels at a time stays inside for many
+// movements, and the read stays small (about 100 x 100 pixels for a zoom
+// view's square).
+constexpr int kKeptMargin = 40;
+
+}  // namespace
+
 ScreenReader::ScreenReader(xcb_connection_t* shared, xcb_window_t root) : shared_(shared), root_(root) {
   // The reads go on a connection of their own: a reply on Qt's connection
   // waits for Qt's event reader thread to hand it over. A server that is
@@ -93,22 +104,48 @@ ScreenReader::ScreenReader(xcb_connection_t* shared, xcb_window_t root) : shared
   format_.redMask = visual->red_mask;
   format_.greenMask = visual->green_mask;
   format_.blueMask = visual->blue_mask;
+  if (own_ == nullptr) return;
+  // The Damage extension reports the screen's changes, which keep a read's
+  // surroundings for the next ones.
+  const xcb_query_extension_reply_t* damage = xcb_get_extension_data(own_, &xcb_damage_id);
+  if (damage == nullptr || damage->present == 0) return;
+  const Reply<xcb_damage_query_version_reply_t> version(
+      xcb_damage_query_version_reply(own_, xcb_damage_query_version(own_, 1, 1), nullptr));
+  if (version) changeEvent_ = damage->first_event;
 }
 
 ScreenReader::~ScreenReader() {
   if (own_ != nullptr) xcb_disconnect(own_);
 }
 
-bool ScreenReader::Read(const Rect& screen, Image& out) {
-  if (screen.Empty() || screen.Width() > 0xFFFF || screen.Height() > 0xFFFF || !format_.Usable()) return false;
-  // What Qt drew before the read reaches the screen first, so the program
-  // never reads an older picture of its own windows: the server takes each
-  // connection's requests in order, and a round trip on Qt's connection
-  // returns once it has taken every drawing sent before.
-  if (own_ != nullptr && drawn_) {
-    drawn_ = false;
-    std::free(xcb_get_input_focus_reply(shared_, xcb_get_input_focus(shared_), nullptr));
+void ScreenReader::WatchChanges(bool on) {
+  kept_.Forget();
+  if (own_ == nullptr || changeEvent_ == 0 || on == (damage_ != 0)) return;
+  if (on) {
+    // Every drawing on the root window and the windows on it, reported as
+    // the rectangles it adds to what was drawn since the last read: one
+    // event for a rectangle drawn again and again.
+    damage_ = xcb_generate_id(own_);
+    xcb_damage_create(own_, damage_, root_, XCB_DAMAGE_REPORT_LEVEL_DELTA_RECTANGLES);
+  } else {
+    xcb_damage_destroy(own_, damage_);
+    damage_ = 0;
   }
+  xcb_flush(own_);
+}
+
+bool ScreenReader::TakeChange(const xcb_generic_event_t& event) {
+  if (changeEvent_ == 0 || (event.response_type & 0x7F) != changeEvent_ + XCB_DAMAGE_NOTIFY) return false;
+  const auto& change = reinterpret_cast<const xcb_damage_notify_event_t&>(event);
+  if (change.damage != damage_) return true;
+  // The area is the drawable's (the root window's): screen coordinates.
+  const xcb_rectangle_t& a = change.area;
+  kept_.Changed({a.x, a.y, a.x + a.width, a.y + a.height});
+  return true;
+}
+
+bool ScreenReader::Fetch(const Rect& screen, Image& out) {
+  if (counts != nullptr) ++counts->serverReads;
   xcb_connection_t* c = Connection();
   xcb_generic_error_t* failure = nullptr;
   const Reply<xcb_get_image_reply_t> image(xcb_get_image_reply(
@@ -123,13 +160,66 @@ bool ScreenReader::Read(const Rect& screen, Image& out) {
                        screen.Height(), format_, out);
 }
 
+bool ScreenReader::Read(const Rect& screen, Image& out) {
+  if (screen.Empty() || screen.Width() > 0xFFFF || screen.Height() > 0xFFFF || !format_.Usable()) return false;
+  if (counts != nullptr) ++counts->screenReads;
+  // What Qt drew before the read reaches the screen first, so the program
+  // never reads an older picture of its own windows: the server takes each
+  // connection's requests in order, and a round trip on Qt's connection
+  // returns once it has taken every drawing sent before. The kept picture
+  // may be older than that drawing.
+  // Only a read over the program's windows needs it: a drag across the
+  // rest of the screen keeps its picture while the program repaints.
+  if (own_ != nullptr && drawn_ && (!overOwnWindows || overOwnWindows(screen))) {
+    drawn_ = false;
+    kept_.Forget();
+    std::free(xcb_get_input_focus_reply(shared_, xcb_get_input_focus(shared_), nullptr));
+  }
+  const bool keeping = inOrder_ && damage_ != 0;
+  if (keeping && kept_.Serve(screen, out)) return true;
+  bool read = false;
+  if (keeping) {
+    // What was drawn up to now is in the picture: the changes reported
+    // from here on are the ones that make it old.
+    const xcb_screen_t* root = RootScreen(own_, root_);
+    const Rect bounds{0, 0, root != nullptr ? root->width_in_pixels : 0, root != nullptr ? root->height_in_pixels : 0};
+    const Rect area = KeptScreenArea::AreaFor(screen, bounds, kKeptMargin);
+    xcb_damage_subtract(own_, damage_, XCB_NONE, XCB_NONE);
+    if (!area.Empty() && Fetch(area, fetched_)) {
+      kept_.Keep(area, std::move(fetched_));
+      read = kept_.Serve(screen, out);
+    } else {
+      kept_.Forget();
+    }
+  }
+  // Without a kept picture (outside a pick, or a screen grown since the
+  // connection was made), the request alone.
+  if (!read) read = Fetch(screen, out);
+  if (!inOrder_ && own_ != nullptr && onEventsQueued) onEventsQueued();
+  return read;
+}
+
 QtScreen::~QtScreen() {
   if (QCoreApplication::instance() != nullptr) QCoreApplication::instance()->removeEventFilter(drawingWatch_.get());
 }
 
 QtScreen::QtScreen(Registry& registry)
-    : registry_(registry), reader_(registry.connection, registry.root), pointerGrab_(registry),
+    : registry_(registry), reader_(registry.connection, registry.root), pointerGrab_(registry, reader_),
       drawingWatch_(std::make_unique<DrawingWatch>(reader_)) {
+  reader_.counts = &registry.motions;
+  reader_.overOwnWindows = [this](const Rect& screen) {
+    for (NativeWindow* window : registry_.All()) {
+      if ((!window->topLevel && !window->popup) || window->outer->isHidden()) continue;
+      const Placement& at = PlacementOf(registry_, *window);
+      // A window whose place is not known yet may be anywhere.
+      if (!at.known) return true;
+      const Rect area{at.origin.x, at.origin.y, at.origin.x + at.width, at.origin.y + at.height};
+      if (area.left < screen.right && screen.left < area.right && area.top < screen.bottom && screen.top < area.bottom) {
+        return true;
+      }
+    }
+    return false;
+  };
   QCoreApplication::instance()->installEventFilter(drawingWatch_.get());
   // The displays are read once and again only after Qt has seen them change.
   const auto forget = [this] { displays_.reset(); };
@@ -284,6 +374,7 @@ void QtScreen::Grab(NativeWindow& window) {
       // before the marker and before the new grab.
       xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
       if (registry_.pressedDevice != 0) UngrabInputDevice(c, registry_.pressedDevice);
+
       const xcb_get_input_focus_cookie_t marker = xcb_get_input_focus(c);
       registry_.grabMarker = static_cast<std::uint16_t>(marker.sequence);
       std::free(xcb_get_input_focus_reply(c, marker, nullptr));

@@ -8,6 +8,7 @@
 #include <QAbstractNativeEventFilter>
 #include <QTimer>
 
+#include <functional>
 #include <map>
 #include <utility>
 #include <vector>
@@ -117,15 +118,46 @@ class ScreenReader {
   void NoteDrawing() { drawn_ = true; }
   // Whether the reads have a connection of their own.
   bool Private() const { return own_ != nullptr; }
+  // The backend's own connection (the pointer grab's too); null without one.
+  xcb_connection_t* Own() const { return own_; }
   const XPixelFormat& Format() const { return format_; }
+
+  // While the screen's changes are watched (a pick's grab), the reads made
+  // for an event of the own connection (InOrder) are served from a picture
+  // of the pointer's surroundings, read once and kept while no change on
+  // the screen touches it: the server reports every change to the screen
+  // on the own connection, in order with the pointer's events, so a change
+  // made before a movement is known when the movement is handled.
+  void WatchChanges(bool on);
+  // Takes an event of the own connection that reports a change of the
+  // screen; false for any other event.
+  bool TakeChange(const xcb_generic_event_t& event);
+  // Every event of the own connection up to the one being handled has been
+  // taken.
+  void SetInOrder(bool on) { inOrder_ = on; }
+  // Called after a read outside InOrder, which may have queued events of
+  // the own connection where no readable socket announces them.
+  std::function<void()> onEventsQueued;
+  // Where the reads are counted; none when null.
+  MotionCounts* counts = nullptr;
+  // Whether a rectangle of the screen may show one of the program's own
+  // windows; every rectangle may when unset.
+  std::function<bool(const Rect&)> overOwnWindows;
 
  private:
   xcb_connection_t* Connection() const { return own_ != nullptr ? own_ : shared_; }
+  bool Fetch(const Rect& screen, Image& out);
   xcb_connection_t* shared_;
   xcb_connection_t* own_ = nullptr;
   xcb_window_t root_;
   XPixelFormat format_;
   bool drawn_ = true;
+  // The Damage extension's first event code; 0 without the extension.
+  std::uint8_t changeEvent_ = 0;
+  std::uint32_t damage_ = 0;  // the root window's damage object while watching
+  bool inOrder_ = false;
+  KeptScreenArea kept_;
+  Image fetched_;
 };
 
 class DrawingWatch;
@@ -248,6 +280,7 @@ class QtDialogs final : public platform::Dialogs {
 class QtLoop final : public platform::Loop {
  public:
   explicit QtLoop(Registry& registry);
+  ~QtLoop() override;
   void Run() override;
   void ProcessPending() override;
   void Quit() override;

@@ -45,6 +45,9 @@ class SurfaceWidget : public QWidget {
 
  private:
   Rect Client() const;
+  // Copies the picture into the painter's raster image with its top-left
+  // corner at `at`; false where that cannot be done as a plain copy.
+  bool CopyInto(QPainter& painter, const QPointF& at) const;
   Registry& registry_;
   WindowId id_ = 0;
   QImage shown_;

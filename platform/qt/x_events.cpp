@@ -1,5 +1,6 @@
 #include "platform/qt/x_events.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include <sys/uio.h>
@@ -78,6 +79,94 @@ void UngrabInputDevice(xcb_connection_t* c, std::uint16_t device) {
   parts[2].iov_len = sizeof request;
   xcb_protocol_request_t kind = {2, &input, kUngrabDevice, 1};
   xcb_send_request(c, 0, parts + 2, &kind);
+}
+
+namespace {
+
+xcb_extension_t inputExtension = {"XInputExtension", 0};
+constexpr std::uint8_t kSelectEvents = 46;
+constexpr std::uint8_t kGetSelectedEvents = 60;
+
+// Each mask of a selection in turn: its device, and its bytes; false when
+// the selection is malformed.
+template <class Visit>
+bool EachMask(const InputSelection& selection, Visit visit) {
+  std::size_t at = 0;
+  for (std::uint16_t i = 0; i < selection.count; ++i) {
+    if (at + 4 > selection.masks.size()) return false;
+    std::uint16_t device = 0;
+    std::uint16_t units = 0;
+    std::memcpy(&device, selection.masks.data() + at, 2);
+    std::memcpy(&units, selection.masks.data() + at + 2, 2);
+    const std::size_t bytes = static_cast<std::size_t>(units) * 4;
+    if (at + 4 + bytes > selection.masks.size()) return false;
+    visit(device, at + 4, bytes);
+    at += 4 + bytes;
+  }
+  return at == selection.masks.size();
+}
+
+}  // namespace
+
+std::optional<InputSelection> SelectedInputEvents(xcb_connection_t* c, xcb_window_t window) {
+  struct {
+    std::uint8_t major = 0;
+    std::uint8_t minor = 0;
+    std::uint16_t length = 0;
+    std::uint32_t window = 0;
+  } request;
+  static_assert(sizeof request == 8);
+  request.window = window;
+  iovec parts[4] = {};
+  parts[2].iov_base = &request;
+  parts[2].iov_len = sizeof request;
+  xcb_protocol_request_t kind = {2, &inputExtension, kGetSelectedEvents, 0};
+  const unsigned int sequence = xcb_send_request(c, XCB_REQUEST_CHECKED, parts + 2, &kind);
+  if (sequence == 0) return std::nullopt;
+  xcb_generic_error_t* error = nullptr;
+  void* reply = xcb_wait_for_reply(c, sequence, &error);
+  std::free(error);
+  if (reply == nullptr) return std::nullopt;
+  // The reply: 32 bytes of header, the number of masks at byte 8, its
+  // length in 4-byte units after the header at byte 4.
+  const auto* bytes = static_cast<const std::uint8_t*>(reply);
+  std::uint32_t units = 0;
+  InputSelection selection;
+  std::memcpy(&units, bytes + 4, 4);
+  std::memcpy(&selection.count, bytes + 8, 2);
+  selection.masks.assign(bytes + 32, bytes + 32 + static_cast<std::size_t>(units) * 4);
+  std::free(reply);
+  if (!EachMask(selection, [](std::uint16_t, std::size_t, std::size_t) {})) return std::nullopt;
+  return selection;
+}
+
+void SelectInputEvents(xcb_connection_t* c, xcb_window_t window, const InputSelection& selection) {
+  struct {
+    std::uint8_t major = 0;
+    std::uint8_t minor = 0;
+    std::uint16_t length = 0;
+    std::uint32_t window = 0;
+    std::uint16_t count = 0;
+    std::uint8_t pad[2] = {};
+  } request;
+  static_assert(sizeof request == 12);
+  request.window = window;
+  request.count = selection.count;
+  iovec parts[4] = {};
+  parts[2].iov_base = &request;
+  parts[2].iov_len = sizeof request;
+  parts[3].iov_base = const_cast<std::uint8_t*>(selection.masks.data());
+  parts[3].iov_len = selection.masks.size();
+  xcb_protocol_request_t kind = {2, &inputExtension, kSelectEvents, 1};
+  xcb_send_request(c, 0, parts + 2, &kind);
+}
+
+InputSelection WithoutMotion(const InputSelection& selection) {
+  InputSelection out = selection;
+  const bool wellFormed = EachMask(out, [&out](std::uint16_t, std::size_t at, std::size_t bytes) {
+    if (bytes > 0) out.masks[at] &= static_cast<std::uint8_t>(~(1u << kMotion));
+  });
+  return wellFormed ? out : InputSelection{};
 }
 
 }  // namespace tinctora::qtb

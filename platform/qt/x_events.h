@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include <xcb/xcb.h>
 
@@ -38,5 +39,22 @@ std::optional<std::uint8_t> DecodeInputCrossingMode(const xcb_generic_event_t& e
 // connection's client holds on that device ends, an implicit one of a press
 // among them), without its client library.
 void UngrabInputDevice(xcb_connection_t* c, std::uint16_t device);
+
+// What a client selected of the extension's events on a window: the masks
+// as they come on the wire (per device: its id, its length in 4-byte
+// units, the mask), and how many there are.
+struct InputSelection {
+  std::uint16_t count = 0;
+  std::vector<std::uint8_t> masks;
+};
+
+// The selection `c`'s client made on `window` (XIGetSelectedEvents, a round
+// trip); nothing when it cannot be read.
+std::optional<InputSelection> SelectedInputEvents(xcb_connection_t* c, xcb_window_t window);
+// Makes `selection` the client's selection on `window` (XISelectEvents).
+void SelectInputEvents(xcb_connection_t* c, xcb_window_t window, const InputSelection& selection);
+// The selection without pointer motion, for every device it names; a
+// malformed selection comes back empty.
+InputSelection WithoutMotion(const InputSelection& selection);
 
 }  // namespace tinctora::qtb

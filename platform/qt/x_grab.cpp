@@ -1,5 +1,7 @@
 #include "platform/qt/x_grab.h"
 
+#include "platform/qt/qt_services.h"
+
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -18,13 +20,6 @@ namespace {
 
 constexpr std::uint16_t kPointerEvents =
     XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_POINTER_MOTION;
-
-bool HasRoot(xcb_connection_t* c, xcb_window_t root) {
-  for (auto it = xcb_setup_roots_iterator(xcb_get_setup(c)); it.rem > 0; xcb_screen_next(&it)) {
-    if (it.data->root == root) return true;
-  }
-  return false;
-}
 
 // Render's picture format of 32-bit pixels 0xAARRGGBB; 0 without one.
 std::uint32_t ArgbFormat(xcb_connection_t* c) {
@@ -56,30 +51,28 @@ std::optional<platform::MouseAction> ActionOf(std::uint8_t type, std::uint8_t bu
 
 }  // namespace
 
-PointerGrab::PointerGrab(Registry& registry) : registry_(registry) {
-  int screenNumber = 0;
-  xcb_connection_t* own = xcb_connect(nullptr, &screenNumber);
-  if (xcb_connection_has_error(own) != 0 || !HasRoot(own, registry_.root)) {
-    xcb_disconnect(own);
-    return;
-  }
+PointerGrab::PointerGrab(Registry& registry, ScreenReader& reader) : registry_(registry), reader_(reader) {
+  xcb_connection_t* own = reader_.Own();
+  if (own == nullptr) return;
   // The cursor's pixels go to the server as they lie in memory.
   const bool lsbServer = xcb_get_setup(own)->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
   argbFormat_ = lsbServer == (std::endian::native == std::endian::little) ? ArgbFormat(own) : 0;
-  if (argbFormat_ == 0) {
-    xcb_disconnect(own);
-    return;
-  }
+  if (argbFormat_ == 0) return;
   own_ = own;
   notifier_ = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(own_), QSocketNotifier::Read);
-  QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { Drain(); });
+  QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] { Readable(); });
+  // A read outside the events' handling may have taken events off the
+  // socket into the connection's queue.
+  reader_.onEventsQueued = [this] {
+    if (!draining_) QMetaObject::invokeMethod(notifier_.get(), [this] { Drain(); }, Qt::QueuedConnection);
+  };
   registry_.pointerGrab = this;
 }
 
 PointerGrab::~PointerGrab() {
   if (registry_.pointerGrab == this) registry_.pointerGrab = nullptr;
+  reader_.onEventsQueued = nullptr;
   notifier_.reset();
-  if (own_ != nullptr) xcb_disconnect(own_);
 }
 
 xcb_cursor_t PointerGrab::CursorOf(CursorId id, const QCursor& cursor) {
@@ -135,19 +128,41 @@ bool PointerGrab::Take(xcb_window_t window, CursorId id, const QCursor& cursor) 
   if (own_ == nullptr || window == XCB_NONE) return false;
   const xcb_cursor_t shown = CursorOf(id, cursor);
   if (shown == XCB_NONE) return false;
-  // The events come as to the grab window (Qt's top level), wherever the
-  // pointer is: the release can go on to Qt as it is.
+  // The grab is the root window's, not Qt's top level's: the physical
+  // devices' own events (X Input 2) follow the grab window, and Qt, which
+  // asks for every device's motion over its windows, would be woken for
+  // each movement. Where Qt's window lies is kept for the release Qt is
+  // sent.
+  const xcb_translate_coordinates_cookie_t where = xcb_translate_coordinates(own_, window, registry_.root, 0, 0);
   const Reply<xcb_grab_pointer_reply_t> grab(xcb_grab_pointer_reply(
       own_,
-      xcb_grab_pointer(own_, 0, window, kPointerEvents, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, shown,
-                       XCB_CURRENT_TIME),
+      xcb_grab_pointer(own_, 0, registry_.root, kPointerEvents, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE,
+                       shown, XCB_CURRENT_TIME),
       nullptr));
+  const Reply<xcb_translate_coordinates_reply_t> origin(xcb_translate_coordinates_reply(own_, where, nullptr));
+  windowOrigin_ = origin ? QPoint(origin->dst_x, origin->dst_y) : QPoint();
   if (!grab || grab->status != XCB_GRAB_STATUS_SUCCESS) {
     if (held_) Release();
     return false;
   }
-  if (!held_) qtHeld_ = QGuiApplication::mouseButtons();
+  if (!held_) {
+    qtHeld_ = QGuiApplication::mouseButtons();
+    // Qt asks for every device's motion over its window; the physical
+    // devices' events are no grab's, so while the pointer is over the
+    // window each movement would wake Qt as well. Its selection goes
+    // without motion until the grab ends.
+    xcb_connection_t* qt = registry_.connection;
+    quieted_ = qt != nullptr ? SelectedInputEvents(qt, window) : std::nullopt;
+    if (quieted_ && quieted_->count > 0) {
+      quietWindow_ = window;
+      SelectInputEvents(qt, window, WithoutMotion(*quieted_));
+      xcb_flush(qt);
+    } else {
+      quieted_.reset();
+    }
+  }
   held_ = true;
+  reader_.WatchChanges(true);
   window_ = window;
   // Events the reply's wait read from the socket wait in the queue, where
   // no readable socket announces them.
@@ -159,6 +174,14 @@ void PointerGrab::Release() {
   if (!held_) return;
   held_ = false;
   qtHeld_ = Qt::NoButton;
+  if (quieted_) {
+    SelectInputEvents(registry_.connection, quietWindow_, *quieted_);
+    xcb_flush(registry_.connection);
+    quieted_.reset();
+  }
+  waiting_ = false;
+  notifier_->setEnabled(true);
+  reader_.WatchChanges(false);
   xcb_ungrab_pointer(own_, XCB_CURRENT_TIME);
   // A round trip: the end of this grab, which the server reports to Qt's
   // windows, comes before any later request on Qt's connection.
@@ -166,9 +189,33 @@ void PointerGrab::Release() {
   QMetaObject::invokeMethod(notifier_.get(), [this] { Drain(); }, Qt::QueuedConnection);
 }
 
+void PointerGrab::Readable() {
+  // During a grab the events are handled once a frame, all that came
+  // since the last one, each in turn, just before the frame shows the
+  // last: a mouse sends up to a thousand movements a second, and waking
+  // for each costs more than handling it. Every movement is still
+  // handled, and what the screen shows is as current as before.
+  if (!held_ || !registry_.requestFrame) {
+    Drain();
+    return;
+  }
+  waiting_ = true;
+  notifier_->setEnabled(false);
+  registry_.requestFrame();
+}
+
+void PointerGrab::TakeWaiting() {
+  if (!waiting_) return;
+  waiting_ = false;
+  Drain();
+  notifier_->setEnabled(true);
+}
+
 void PointerGrab::Drain() {
+  draining_ = true;
   while (xcb_generic_event_t* raw = xcb_poll_for_event(own_)) {
     const Reply<xcb_generic_event_t> event(raw);
+    if (reader_.TakeChange(*raw)) continue;
     const std::uint8_t type = event->response_type & 0x7F;
     // Whatever comes after the grab's end (or before a new one) is not the
     // capture's.
@@ -176,7 +223,10 @@ void PointerGrab::Drain() {
     if (type == XCB_MOTION_NOTIFY) {
       const auto* motion = reinterpret_cast<const xcb_motion_notify_event_t*>(raw);
       ++registry_.motions.received;
+      // Every change of the screen before this movement has been taken.
+      reader_.SetInOrder(true);
       DispatchCaptured(registry_, platform::MouseAction::Move, {motion->root_x, motion->root_y}, motion->state);
+      reader_.SetInOrder(false);
       continue;
     }
     if (type != XCB_BUTTON_PRESS && type != XCB_BUTTON_RELEASE) continue;
@@ -197,6 +247,9 @@ void PointerGrab::Drain() {
         sent.response_type = XCB_BUTTON_RELEASE;
         sent.event = window_;
         sent.child = XCB_NONE;
+        sent.event_x = static_cast<std::int16_t>(button->root_x - windowOrigin_.x());
+        sent.event_y = static_cast<std::int16_t>(button->root_y - windowOrigin_.y());
+        sent.same_screen = 1;
         registry_.qtCatchUp = true;
         xcb_send_event(own_, 0, window_, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&sent));
         xcb_flush(own_);
@@ -204,6 +257,7 @@ void PointerGrab::Drain() {
     }
     if (action) DispatchCaptured(registry_, *action, {button->root_x, button->root_y}, button->state);
   }
+  draining_ = false;
 }
 
 }  // namespace tinctora::qtb

@@ -1,5 +1,8 @@
 #include "platform/qt/x_pixels.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace tinctora::qtb {
 
 namespace {
@@ -70,6 +73,43 @@ bool ConvertXImage(const std::uint8_t* data, int length, int width, int height, 
       }
       to[x] = gfx::RgbPixel(red.Of(value), green.Of(value), blue.Of(value));
     }
+  }
+  return true;
+}
+
+}  // namespace tinctora::qtb
+
+namespace tinctora::qtb {
+
+gfx::Rect KeptScreenArea::AreaFor(const gfx::Rect& request, const gfx::Rect& bounds, int margin) {
+  return {std::max(bounds.left, request.left - margin), std::max(bounds.top, request.top - margin),
+          std::min(bounds.right, request.right + margin), std::min(bounds.bottom, request.bottom + margin)};
+}
+
+void KeptScreenArea::Keep(const gfx::Rect& area, gfx::Image picture) {
+  held_ = !area.Empty() && picture.Width() == area.Width() && picture.Height() == area.Height();
+  area_ = area;
+  picture_ = std::move(picture);
+}
+
+void KeptScreenArea::Changed(const gfx::Rect& change) {
+  if (!held_ || change.Empty()) return;
+  if (change.left < area_.right && area_.left < change.right && change.top < area_.bottom &&
+      area_.top < change.bottom) {
+    held_ = false;
+  }
+}
+
+bool KeptScreenArea::Serve(const gfx::Rect& request, gfx::Image& out) const {
+  if (!held_ || request.Empty() || request.left < area_.left || request.top < area_.top ||
+      request.right > area_.right || request.bottom > area_.bottom) {
+    return false;
+  }
+  const int width = request.Width();
+  out.Reset(width, request.Height());
+  for (int y = 0; y < request.Height(); ++y) {
+    const gfx::Pixel* from = picture_.Row(request.top - area_.top + y) + (request.left - area_.left);
+    std::copy(from, from + width, out.Row(y));
   }
   return true;
 }

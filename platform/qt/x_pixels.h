@@ -32,3 +32,31 @@ bool ConvertXImage(const std::uint8_t* data, int length, int width, int height, 
                    gfx::Image& out);
 
 }  // namespace tinctora::qtb
+
+namespace tinctora::qtb {
+
+// A picture of part of the screen kept between reads, for reads of the
+// same surroundings while nothing on the screen changes there: a pointer
+// that moves a few pixels at a time needs one read of the server for many
+// movements. The owner reports every change of the screen (Changed); a
+// change that touches the kept area forgets the picture.
+class KeptScreenArea {
+ public:
+  // What to read for a request: the request with `margin` pixels on every
+  // side, within `bounds` (which holds the request).
+  static gfx::Rect AreaFor(const gfx::Rect& request, const gfx::Rect& bounds, int margin);
+  void Keep(const gfx::Rect& area, gfx::Image picture);
+  void Forget() { held_ = false; }
+  void Changed(const gfx::Rect& change);
+  bool Held() const { return held_; }
+  // The request's pixels when the kept picture covers all of them; false
+  // (and `out` untouched) otherwise.
+  bool Serve(const gfx::Rect& request, gfx::Image& out) const;
+
+ private:
+  gfx::Image picture_;
+  gfx::Rect area_{};
+  bool held_ = false;
+};
+
+}  // namespace tinctora::qtb

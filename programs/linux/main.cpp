@@ -90,6 +90,8 @@ void WriteStats(const tinctora::qtb::QtSystem& system) {
   const tinctora::qtb::MotionCounts counts = system.Counts();
   std::fprintf(file, "motion_received %llu\nmotion_handled %llu\n", static_cast<unsigned long long>(counts.received),
                static_cast<unsigned long long>(counts.handled));
+  std::fprintf(file, "screen_reads %llu\nserver_reads %llu\n", static_cast<unsigned long long>(counts.screenReads),
+               static_cast<unsigned long long>(counts.serverReads));
   const tinctora::qtb::PickStart start = system.LastPickStart();
   if (*start.way != '\0') {
     std::fprintf(file, "pick_capture %s\npick_capture_ms %.1f\npick_shown_ms %.1f\n", start.way, start.captureMs,

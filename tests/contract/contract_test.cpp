@@ -433,6 +433,69 @@ TEST_F(Contract, OnlyACaptureTakenAwayIsReportedLost) {
   EXPECT_EQ(sink.CountKind("lost"), 1);
 }
 
+TEST_F(Contract, EachMovementUnderTheCaptureReadsWhatAnotherProgramDrewBeforeIt) {
+  Show();
+  const WindowId a = Child(NativeKind::Surface, {10, 10, 48, 48});
+  gfx::CursorImage reticle;
+  reticle.picture.colour = Image(16, 16, 0x0000FF);
+  reticle.hotSpot = {8, 8};
+  const platform::CursorId cursor = p.screen->CreateCursor(reticle);
+  p.screen->SetWindowCursor(a, cursor);
+  // Another program's window, away from the program's, comes during the
+  // drag and is painted anew twice.
+  const Rect primary = p.screen->Displays().front().bounds;
+  const Rect other{primary.right - 160, primary.bottom - 160, primary.right - 60, primary.bottom - 60};
+  harness->Run(20);
+  // Each movement reads the square around the pointer, as a pick does,
+  // and keeps the pixel under it.
+  std::vector<Pixel> under;
+  bool released = false;
+  sink.onMouse = [&](const platform::MouseMessage& m) {
+    if (m.target == a && m.action == platform::MouseAction::LeftDown) p.screen->SetCapture(a);
+    if (m.target == a && m.action == platform::MouseAction::LeftUp) {
+      p.screen->ReleaseCapture();
+      released = true;
+    }
+    if (m.action != platform::MouseAction::Move || released) return;
+    const std::optional<Point> at = p.screen->CursorPos();
+    Image square;
+    if (!at || !p.screen->ReadRect({at->x - 10, at->y - 10, at->x + 11, at->y + 11}, square)) {
+      under.push_back(platform::kInvalidPixel);
+      return;
+    }
+    under.push_back(square.At(10, 10) & 0xFFFFFF);
+  };
+  // The path crosses the other window's place a pixel at a time; each
+  // change comes between two movements, the second of which must see it,
+  // though it lies well inside what the first one read.
+  const Rect client = p.windows->ClientRect(a);
+  const Point centre{(other.left + other.right) / 2 - client.left, (other.top + other.bottom) / 2 - client.top};
+  const std::vector<Point> path{centre,
+                                {centre.x + 1, centre.y},
+                                {centre.x + 2, centre.y},
+                                {centre.x + 3, centre.y + 1},
+                                {centre.x + 3, centre.y + 2},
+                                {6, 7}};
+  const std::vector<Pixel> colours{0x204060, 0x30C0A0, 0x30C0A0, 0x5010F0};
+  bool painted = true;
+  const bool dragged = harness->DragStepwise(a, {5, 5}, path, [&](std::size_t i) {
+    if (i == 0) painted = harness->PaintOtherWindow(other, 0x204060) && painted;
+    if (i == 1) painted = harness->PaintOtherWindow(other, 0x30C0A0) && painted;
+    if (i == 3) painted = harness->PaintOtherWindow(other, 0x5010F0) && painted;
+  });
+  sink.onMouse = nullptr;
+  if (!dragged || !painted) GTEST_SKIP() << "the harness cannot move the pointer or draw as another program";
+  EXPECT_EQ(p.screen->Capture(), 0u);
+  // The last movements are the path's, one read each, in order; the first
+  // read what lay there before the other window came, the last is back on
+  // the holder (a release elsewhere makes the test's toolkit keep a window
+  // of its own to the end of the process).
+  ASSERT_GE(under.size(), path.size());
+  const auto first = under.end() - static_cast<std::ptrdiff_t>(path.size()) + 1;
+  const std::vector<Pixel> last(first, first + static_cast<std::ptrdiff_t>(colours.size()));
+  EXPECT_EQ(last, colours) << "a movement read an older picture than the other program's drawing before it";
+}
+
 TEST_F(Contract, ADragUnderTheCaptureReachesItsHolderOnceAndLeavesNoButtonHeld) {
   Show();
   const WindowId a = Child(NativeKind::Surface, {10, 10, 48, 48});

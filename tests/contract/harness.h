@@ -57,6 +57,12 @@ class Harness {
   // too) and the button released at the last point. Returns false where the
   // harness cannot move the pointer itself.
   virtual bool Drag(WindowId /*window*/, Point /*from*/, const std::vector<Point>& /*path*/) { return false; }
+  // As Drag, with `between(i)` called once the program has handled the
+  // i-th movement, before the next one is made.
+  virtual bool DragStepwise(WindowId /*window*/, Point /*from*/, const std::vector<Point>& /*path*/,
+                            const std::function<void(std::size_t)>& /*between*/) {
+    return false;
+  }
 
   // ---- other programs
   // Another window takes the mouse capture (a grab) away from the program.
@@ -81,6 +87,10 @@ class Harness {
   // that what the program hands the system meanwhile waits there. False,
   // `meanwhile` not run, where the harness cannot.
   virtual bool HoldDisplayWhile(int /*ms*/, const std::function<void()>& /*meanwhile*/) { return false; }
+  // Another program shows a window of one colour (0x00BBGGRR) over a
+  // rectangle of the screen, or paints the one it shows anew in another;
+  // done once the system has drawn it. False where the harness cannot.
+  virtual bool PaintOtherWindow(const gfx::Rect& /*screen*/, gfx::Pixel /*colour*/) { return false; }
 
   // Whether pixels shown on the screen can be read back here (a real
   // display, or the simulated one).

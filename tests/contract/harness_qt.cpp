@@ -113,6 +113,10 @@ class OtherClient {
     }
   }
   ~OtherClient() {
+    if (painted_ != XCB_NONE) {
+      xcb_destroy_window(connection_, painted_);
+      std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+    }
     if (symbols_ != nullptr) xcb_key_symbols_free(symbols_);
     xcb_disconnect(connection_);
   }
@@ -153,6 +157,30 @@ class OtherClient {
     std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
   }
 
+  // A window of this client's over a rectangle of the screen, painted all
+  // in one colour (made on first use, kept above the others).
+  bool Paint(const gfx::Rect& screen, std::uint32_t rgb) {
+    if (xcb_connection_has_error(connection_) != 0) return false;
+    const xcb_screen_t* s = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
+    if (s->root_depth != 24) return false;
+    if (painted_ == XCB_NONE) {
+      painted_ = xcb_generate_id(connection_);
+      const std::uint32_t values[] = {s->black_pixel, 1};
+      xcb_create_window(connection_, XCB_COPY_FROM_PARENT, painted_, root_, static_cast<std::int16_t>(screen.left),
+                        static_cast<std::int16_t>(screen.top), static_cast<std::uint16_t>(screen.Width()),
+                        static_cast<std::uint16_t>(screen.Height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, s->root_visual,
+                        XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+      xcb_map_window(connection_, painted_);
+      gc_ = xcb_generate_id(connection_);
+      xcb_create_gc(connection_, gc_, painted_, 0, nullptr);
+    }
+    xcb_change_gc(connection_, gc_, XCB_GC_FOREGROUND, &rgb);
+    const xcb_rectangle_t all{0, 0, static_cast<std::uint16_t>(screen.Width()), static_cast<std::uint16_t>(screen.Height())};
+    xcb_poly_fill_rectangle(connection_, painted_, gc_, 1, &all);
+    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+    return true;
+  }
+
   QPoint PointerAt() {
     xcb_query_pointer_reply_t* reply =
         xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), nullptr);
@@ -183,6 +211,8 @@ class OtherClient {
   xcb_connection_t* connection_;
   xcb_window_t root_ = 0;
   xcb_key_symbols_t* symbols_ = nullptr;
+  xcb_window_t painted_ = XCB_NONE;
+  xcb_gcontext_t gc_ = 0;
 };
 
 class QtHarness final : public Harness {
@@ -273,6 +303,33 @@ class QtHarness final : public Harness {
     const QPoint end = Global(window, path.back());
     other_.Pointer(XCB_BUTTON_RELEASE, 1, end.x(), end.y());
     Run(100);
+    return true;
+  }
+
+  bool DragStepwise(WindowId window, Point from, const std::vector<Point>& path,
+                    const std::function<void(std::size_t)>& between) override {
+    if (path.empty()) return false;
+    const QPoint start = Global(window, from);
+    if (other_.PointerAt() != start) {
+      Deliver(QEvent::MouseMove, [&] { other_.Pointer(XCB_MOTION_NOTIFY, 0, start.x(), start.y()); });
+    }
+    Deliver(QEvent::MouseButtonPress, [&] { other_.Pointer(XCB_BUTTON_PRESS, 1, start.x(), start.y()); });
+    for (std::size_t i = 0; i < path.size(); ++i) {
+      const QPoint at = Global(window, path[i]);
+      other_.Pointer(XCB_MOTION_NOTIFY, 0, at.x(), at.y());
+      Run(60);
+      between(i);
+    }
+    const QPoint end = Global(window, path.back());
+    other_.Pointer(XCB_BUTTON_RELEASE, 1, end.x(), end.y());
+    Run(100);
+    return true;
+  }
+
+  bool PaintOtherWindow(const gfx::Rect& screen, gfx::Pixel colour) override {
+    const std::uint32_t rgb = ((colour & 0xFFu) << 16) | (colour & 0xFF00u) | ((colour >> 16) & 0xFFu);
+    if (!other_.Paint(screen, rgb)) return false;
+    Run(20);
     return true;
   }
 

@@ -189,5 +189,72 @@ TEST(XInputEvents, OnlyTheExtensionsPointerAndCrossingEventsAreDecoded) {
   EXPECT_FALSE(DecodeInputCrossingMode(AsEvent(InputEvent(6, 2, 4, 0, 0, 1, 0)), kOpcode));
 }
 
+
+TEST(XInputEvents, ASelectionLosesOnlyItsMotionForEveryDevice) {
+  // Two masks as they come on the wire: all devices (press, release,
+  // motion, enter, leave in the first byte), one device of two units.
+  InputSelection selection;
+  selection.count = 2;
+  selection.masks = {0, 0, 1, 0, 0x70 | 0x10 | 0x20, 0x01, 0, 0,  // device 0: bits 4, 5, 6, 8
+                     7, 0, 2, 0, 0x40, 0, 0, 0,       0, 0, 0x02, 0};
+  const InputSelection quiet = WithoutMotion(selection);
+  ASSERT_EQ(quiet.count, 2);
+  ASSERT_EQ(quiet.masks.size(), selection.masks.size());
+  EXPECT_EQ(quiet.masks[4], 0x30);  // motion (bit 6) gone, press and release kept
+  EXPECT_EQ(quiet.masks[5], 0x01);  // other bits as they were
+  EXPECT_EQ(quiet.masks[12], 0x00);
+  EXPECT_EQ(quiet.masks[18], 0x02);
+  EXPECT_EQ(quiet.masks[0], 0);  // the devices and lengths untouched
+  EXPECT_EQ(quiet.masks[8], 7);
+  // A selection whose lengths overrun its bytes is not trusted.
+  InputSelection broken = selection;
+  broken.masks.resize(10);
+  EXPECT_EQ(WithoutMotion(broken).count, 0);
+  EXPECT_TRUE(WithoutMotion(broken).masks.empty());
+}
+
+TEST(KeptScreenArea, ServesOnlyWhatItHoldsUntilAChangeTouchesIt) {
+  using gfx::Rect;
+  // The area read for a request: the margin on every side, within bounds.
+  const Rect bounds{0, 0, 100, 80};
+  EXPECT_EQ(KeptScreenArea::AreaFor({40, 30, 61, 51}, bounds, 10), (Rect{30, 20, 71, 61}));
+  EXPECT_EQ(KeptScreenArea::AreaFor({2, 70, 23, 80}, bounds, 10), (Rect{0, 60, 33, 80}));
+
+  KeptScreenArea kept;
+  Image out(1, 1, 0xABCDEF);
+  EXPECT_FALSE(kept.Serve({0, 0, 1, 1}, out));
+  const Rect area{30, 20, 71, 61};
+  Image picture(area.Width(), area.Height());
+  for (int y = 0; y < picture.Height(); ++y) {
+    for (int x = 0; x < picture.Width(); ++x) picture.Set(x, y, static_cast<gfx::Pixel>((area.top + y) * 1000 + area.left + x));
+  }
+  kept.Keep(area, picture);
+  // A part inside: its own pixels, at their places.
+  ASSERT_TRUE(kept.Serve({40, 30, 43, 32}, out));
+  ASSERT_EQ(out.Width(), 3);
+  ASSERT_EQ(out.Height(), 2);
+  EXPECT_EQ(out.At(0, 0), 30040u);
+  EXPECT_EQ(out.At(2, 1), 31042u);
+  // A part reaching outside, by a pixel on any side, is not served.
+  out = Image(1, 1, 7);
+  EXPECT_FALSE(kept.Serve({29, 30, 35, 35}, out));
+  EXPECT_FALSE(kept.Serve({60, 55, 72, 60}, out));
+  EXPECT_FALSE(kept.Serve({40, 19, 45, 25}, out));
+  EXPECT_FALSE(kept.Serve({40, 58, 45, 62}, out));
+  EXPECT_EQ(out.At(0, 0), 7u) << "a refused request left its image changed";
+  // A change beside the area keeps it; one touching it, even a pixel of
+  // its edge, drops it.
+  kept.Changed({71, 20, 90, 61});
+  kept.Changed({0, 0, 30, 20});
+  kept.Changed({50, 50, 50, 60});  // empty
+  EXPECT_TRUE(kept.Held());
+  kept.Changed({70, 60, 75, 65});
+  EXPECT_FALSE(kept.Held());
+  EXPECT_FALSE(kept.Serve({40, 30, 43, 32}, out));
+  // A picture of another size than its area is never served.
+  kept.Keep(area, Image(3, 3));
+  EXPECT_FALSE(kept.Held());
+}
+
 }  // namespace
 }  // namespace tinctora::qtb
