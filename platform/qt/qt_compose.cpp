@@ -19,12 +19,14 @@
 
 #include <QGuiApplication>
 #include <QPaintEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QScreen>
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <vector>
 
 #include "platform/qt/qt_services.h"
 #include "platform/qt/qt_widgets.h"
@@ -256,6 +258,25 @@ std::optional<QRect> PaintArea(const Registry& registry, const NativeWindow& win
 
 }  // namespace
 
+std::optional<RasterTarget> RasterTargetOf(QPainter& painter) {
+  QPaintEngine* engine = painter.paintEngine();
+  if (engine == nullptr || engine->type() != QPaintEngine::Raster || painter.hasClipping()) return std::nullopt;
+  QPaintDevice* device = engine->paintDevice();
+  if (device == nullptr || device->devType() != QInternal::Image) return std::nullopt;
+  auto* image = static_cast<QImage*>(device);
+  const QImage::Format format = image->format();
+  if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32_Premultiplied &&
+      format != QImage::Format_ARGB32) {
+    return std::nullopt;
+  }
+  if (painter.compositionMode() != QPainter::CompositionMode_SourceOver || painter.opacity() != 1.0) {
+    return std::nullopt;
+  }
+  const QTransform transform = painter.deviceTransform();
+  if (transform.type() > QTransform::TxTranslate) return std::nullopt;
+  return RasterTarget{image, engine->systemClip(), QPointF(transform.dx(), transform.dy())};
+}
+
 void RequestPaint(const Registry& registry, const NativeWindow& window, const std::optional<Rect>& part) {
   if (const std::optional<QRect> area = PaintArea(registry, window, part)) TopOf(registry, window)->outer->update(*area);
 }
@@ -295,9 +316,29 @@ void ComposeOn(const Registry& registry, QWidget* paintedOn, NativeWindow& from,
   const auto fill = [&painter, &place](const Rect& r, const QColor& colour) {
     if (!r.Empty()) painter.fillRect(place(r), colour);
   };
+  // The area to paint as device rectangles of the top level's client
+  // area, each grown to cover every device pixel of its logical one: a
+  // window none of them touches is left alone (a frame repaints a few
+  // boxes and views spread over the window, whose bounding rectangle
+  // holds nearly every window).
+  std::vector<QRect> touched;
+  touched.reserve(static_cast<std::size_t>(region.rectCount()));
+  for (const QRect& r : region) {
+    const QRect at = r.translated(logicalOrigin);
+    touched.emplace_back(QPoint(static_cast<int>(std::floor(at.left() * s)) - 1, static_cast<int>(std::floor(at.top() * s)) - 1),
+                         QPoint(static_cast<int>(std::ceil((at.right() + 1) * s)), static_cast<int>(std::ceil((at.bottom() + 1) * s))));
+  }
+  const auto touches = [&touched](const Rect& r) {
+    return std::any_of(touched.begin(), touched.end(), [&r](const QRect& t) {
+      return t.left() < r.right && r.left <= t.right() && t.top() < r.bottom && r.top <= t.bottom();
+    });
+  };
   std::function<void(NativeWindow&, bool)> paint = [&](NativeWindow& window, bool self) {
     const Rect outer = AbsoluteOuter(registry, window);
-    if (Intersect(outer, wanted).Empty() && !window.topLevel && !window.popup) return;
+    if (!window.topLevel && !window.popup &&
+        (Intersect(outer, wanted).Empty() || !touches(outer))) {
+      return;
+    }
     if (self) {
       const Rect client = AbsoluteClient(registry, window);
       if (window.border) {

@@ -176,6 +176,9 @@ bool NativeInput::TakeMotion(const XInputPointer& pointer) {
 }
 
 void NativeInput::CaptureLost() {
+  // The movements made before the loss, which wait for the next frame, are
+  // the holder's: handled first.
+  if (registry_.pointerGrab != nullptr) registry_.pointerGrab->TakeWaiting();
   const WindowId holder = registry_.capture;
   NativeWindow* window = registry_.Find(holder);
   if (window == nullptr) return;

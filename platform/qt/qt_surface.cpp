@@ -8,10 +8,8 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPaintEvent>
-#include <QPaintEngine>
 #include <QPainter>
 
-#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -30,9 +28,20 @@ namespace {
 constexpr QImage::Format kSurfaceFormat = QImage::Format_RGB32;
 
 void CopyOpaque(std::uint32_t* to, const Pixel* from, int count) {
-  // 0x00BBGGRR to 0xFFRRGGBB: the bytes reversed (0xRRGGBB00), turned by
-  // one byte, the top byte set; a few instructions a pixel.
-  for (int i = 0; i < count; ++i) to[i] = 0xFF000000u | std::rotr(__builtin_bswap32(from[i]), 8);
+  // 0x00BBGGRR to 0xFFRRGGBB, four pixels at a time where the compiler
+  // has vectors (a zoom view is some 50,000 pixels a frame).
+  const auto convert = [](auto p) { return 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu); };
+  int i = 0;
+#if defined(__GNUC__)
+  typedef std::uint32_t Four __attribute__((vector_size(16)));
+  for (; i + 4 <= count; i += 4) {
+    Four p;
+    std::memcpy(&p, from + i, sizeof p);
+    const Four q = convert(p);
+    std::memcpy(to + i, &q, sizeof q);
+  }
+#endif
+  for (; i < count; ++i) to[i] = convert(from[i]);
 }
 
 }  // namespace
@@ -124,34 +133,18 @@ bool SurfaceWidget::CopyInto(QPainter& painter, const QPointF& at) const {
   // times slower, and hands large images to a pool of threads. The copy
   // is the same pixels: the picture is opaque, and an opaque pixel's bits
   // are the same in the backing store's RGB32 and premultiplied ARGB32.
-  QPaintEngine* engine = painter.paintEngine();
-  if (engine == nullptr || engine->type() != QPaintEngine::Raster || painter.hasClipping()) return false;
-  QPaintDevice* device = engine->paintDevice();
-  if (device == nullptr || device->devType() != QInternal::Image) return false;
-  auto* target = static_cast<QImage*>(device);
-  const QImage::Format format = target->format();
-  if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32_Premultiplied &&
-      format != QImage::Format_ARGB32) {
-    return false;
-  }
-  if (painter.compositionMode() != QPainter::CompositionMode_SourceOver || painter.opacity() != 1.0) return false;
-  const QTransform transform = painter.deviceTransform();
-  if (transform.type() > QTransform::TxTranslate) return false;
-  const QPointF place = transform.map(at);
+  const std::optional<RasterTarget> target = RasterTargetOf(painter);
+  if (!target) return false;
+  const QPointF place = at + target->offset;
   const QPoint origin(qRound(place.x()), qRound(place.y()));
   if (QPointF(origin) != place) return false;
-  // The paint's own clip (the region being painted), in the image's pixels.
-  QRegion area(QRect(origin, shown_.size()));
-  area &= target->rect();
-  const QRegion clip = engine->systemClip();
-  if (!clip.isEmpty()) area &= clip;
-  for (const QRect& r : area) {
+  target->ForEachPart(QRect(origin, shown_.size()), [&](const QRect& r) {
     const std::size_t bytes = static_cast<std::size_t>(r.width()) * 4;
     for (int y = r.top(); y <= r.bottom(); ++y) {
-      std::memcpy(target->scanLine(y) + static_cast<std::size_t>(r.left()) * 4,
+      std::memcpy(target->image->scanLine(y) + static_cast<std::size_t>(r.left()) * 4,
                   shown_.constScanLine(y - origin.y()) + static_cast<std::size_t>(r.left() - origin.x()) * 4, bytes);
     }
-  }
+  });
   return true;
 }
 

@@ -205,7 +205,7 @@ void PointerGrab::Readable() {
 }
 
 void PointerGrab::TakeWaiting() {
-  if (!waiting_) return;
+  if (!waiting_ || draining_) return;
   waiting_ = false;
   Drain();
   notifier_->setEnabled(true);
