@@ -128,11 +128,10 @@ bool PointerGrab::Take(xcb_window_t window, CursorId id, const QCursor& cursor) 
   if (own_ == nullptr || window == XCB_NONE) return false;
   const xcb_cursor_t shown = CursorOf(id, cursor);
   if (shown == XCB_NONE) return false;
-  // The grab is the root window's, not Qt's top level's: the physical
-  // devices' own events (X Input 2) follow the grab window, and Qt, which
-  // asks for every device's motion over its windows, would be woken for
-  // each movement. Where Qt's window lies is kept for the release Qt is
-  // sent.
+  // The grab is the root window's: its events come in screen coordinates
+  // wherever the pointer is, and it lasts until the program ends it (or
+  // hears that its window went), whatever becomes of Qt's top level
+  // meanwhile. Where Qt's window lies is kept for the release Qt is sent.
   const xcb_translate_coordinates_cookie_t where = xcb_translate_coordinates(own_, window, registry_.root, 0, 0);
   const Reply<xcb_grab_pointer_reply_t> grab(xcb_grab_pointer_reply(
       own_,
