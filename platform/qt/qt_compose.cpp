@@ -19,7 +19,6 @@
 
 #include <QGuiApplication>
 #include <QPaintEvent>
-#include <QPaintEngine>
 #include <QPainter>
 #include <QScreen>
 
@@ -258,25 +257,6 @@ std::optional<QRect> PaintArea(const Registry& registry, const NativeWindow& win
 
 }  // namespace
 
-std::optional<RasterTarget> RasterTargetOf(QPainter& painter) {
-  QPaintEngine* engine = painter.paintEngine();
-  if (engine == nullptr || engine->type() != QPaintEngine::Raster || painter.hasClipping()) return std::nullopt;
-  QPaintDevice* device = engine->paintDevice();
-  if (device == nullptr || device->devType() != QInternal::Image) return std::nullopt;
-  auto* image = static_cast<QImage*>(device);
-  const QImage::Format format = image->format();
-  if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32_Premultiplied &&
-      format != QImage::Format_ARGB32) {
-    return std::nullopt;
-  }
-  if (painter.compositionMode() != QPainter::CompositionMode_SourceOver || painter.opacity() != 1.0) {
-    return std::nullopt;
-  }
-  const QTransform transform = painter.deviceTransform();
-  if (transform.type() > QTransform::TxTranslate) return std::nullopt;
-  return RasterTarget{image, engine->systemClip(), QPointF(transform.dx(), transform.dy())};
-}
-
 void RequestPaint(const Registry& registry, const NativeWindow& window, const std::optional<Rect>& part) {
   if (const std::optional<QRect> area = PaintArea(registry, window, part)) TopOf(registry, window)->outer->update(*area);
 }
@@ -301,11 +281,6 @@ void ComposeOn(const Registry& registry, QWidget* paintedOn, NativeWindow& from,
   // from the top level's origin all the same.
   const QPoint logicalOrigin = paintedOn == top->outer ? QPoint(0, 0) : paintedOn->mapTo(top->outer, QPoint(0, 0));
   const QPointF origin(logicalOrigin.x() * s, logicalOrigin.y() * s);
-  // The area to paint, in device pixels: what is outside it is clipped.
-  const QRect bounds = region.boundingRect().translated(logicalOrigin);
-  const Rect wanted{static_cast<int>(std::floor(bounds.left() * s)) - 1, static_cast<int>(std::floor(bounds.top() * s)) - 1,
-                    static_cast<int>(std::ceil((bounds.right() + 1) * s)) + 1,
-                    static_cast<int>(std::ceil((bounds.bottom() + 1) * s)) + 1};
   QPainter painter(paintedOn);
   // Device pixels: the painter's own scale undone, every place a whole
   // pixel, so Qt copies images 1:1.
@@ -335,10 +310,7 @@ void ComposeOn(const Registry& registry, QWidget* paintedOn, NativeWindow& from,
   };
   std::function<void(NativeWindow&, bool)> paint = [&](NativeWindow& window, bool self) {
     const Rect outer = AbsoluteOuter(registry, window);
-    if (!window.topLevel && !window.popup &&
-        (Intersect(outer, wanted).Empty() || !touches(outer))) {
-      return;
-    }
+    if (!window.topLevel && !window.popup && !touches(outer)) return;
     if (self) {
       const Rect client = AbsoluteClient(registry, window);
       if (window.border) {

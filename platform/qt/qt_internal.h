@@ -9,7 +9,6 @@
 #include <QMargins>
 #include <QPointF>
 #include <QPointer>
-#include <QRegion>
 #include <QString>
 #include <QWidget>
 
@@ -228,33 +227,6 @@ class Registry {
 // rectangle itself, gives Qt the nearest logical one, and paints the
 // custom-drawn windows of a top level itself, at their exact device
 // rectangles (Compose).
-
-// Where a painter's pixels can be written straight into its raster image
-// (the backing store's) as a plain copy or fill: 32-bit pixels, no clip of
-// the painter's own, no scale, source-over at full opacity. `clip` is the
-// paint's region in the image's pixels (empty: the whole image); `offset`
-// takes the painter's device coordinates to the image's.
-struct RasterTarget {
-  QImage* image = nullptr;
-  QRegion clip;
-  QPointF offset;
-  // Calls `visit` with each part of `area` (the image's pixels) the paint
-  // may cover, clipped to the image.
-  template <class Visit>
-  void ForEachPart(const QRect& area, Visit visit) const {
-    const QRect within = area & image->rect();
-    if (within.isEmpty()) return;
-    if (clip.isEmpty()) {
-      visit(within);
-      return;
-    }
-    for (const QRect& r : clip) {
-      const QRect part = r & within;
-      if (!part.isEmpty()) visit(part);
-    }
-  }
-};
-std::optional<RasterTarget> RasterTargetOf(QPainter& painter);
 
 // The scale Qt shows a widget's window at (its device pixel ratio).
 double ScaleOf(const QWidget* widget);

@@ -8,10 +8,13 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPaintEvent>
+#include <QPaintEngine>
 #include <QPainter>
+#include <QRegion>
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 namespace tinctora::qtb {
 
@@ -42,6 +45,50 @@ void CopyOpaque(std::uint32_t* to, const Pixel* from, int count) {
   }
 #endif
   for (; i < count; ++i) to[i] = convert(from[i]);
+}
+
+// Where a painter's pixels can be written straight into its raster image
+// (the backing store's) as a plain copy or fill: 32-bit pixels, no clip of
+// the painter's own, no scale, source-over at full opacity. `clip` is the
+// paint's region in the image's pixels (empty: the whole image); `offset`
+// takes the painter's device coordinates to the image's.
+struct RasterTarget {
+  QImage* image = nullptr;
+  QRegion clip;
+  QPointF offset;
+  // Calls `visit` with each part of `area` (the image's pixels) the paint
+  // may cover, clipped to the image.
+  template <class Visit>
+  void ForEachPart(const QRect& area, Visit visit) const {
+    const QRect within = area & image->rect();
+    if (within.isEmpty()) return;
+    if (clip.isEmpty()) {
+      visit(within);
+      return;
+    }
+    for (const QRect& r : clip) {
+      const QRect part = r & within;
+      if (!part.isEmpty()) visit(part);
+    }
+  }
+};
+std::optional<RasterTarget> RasterTargetOf(QPainter& painter) {
+  QPaintEngine* engine = painter.paintEngine();
+  if (engine == nullptr || engine->type() != QPaintEngine::Raster || painter.hasClipping()) return std::nullopt;
+  QPaintDevice* device = engine->paintDevice();
+  if (device == nullptr || device->devType() != QInternal::Image) return std::nullopt;
+  auto* image = static_cast<QImage*>(device);
+  const QImage::Format format = image->format();
+  if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32_Premultiplied &&
+      format != QImage::Format_ARGB32) {
+    return std::nullopt;
+  }
+  if (painter.compositionMode() != QPainter::CompositionMode_SourceOver || painter.opacity() != 1.0) {
+    return std::nullopt;
+  }
+  const QTransform transform = painter.deviceTransform();
+  if (transform.type() > QTransform::TxTranslate) return std::nullopt;
+  return RasterTarget{image, engine->systemClip(), QPointF(transform.dx(), transform.dy())};
 }
 
 }  // namespace

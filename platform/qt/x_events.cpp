@@ -59,11 +59,31 @@ std::optional<std::uint8_t> DecodeInputCrossingMode(const xcb_generic_event_t& e
   return At<std::uint8_t>(event, 18);
 }
 
+namespace {
+
+xcb_extension_t inputExtension = {"XInputExtension", 0};
+constexpr std::uint8_t kSelectEvents = 46;
+constexpr std::uint8_t kUngrabDevice = 52;
+constexpr std::uint8_t kGetSelectedEvents = 60;
+
+// Sends a request of the extension, without its client library: `request`
+// starts with the 4-byte header XCB fills in (major opcode, minor opcode,
+// length); `tail` follows it. Returns the request's sequence number.
+unsigned int SendInputRequest(xcb_connection_t* c, std::uint8_t minor, void* request, std::size_t size,
+                              const void* tail, std::size_t tailSize, bool answered) {
+  iovec parts[4] = {};
+  parts[2].iov_base = request;
+  parts[2].iov_len = size;
+  parts[3].iov_base = const_cast<void*>(tail);
+  parts[3].iov_len = tailSize;
+  xcb_protocol_request_t kind = {2, &inputExtension, minor, static_cast<std::uint8_t>(answered ? 0 : 1)};
+  return xcb_send_request(c, answered ? XCB_REQUEST_CHECKED : 0, parts + 2, &kind);
+}
+
+}  // namespace
+
 void UngrabInputDevice(xcb_connection_t* c, std::uint16_t device) {
-  static xcb_extension_t input = {"XInputExtension", 0};
-  constexpr std::uint8_t kUngrabDevice = 52;
-  // The request: its header (major opcode, minor opcode, length, filled in
-  // by XCB), the time, the device and two bytes of padding.
+  // The header, the time, the device and two bytes of padding.
   struct {
     std::uint8_t major = 0;
     std::uint8_t minor = 0;
@@ -74,33 +94,23 @@ void UngrabInputDevice(xcb_connection_t* c, std::uint16_t device) {
   } request;
   static_assert(sizeof request == 12);
   request.device = device;
-  iovec parts[4] = {};
-  parts[2].iov_base = &request;
-  parts[2].iov_len = sizeof request;
-  xcb_protocol_request_t kind = {2, &input, kUngrabDevice, 1};
-  xcb_send_request(c, 0, parts + 2, &kind);
+  SendInputRequest(c, kUngrabDevice, &request, sizeof request, nullptr, 0, false);
 }
 
 namespace {
 
-xcb_extension_t inputExtension = {"XInputExtension", 0};
-constexpr std::uint8_t kSelectEvents = 46;
-constexpr std::uint8_t kGetSelectedEvents = 60;
-
-// Each mask of a selection in turn: its device, and its bytes; false when
-// the selection is malformed.
+// Each mask of a selection in turn (where its bytes start, how many);
+// false when the selection is malformed.
 template <class Visit>
 bool EachMask(const InputSelection& selection, Visit visit) {
   std::size_t at = 0;
   for (std::uint16_t i = 0; i < selection.count; ++i) {
     if (at + 4 > selection.masks.size()) return false;
-    std::uint16_t device = 0;
     std::uint16_t units = 0;
-    std::memcpy(&device, selection.masks.data() + at, 2);
     std::memcpy(&units, selection.masks.data() + at + 2, 2);
     const std::size_t bytes = static_cast<std::size_t>(units) * 4;
     if (at + 4 + bytes > selection.masks.size()) return false;
-    visit(device, at + 4, bytes);
+    visit(at + 4, bytes);
     at += 4 + bytes;
   }
   return at == selection.masks.size();
@@ -117,11 +127,7 @@ std::optional<InputSelection> SelectedInputEvents(xcb_connection_t* c, xcb_windo
   } request;
   static_assert(sizeof request == 8);
   request.window = window;
-  iovec parts[4] = {};
-  parts[2].iov_base = &request;
-  parts[2].iov_len = sizeof request;
-  xcb_protocol_request_t kind = {2, &inputExtension, kGetSelectedEvents, 0};
-  const unsigned int sequence = xcb_send_request(c, XCB_REQUEST_CHECKED, parts + 2, &kind);
+  const unsigned int sequence = SendInputRequest(c, kGetSelectedEvents, &request, sizeof request, nullptr, 0, true);
   if (sequence == 0) return std::nullopt;
   xcb_generic_error_t* error = nullptr;
   void* reply = xcb_wait_for_reply(c, sequence, &error);
@@ -136,7 +142,7 @@ std::optional<InputSelection> SelectedInputEvents(xcb_connection_t* c, xcb_windo
   std::memcpy(&selection.count, bytes + 8, 2);
   selection.masks.assign(bytes + 32, bytes + 32 + static_cast<std::size_t>(units) * 4);
   std::free(reply);
-  if (!EachMask(selection, [](std::uint16_t, std::size_t, std::size_t) {})) return std::nullopt;
+  if (!EachMask(selection, [](std::size_t, std::size_t) {})) return std::nullopt;
   return selection;
 }
 
@@ -152,18 +158,12 @@ void SelectInputEvents(xcb_connection_t* c, xcb_window_t window, const InputSele
   static_assert(sizeof request == 12);
   request.window = window;
   request.count = selection.count;
-  iovec parts[4] = {};
-  parts[2].iov_base = &request;
-  parts[2].iov_len = sizeof request;
-  parts[3].iov_base = const_cast<std::uint8_t*>(selection.masks.data());
-  parts[3].iov_len = selection.masks.size();
-  xcb_protocol_request_t kind = {2, &inputExtension, kSelectEvents, 1};
-  xcb_send_request(c, 0, parts + 2, &kind);
+  SendInputRequest(c, kSelectEvents, &request, sizeof request, selection.masks.data(), selection.masks.size(), false);
 }
 
 InputSelection WithoutMotion(const InputSelection& selection) {
   InputSelection out = selection;
-  const bool wellFormed = EachMask(out, [&out](std::uint16_t, std::size_t at, std::size_t bytes) {
+  const bool wellFormed = EachMask(out, [&out](std::size_t at, std::size_t bytes) {
     if (bytes > 0) out.masks[at] &= static_cast<std::uint8_t>(~(1u << kMotion));
   });
   return wellFormed ? out : InputSelection{};

@@ -159,6 +159,16 @@ class Contract : public ::testing::Test {
     Show();
   }
 
+  // The window shows a cursor of the program's, as a pick's pad does.
+  platform::CursorId ShowReticle(WindowId window) {
+    gfx::CursorImage reticle;
+    reticle.picture.colour = Image(16, 16, 0x0000FF);
+    reticle.hotSpot = {8, 8};
+    const platform::CursorId cursor = p.screen->CreateCursor(reticle);
+    p.screen->SetWindowCursor(window, cursor);
+    return cursor;
+  }
+
   // Shows the window on the primary display and lets it settle.
   void Show() {
     const Rect outer = p.windows->WindowRect(top);
@@ -436,11 +446,7 @@ TEST_F(Contract, OnlyACaptureTakenAwayIsReportedLost) {
 TEST_F(Contract, EachMovementUnderTheCaptureReadsWhatAnotherProgramDrewBeforeIt) {
   Show();
   const WindowId a = Child(NativeKind::Surface, {10, 10, 48, 48});
-  gfx::CursorImage reticle;
-  reticle.picture.colour = Image(16, 16, 0x0000FF);
-  reticle.hotSpot = {8, 8};
-  const platform::CursorId cursor = p.screen->CreateCursor(reticle);
-  p.screen->SetWindowCursor(a, cursor);
+  ShowReticle(a);
   // Another program's window, away from the program's, comes during the
   // drag and is painted anew twice.
   const Rect primary = p.screen->Displays().front().bounds;
@@ -500,12 +506,7 @@ TEST_F(Contract, ADragUnderTheCaptureReachesItsHolderOnceAndLeavesNoButtonHeld) 
   Show();
   const WindowId a = Child(NativeKind::Surface, {10, 10, 48, 48});
   const WindowId b = Child(NativeKind::Surface, {60, 10, 98, 48});
-  // The holder shows a cursor of the program's, as a pick's pad does.
-  gfx::CursorImage reticle;
-  reticle.picture.colour = Image(16, 16, 0x0000FF);
-  reticle.hotSpot = {8, 8};
-  const platform::CursorId cursor = p.screen->CreateCursor(reticle);
-  p.screen->SetWindowCursor(a, cursor);
+  const platform::CursorId cursor = ShowReticle(a);
   harness->Run(20);
   // A press on the holder captures, its release ends the capture.
   sink.onMouse = [&](const platform::MouseMessage& m) {

@@ -287,13 +287,18 @@ class QtHarness final : public Harness {
     return true;
   }
 
-  bool Drag(WindowId window, Point from, const std::vector<Point>& path) override {
-    if (path.empty()) return false;
-    const QPoint start = Global(window, from);
+  // The left button pressed at a point of the screen, the pointer brought
+  // there first; both delivered.
+  void PressAt(const QPoint& start) {
     if (other_.PointerAt() != start) {
       Deliver(QEvent::MouseMove, [&] { other_.Pointer(XCB_MOTION_NOTIFY, 0, start.x(), start.y()); });
     }
     Deliver(QEvent::MouseButtonPress, [&] { other_.Pointer(XCB_BUTTON_PRESS, 1, start.x(), start.y()); });
+  }
+
+  bool Drag(WindowId window, Point from, const std::vector<Point>& path) override {
+    if (path.empty()) return false;
+    PressAt(Global(window, from));
     // The movements and the release need not pass through Qt's events: they
     // are sent as the user makes them, and handled as they come.
     for (const Point& client : path) {
@@ -309,11 +314,7 @@ class QtHarness final : public Harness {
   bool DragStepwise(WindowId window, Point from, const std::vector<Point>& path,
                     const std::function<void(std::size_t)>& between) override {
     if (path.empty()) return false;
-    const QPoint start = Global(window, from);
-    if (other_.PointerAt() != start) {
-      Deliver(QEvent::MouseMove, [&] { other_.Pointer(XCB_MOTION_NOTIFY, 0, start.x(), start.y()); });
-    }
-    Deliver(QEvent::MouseButtonPress, [&] { other_.Pointer(XCB_BUTTON_PRESS, 1, start.x(), start.y()); });
+    PressAt(Global(window, from));
     for (std::size_t i = 0; i < path.size(); ++i) {
       const QPoint at = Global(window, path[i]);
       other_.Pointer(XCB_MOTION_NOTIFY, 0, at.x(), at.y());
