@@ -23,6 +23,12 @@ inline constexpr Pixel RgbHex(std::uint32_t rrggbb) {
                   static_cast<int>(rrggbb & 0xFF));
 }
 
+// Copies `count` 32-bit words with their lowest and third bytes swapped and
+// the top byte replaced by `top` (0 or 0xFF000000): the program's pixels to
+// the 0xXXRRGGBB words screens and toolkits keep, or back. `to` may be
+// `from`; the words need no alignment.
+void SwapRedAndBlue(std::uint32_t* to, const std::uint32_t* from, int count, std::uint32_t top);
+
 struct Rect {
   int left = 0;
   int top = 0;

@@ -308,6 +308,21 @@ void ComposeOn(const Registry& registry, QWidget* paintedOn, NativeWindow& from,
       return t.left() < r.right && r.left <= t.right() && t.top() < r.bottom && r.top <= t.bottom();
     });
   };
+  // A top level of the system's kind paints its own ground, in its face
+  // colour, only where none of the windows painted over it covers: a
+  // custom-drawn window paints all of its client area and a bordered one
+  // its border, so a frame's zoom view and preview are not filled first.
+  if (withFrom && !IsComposed(from)) {
+    QRegion ground;
+    for (const QRect& t : touched) ground += t;
+    ForEachChildWindow(registry, from.inner, [&](NativeWindow& child) {
+      if (child.outer->isHidden() || (!IsComposed(child) && !child.border)) return;
+      const Rect outer = AbsoluteOuter(registry, child);
+      if (touches(outer)) ground -= QRect(outer.left, outer.top, outer.Width(), outer.Height());
+    });
+    const QBrush brush = paintedOn->palette().brush(paintedOn->backgroundRole());
+    for (const QRect& r : ground) painter.fillRect(place({r.left(), r.top(), r.right() + 1, r.bottom() + 1}), brush);
+  }
   std::function<void(NativeWindow&, bool)> paint = [&](NativeWindow& window, bool self) {
     const Rect outer = AbsoluteOuter(registry, window);
     if (!window.topLevel && !window.popup && !touches(outer)) return;

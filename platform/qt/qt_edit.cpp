@@ -17,6 +17,10 @@ namespace tinctora::qtb {
 
 EditWidget::EditWidget(Registry& registry, QWidget* parent) : QLineEdit(parent), registry_(registry) {
   setFrame(false);
+  // The box fills all of itself with its base colour, so what lies under
+  // it is not painted first: a frame's text changes then repaint the boxes
+  // alone.
+  setAttribute(Qt::WA_OpaquePaintEvent);
   setDragEnabled(false);
   setAcceptDrops(false);
   // Qt's default limit (32767 characters) would cut the program's writes.

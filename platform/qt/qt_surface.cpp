@@ -30,22 +30,7 @@ namespace {
 // top byte holds.
 constexpr QImage::Format kSurfaceFormat = QImage::Format_RGB32;
 
-void CopyOpaque(std::uint32_t* to, const Pixel* from, int count) {
-  // 0x00BBGGRR to 0xFFRRGGBB, four pixels at a time where the compiler
-  // has vectors (a zoom view is some 50,000 pixels a frame).
-  const auto convert = [](auto p) { return 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu); };
-  int i = 0;
-#if defined(__GNUC__)
-  typedef std::uint32_t Four __attribute__((vector_size(16)));
-  for (; i + 4 <= count; i += 4) {
-    Four p;
-    std::memcpy(&p, from + i, sizeof p);
-    const Four q = convert(p);
-    std::memcpy(to + i, &q, sizeof q);
-  }
-#endif
-  for (; i < count; ++i) to[i] = convert(from[i]);
-}
+void CopyOpaque(std::uint32_t* to, const Pixel* from, int count) { gfx::SwapRedAndBlue(to, from, count, 0xFF000000u); }
 
 // Where a painter's pixels can be written straight into its raster image
 // (the backing store's) as a plain copy or fill: 32-bit pixels, no clip of
@@ -185,11 +170,17 @@ bool SurfaceWidget::CopyInto(QPainter& painter, const QPointF& at) const {
   const QPointF place = at + target->offset;
   const QPoint origin(qRound(place.x()), qRound(place.y()));
   if (QPointF(origin) != place) return false;
+  // The rows are reached from the first ones: QImage::scanLine checks
+  // for sharing on every call.
+  uchar* const to = target->image->bits();
+  const qsizetype toStride = target->image->bytesPerLine();
+  const uchar* const from = shown_.constBits();
+  const qsizetype fromStride = shown_.bytesPerLine();
   target->ForEachPart(QRect(origin, shown_.size()), [&](const QRect& r) {
     const std::size_t bytes = static_cast<std::size_t>(r.width()) * 4;
     for (int y = r.top(); y <= r.bottom(); ++y) {
-      std::memcpy(target->image->scanLine(y) + static_cast<std::size_t>(r.left()) * 4,
-                  shown_.constScanLine(y - origin.y()) + static_cast<std::size_t>(r.left() - origin.x()) * 4, bytes);
+      std::memcpy(to + y * toStride + static_cast<std::size_t>(r.left()) * 4,
+                  from + (y - origin.y()) * fromStride + static_cast<std::size_t>(r.left() - origin.x()) * 4, bytes);
     }
   });
   return true;

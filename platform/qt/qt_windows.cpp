@@ -276,7 +276,9 @@ WindowId QtWindows::CreateTopLevel(const platform::TopLevelSpec& params) {
     palette.setColor(QPalette::Window, QColor::fromRgb(ToQRgb(*params.background)));
     widget->setPalette(palette);
   }
-  widget->setAutoFillBackground(true);
+  // The composition fills the window's ground where its windows leave it
+  // (Compose), so Qt fills nothing first.
+  widget->setAttribute(Qt::WA_OpaquePaintEvent);
   auto window = std::make_unique<NativeWindow>();
   window->topLevel = true;
   window->outer = widget;
@@ -341,7 +343,12 @@ WindowId QtWindows::CreateChild(WindowId parentId, const platform::ChildSpec& pa
       // notation fills its box.
       // Qt scales the font with the window (12 logical pixels are 18
       // device pixels at 1.5).
-      edit->setFont(static_cast<const QtFont&>(DefaultGuiFont(1.0)).NativeNarrow());
+      // A box holds a line of Latin text or Chinese characters: it is laid
+      // out without the typographic shaping Latin text does not need, as a
+      // system's edit control draws it (scripts that need shaping keep it).
+      QFont font = static_cast<const QtFont&>(DefaultGuiFont(1.0)).NativeNarrow();
+      font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::PreferNoShaping));
+      edit->setFont(font);
       edit->setTextMargins(-1, 0, -1, 0);
       edit->setFocusPolicy(focus);
       inner = edit;

@@ -1,6 +1,7 @@
 #include "platform/qt/x_pixels.h"
 
 #include <algorithm>
+#include <bit>
 #include <utility>
 
 namespace tinctora::qtb {
@@ -42,18 +43,13 @@ bool ConvertXImage(const std::uint8_t* data, int length, int width, int height, 
   const int stride = format.Stride(width);
   if (length < 0 || static_cast<long long>(length) < static_cast<long long>(stride) * height) return false;
   out.Reset(width, height);
-  if (format.bitsPerPixel == 32 && format.lsbFirst && format.redMask == 0xFF0000u && format.greenMask == 0xFF00u &&
-      format.blueMask == 0xFFu) {
-    // Blue, green, red, unused in memory: red and blue change places and the
-    // unused byte goes.
+  if (std::endian::native == std::endian::little && format.bitsPerPixel == 32 && format.lsbFirst &&
+      format.redMask == 0xFF0000u && format.greenMask == 0xFF00u && format.blueMask == 0xFFu) {
+    // Blue, green, red, unused in memory: the words of a little-endian
+    // row, whose red and blue change places and whose unused byte goes.
     for (int y = 0; y < height; ++y) {
       const std::uint8_t* row = data + static_cast<std::ptrdiff_t>(y) * stride;
-      gfx::Pixel* to = out.Row(y);
-      for (int x = 0; x < width; ++x) {
-        const std::uint8_t* p = row + 4 * x;
-        to[x] = static_cast<gfx::Pixel>(p[2]) | (static_cast<gfx::Pixel>(p[1]) << 8) |
-                (static_cast<gfx::Pixel>(p[0]) << 16);
-      }
+      gfx::SwapRedAndBlue(out.Row(y), reinterpret_cast<const std::uint32_t*>(row), width, 0);
     }
     return true;
   }

@@ -946,6 +946,44 @@ TEST_F(Contract, ASiblingLyingAboveHidesThePixelsUnderIt) {
   EXPECT_EQ(p.windows->VisiblePixel(lower, inLower), sink.fills[lower]);
 }
 
+// The window's own ground shows wherever no child of it lies: around its
+// children from the first paint, and where a child was once it is hidden
+// or has moved away.
+TEST_F(Contract, TheWindowsGroundShowsWhereNoChildLies) {
+  if (!harness->ScreenReadable()) GTEST_SKIP() << "no screen to read here";
+  p.windows->Destroy(top);
+  platform::TopLevelSpec params;
+  params.caption = "ground";
+  params.clientWidth = 390;
+  params.clientHeight = 270;
+  const Pixel ground = gfx::RgbHex(0x3366AA);
+  params.background = ground;
+  top = p.windows->CreateTopLevel(params);
+  ASSERT_NE(top, 0u);
+  Show();
+  const WindowId surface = Child(NativeKind::Surface, {20, 20, 120, 90});
+  const WindowId box = Child(NativeKind::EditBox, {140, 20, 250, 42});
+  sink.fills[surface] = gfx::RgbHex(0xEE1100);
+  p.windows->Invalidate(surface);
+  p.windows->UpdateNow(top);
+  harness->Run(50);
+  const Rect c = p.windows->ClientRect(top);
+  const auto at = [&](int x, int y) { return static_cast<Pixel>(p.screen->PixelAt({c.left + x, c.top + y})); };
+  EXPECT_EQ(at(70, 55), gfx::RgbHex(0xEE1100));
+  for (const Point where : {Point{5, 5}, Point{130, 30}, Point{70, 100}, Point{c.Width() - 1, c.Height() - 1}}) {
+    EXPECT_EQ(at(where.x, where.y), ground) << where.x << "," << where.y;
+  }
+
+  p.windows->SetVisible(surface, false);
+  p.windows->SetBounds(box, {140, 120, 250, 142});
+  p.windows->UpdateNow(top);
+  harness->Run(50);
+  EXPECT_EQ(at(21, 21), ground);
+  EXPECT_EQ(at(70, 55), ground);
+  EXPECT_EQ(at(119, 89), ground);
+  EXPECT_EQ(at(195, 31), ground);
+}
+
 // ---- the system's colours -------------------------------------------------------------------
 
 // The program gives an edit box other colours while it runs (the system's
