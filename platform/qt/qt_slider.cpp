@@ -37,6 +37,9 @@ SliderWidget::SliderWidget(Registry& registry, QWidget* parent, const platform::
   setPageStep(s.pageStep);
   setTickPosition(QSlider::TicksAbove);
   setTickInterval(s.tickFrequency);
+  // The slider fills its own ground, so a moved thumb repaints the slider
+  // alone rather than the window's composition under it first.
+  setAutoFillBackground(true);
   connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) { Notify(CodeOf(action)); });
 }
 
