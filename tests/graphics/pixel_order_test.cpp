@@ -18,7 +18,7 @@ TEST(SwapRedAndBlue, SwapsEveryWordOfAnyLengthAndAlignment) {
     for (int i = 0; i < count; ++i) from[static_cast<std::size_t>(i)] = 0xA0000000u | RgbPixel(i, 0x40 + i, 0x80 + i);
     // The bytes one past a word boundary, as a row of a reply may lie.
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count) * 4 + 1 + 4, 0xEE);
-    std::memcpy(bytes.data() + 1, from.data(), from.size() * 4);
+    if (!from.empty()) std::memcpy(bytes.data() + 1, from.data(), from.size() * 4);
     auto* unaligned = reinterpret_cast<std::uint32_t*>(bytes.data() + 1);
 
     std::vector<std::uint32_t> to(static_cast<std::size_t>(count) + 1, 0x12345678u);
