@@ -151,6 +151,15 @@ class Contract : public ::testing::Test {
     return id;
   }
 
+  // A surface showing one colour, painted and settled.
+  WindowId PaintedSurface(const Rect& bounds, Pixel fill) {
+    const WindowId surface = Child(NativeKind::Surface, bounds);
+    sink.fills[surface] = fill;
+    p.windows->Invalidate(surface);
+    p.windows->UpdateNow(top);
+    harness->Run(50);
+    return surface;
+  }
   // The window's client area as the program sizes it: 390 x 270 layout
   // units at the run's scale, then shown.
   void ShowScaled() {
@@ -837,11 +846,7 @@ TEST_F(Contract, AHotKeyHeldByAnotherProgramIsRefusedAndAFreeOneTaken) {
 TEST_F(Contract, WhatASurfaceShowsIsReadBackFromTheScreen) {
   if (!harness->ScreenReadable()) GTEST_SKIP() << "no screen to read here";
   Show();
-  const WindowId surface = Child(NativeKind::Surface, {10, 10, 60, 60});
-  sink.fills[surface] = gfx::RgbHex(0x123456);
-  p.windows->Invalidate(surface);
-  p.windows->UpdateNow(top);
-  harness->Run(50);
+  const WindowId surface = PaintedSurface({10, 10, 60, 60}, gfx::RgbHex(0x123456));
   EXPECT_EQ(p.windows->VisiblePixel(surface, {5, 5}), gfx::RgbHex(0x123456));
   const Rect client = p.windows->ClientRect(surface);
   EXPECT_EQ(static_cast<Pixel>(p.screen->PixelAt({client.left + 5, client.top + 5})), gfx::RgbHex(0x123456));
@@ -876,11 +881,7 @@ TEST_F(Contract, WhatASurfaceShowsIsReadBackFromTheScreen) {
 TEST_F(Contract, AReadOverTheProgramsWindowRightAfterARepaintSeesTheNewPixels) {
   if (!harness->ScreenReadable()) GTEST_SKIP() << "no screen to read here";
   Show();
-  const WindowId surface = Child(NativeKind::Surface, {10, 10, 110, 110});
-  sink.fills[surface] = gfx::RgbHex(0x808080);
-  p.windows->Invalidate(surface);
-  p.windows->UpdateNow(top);
-  harness->Run(50);
+  const WindowId surface = PaintedSurface({10, 10, 110, 110}, gfx::RgbHex(0x808080));
   const Rect client = p.windows->ClientRect(surface);
   const Point inside{client.left + 40, client.top + 60};
   const auto repaint = [&](Pixel fill) {
@@ -961,12 +962,8 @@ TEST_F(Contract, TheWindowsGroundShowsWhereNoChildLies) {
   top = p.windows->CreateTopLevel(params);
   ASSERT_NE(top, 0u);
   Show();
-  const WindowId surface = Child(NativeKind::Surface, {20, 20, 120, 90});
   const WindowId box = Child(NativeKind::EditBox, {140, 20, 250, 42});
-  sink.fills[surface] = gfx::RgbHex(0xEE1100);
-  p.windows->Invalidate(surface);
-  p.windows->UpdateNow(top);
-  harness->Run(50);
+  const WindowId surface = PaintedSurface({20, 20, 120, 90}, gfx::RgbHex(0xEE1100));
   const Rect c = p.windows->ClientRect(top);
   const auto at = [&](int x, int y) { return static_cast<Pixel>(p.screen->PixelAt({c.left + x, c.top + y})); };
   EXPECT_EQ(at(70, 55), gfx::RgbHex(0xEE1100));
